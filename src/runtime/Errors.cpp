@@ -1,0 +1,19 @@
+#include "Errors.h"
+
+namespace rt {
+
+DatabaseError DatabaseError::forComponent(std::string_view component, std::string_view message) {
+    std::string text(component);
+    text += ": ";
+    text += message;
+    return DatabaseError(text);
+}
+
+std::string formatMessage(std::string_view pattern, std::string_view argument) {
+    std::string text(pattern);
+    const auto at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, argument);
+    return text;
+}
+
+}  // namespace rt
