@@ -1,0 +1,102 @@
+#include "TestDatabase.h"
+
+#include "ClientApi.h"
+#include "DirectClient.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace tarvell::test {
+
+namespace {
+
+// Lets the server (user and group firebird) open the file too.
+void shareWithServer(const std::string& path, mode_t mode) {
+    if (const group* firebird = getgrnam("firebird")) {
+        if (chown(path.c_str(), static_cast<uid_t>(-1), firebird->gr_gid) != 0) return;
+        chmod(path.c_str(), mode);
+    }
+}
+
+void createDatabase(const std::string& path) {
+    prepareEmbeddedAccess();
+    std::string sql = "CREATE DATABASE '" + path +
+                      "' USER 'SYSDBA' PASSWORD 'quorvane' PAGE_SIZE 8192 DEFAULT CHARACTER SET BIG_5";
+    isc_db_handle db = 0;
+    isc_tr_handle transaction = 0;
+    ISC_STATUS_ARRAY status;
+    isc_dsql_execute_immediate(status, &db, &transaction, 0, sql.c_str(), SQL_DIALECT_V6, nullptr);
+    checkStatus(status, "create database " + path);
+    isc_detach_database(status, &db);
+    checkStatus(status, "detach " + path);
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace
+
+TestDatabase::TestDatabase() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarvell-db-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    folder_ = pattern;
+    path_ = folder_ + "/POSDATA.FDB";
+    shareWithServer(folder_, 0770);
+    createDatabase(path_);
+    shareWithServer(path_, 0660);
+}
+
+TestDatabase::~TestDatabase() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+void TestDatabase::execute(const std::vector<std::string>& statements) {
+    DirectClient client(path_, "SYSDBA", "", "BIG_5");
+    for (const std::string& statement : statements) client.execute(statement);
+}
+
+void TestDatabase::writeConfiguration(const std::string& folder, const ConfigurationFiles& files) const {
+    std::string connections = "[VuzEza]\n"
+                              "DriverName=Firebird\n"
+                              "Database=" +
+                              (files.database.empty() ? path_ : files.database) +
+                              "\n"
+                              "RoleName=RoleName\n"
+                              "User_Name=" +
+                              files.userName +
+                              "\n"
+                              "Password=" +
+                              files.password +
+                              "\n"
+                              "ServerCharSet=\n"
+                              "SQLDialect=3\n"
+                              "BlobSize=-1\n"
+                              "CommitRetain=False\n"
+                              "WaitOnLocks=True\n"
+                              "ErrorResourceFile=\n"
+                              "LocaleCode=0000\n"
+                              "Firebird TransIsolation=ReadCommited\n"
+                              "Trim Char=False\n";
+    for (const auto& [name, value] : files.extraLines) connections += name + "=" + value + "\n";
+    writeFile(folder + "/dlconnections.ini", connections);
+    writeFile(folder + "/dldrivers.ini", "[Firebird]\n"
+                                         "LibraryName=" +
+                                             files.libraryName +
+                                             "\n"
+                                             "VendorLib=" +
+                                             files.vendorLib +
+                                             "\n"
+                                             "GetDriverFunc=getSQLDriverFIREBIRD\n");
+}
+
+}  // namespace tarvell::test
