@@ -1,0 +1,332 @@
+#include "TDataLinkConnection.h"
+
+#include <dlfcn.h>
+
+#include <QFile>
+#include <algorithm>
+#include <charconv>
+
+#include "Big5Text.h"
+#include "BusyCursor.h"
+#include "ConfigFile.h"
+#include "ConfigFileLocator.h"
+#include "ConnectionOptions.h"
+#include "Errors.h"
+#include "TextRules.h"
+
+namespace db {
+
+namespace {
+
+// The entry is looked up at every connect and kept for the thread that made
+// it; a connect on another thread looks it up again.
+thread_local dl::DriverEntry t_driverEntry = nullptr;
+
+[[noreturn]] void fail(std::string_view message) { throw rt::DatabaseError(std::string(message)); }
+
+std::string trimmed(std::string_view value) { return std::string(text::trim(value)); }
+
+// Library names are Big5 like every setting; the file system wants its own encoding.
+QByteArray fileSystemName(std::string_view name) { return QFile::encodeName(big5::toUnicode(name)); }
+
+}  // namespace
+
+TDataLinkConnection::TDataLinkConnection(std::string name) : name_(std::move(name)) {
+    // A store that cannot be read leaves the path empty; the connect then
+    // reports that empty path as not found.
+    try {
+        connectionsFilePath_ = ConfigFileLocator::connectionsFile();
+    } catch (const rt::RegistryError&) {
+        connectionsFilePath_.clear();
+    }
+    params_.setChangeGuard([this] { checkInactive(); });
+}
+
+TDataLinkConnection::~TDataLinkConnection() {
+    secondConnections_.clear();
+    const auto clients = clients_;
+    for (TDataLinkConnectionClient* client : clients) client->connectionClosing();
+    for (TDataLinkConnectionClient* client : clients) client->connectionDestroyed();
+    clients_.clear();
+    if (state_ != ConnectionState::Closed || driverConnection_) disconnectSequence();
+}
+
+ParameterList TDataLinkConnection::storedParams() {
+    // The server's address belongs to each installation, so the stored
+    // database names the file alone; the connections file gives the real one.
+    return ParameterList{"DriverName=Firebird",
+                         "Database=POSDATA.FDB",
+                         "RoleName=RoleName",
+                         "User_Name=sysdba",
+                         "Password=quorvane",
+                         "ServerCharSet=",
+                         "SQLDialect=3",
+                         "BlobSize=-1",
+                         "CommitRetain=False",
+                         "WaitOnLocks=True",
+                         "ErrorResourceFile=",
+                         "LocaleCode=0000",
+                         "Firebird TransIsolation=ReadCommited",
+                         "Trim Char=False"};
+}
+
+void TDataLinkConnection::applyStoredProperties() {
+    setConnectionName("VuzEza");
+    setDriverName("Firebird");
+    setLibraryName("libdlfirebird.so");
+    setVendorLib("libfbclient.so.2");
+    setGetDriverFunc("getSQLDriverFIREBIRD");
+    setLoadParamsOnConnect(true);
+    setLoginPrompt(false);
+    setParams(storedParams());
+}
+
+void TDataLinkConnection::checkInactive() const {
+    if (connected()) fail("Cannot perform this operation on an open connection");
+}
+
+void TDataLinkConnection::setConnectionName(const std::string& value) {
+    if (value == connectionName_) return;
+    if (connected()) close();
+    settingsLoaded_ = false;
+    lastError_.clear();
+    connectionName_ = value;
+}
+
+void TDataLinkConnection::setDriverName(const std::string& value) {
+    if (value == driverName_) return;
+    checkInactive();
+    driverName_ = value;
+}
+
+bool TDataLinkConnection::connected() const {
+    return driverConnection_ && state_ != ConnectionState::Closed && state_ != ConnectionState::Connecting &&
+           state_ != ConnectionState::Disconnecting;
+}
+
+void TDataLinkConnection::open() {
+    if (connected()) return;
+    if (BeforeConnect) BeforeConnect();
+    connectSequence();
+    const auto clients = clients_;
+    for (TDataLinkConnectionClient* client : clients) client->connectionOpened();
+    if (AfterConnect) AfterConnect();
+}
+
+void TDataLinkConnection::close() {
+    if (!connected()) return;
+    if (BeforeDisconnect) BeforeDisconnect();
+    const auto clients = clients_;
+    for (TDataLinkConnectionClient* client : clients) client->connectionClosing();
+    for (const auto& second : secondConnections_) second->close();
+    disconnectSequence();
+    if (AfterDisconnect) AfterDisconnect();
+}
+
+void TDataLinkConnection::disconnectSequence() {
+    state_ = ConnectionState::Disconnecting;
+    metaData_.reset();
+    if (driverConnection_) {
+        driverConnection_->disconnect();
+        driverConnection_.reset();
+    }
+    transactionCount_ = 0;
+    libraryHandle_ = nullptr;
+    state_ = ConnectionState::Closed;
+    driver_.reset();
+    settingsLoaded_ = false;
+}
+
+void TDataLinkConnection::connectSequence() {
+    checkSettings();
+    state_ = ConnectionState::Connecting;
+    try {
+        loadDriverLibrary();
+    } catch (...) {
+        // Nothing was connected: the connection is closed again, and the
+        // library handle stays for the next attempt.
+        state_ = ConnectionState::Closed;
+        throw;
+    }
+    const CursorReset cursorReset;
+    try {
+        showBusyCursor(busyCursor_);
+        connectDriver();
+        state_ = ConnectionState::Open;
+    } catch (...) {
+        forgetFailedConnect();
+        throw;
+    }
+}
+
+void TDataLinkConnection::checkSettings() {
+    if (loadParamsOnConnect_) {
+        if (!settingsLoaded_) loadConnectionSection();
+        driverName_ = ConfigFile(connectionsFilePath_).value(connectionName_, "DriverName");
+    }
+    if (driverName_.empty()) fail("Missing DriverName property");
+    if (loadParamsOnConnect_) libraryName_ = driverSectionValue("LibraryName");
+    if (libraryName_.empty()) fail("DLL/Shared Library Name not Set");
+    if (loadParamsOnConnect_) vendorLib_ = trimmed(driverSectionValue("VendorLib"));
+    if (text::trim(vendorLib_).empty()) fail("DLL/Shared Library Name not Set");
+    if (loadParamsOnConnect_) getDriverFunc_ = driverSectionValue("GetDriverFunc");
+    if (params_.value("Database").empty())
+        fail(connectionName_.empty() ? "Connection name missing" : "Missing Database property");
+}
+
+void TDataLinkConnection::loadConnectionSection() {
+    if (connectionName_.empty()) fail("Connection name missing");
+    const ConfigFile file(connectionsFilePath_);
+    if (!file.exists())
+        fail(rt::formatMessage("Driver/Connection Registry File '%s' not found", pathForMessage(connectionsFilePath_)));
+    params_.assign(file.sectionLines(connectionName_));
+    settingsLoaded_ = true;
+}
+
+std::string TDataLinkConnection::driverSectionValue(const char* key) const {
+    return ConfigFile(ConfigFileLocator::driversFile()).value(driverName_, key);
+}
+
+void TDataLinkConnection::loadDriverLibrary() {
+    showBusyCursor(busyCursor_);
+    const CursorReset cursorReset;
+    if (!libraryHandle_) {
+        const std::string file = trimmed(libraryName_);
+        if (!file.empty()) libraryHandle_ = dlopen(fileSystemName(file).constData(), RTLD_NOW);
+    }
+    if (!libraryHandle_) fail(rt::formatMessage("Unable to Load %s", libraryName_));
+    t_driverEntry = reinterpret_cast<dl::DriverEntry>(dlsym(libraryHandle_, trimmed(getDriverFunc_).c_str()));
+    if (!t_driverEntry) fail(rt::formatMessage("Unable to Find Procedure %s", getDriverFunc_));
+}
+
+void TDataLinkConnection::connectDriver() {
+    driver_.reset();
+    const std::string errorResourceFile = trimmed(params_.value("ErrorResourceFile"));
+    const dl::DriverResult entryResult = t_driverEntry(vendorLib_.c_str(), errorResourceFile.c_str(), driver_.receive());
+    if (entryResult != 0 || !driver_) fail(rt::formatMessage("Unable to Load %s", vendorLib_));
+
+    driverConnection_.reset();
+    const dl::DriverResult connectionResult = driver_->getConnection(driverConnection_.receive());
+    check(connectionResult, DriverErrorSource::of(driverConnection_.get()));
+    if (!driverConnection_) raiseDriverError(connectionResult, {});
+
+    const ParameterList login = loginList();
+    showBusyCursor(busyCursor_);
+    db::passConnectionOptions(*driverConnection_.get(), params_, driverName_, isolationLevel_);
+    const std::string database = trimmed(login.value("Database"));
+    check(driverConnection_->connect(database.c_str(), login.value("USER_NAME").c_str(),
+                                     login.value("PASSWORD").c_str()),
+          DriverErrorSource::of(driverConnection_.get()));
+
+    maxStatements_ = 0;
+    std::int32_t length = 0;
+    driverConnection_->getOption(dl::connopt::MaxStatementsPerConnection, &maxStatements_, sizeof maxStatements_,
+                                 &length);
+
+    const dl::DriverResult metaDataResult = driverConnection_->getMetaData(metaData_.receive());
+    check(metaDataResult, DriverErrorSource::of(driverConnection_.get()));
+    if (!metaData_) raiseDriverError(metaDataResult, DriverErrorSource::of(driverConnection_.get()));
+
+    const std::string user = trimmed(login.value("USER_NAME"));
+    if (!user.empty()) metaData_->setOptionText(dl::metaopt::SchemaName, user.c_str());
+    readPostConnectOptions();
+}
+
+ParameterList TDataLinkConnection::loginList() const {
+    static constexpr const char* kLoginNames[] = {"PASSWORD", "USER_NAME", "Database"};
+    ParameterList login;
+    for (const std::string& line : params_.lines()) {
+        const auto name = ParameterList::nameOf(line);
+        if (!name) continue;
+        for (const char* loginName : kLoginNames) {
+            if (!text::equalsIgnoreCase(*name, loginName)) continue;
+            const std::string value = params_.value(loginName);
+            login.add(loginName, std::string_view(loginName) == "Database" ? trimmed(value) : value);
+        }
+    }
+    return login;
+}
+
+void TDataLinkConnection::readPostConnectOptions() {
+    std::int32_t length = 0;
+    quoteChar_.clear();
+    char quote = '\0';
+    if (dl::statusOf(metaData_->getOption(dl::metaopt::QuoteChar, &quote, 1, &length)) == 0 && quote != '\0')
+        quoteChar_.assign(1, quote);
+
+    const std::string blobSize = params_.value("BlobSize");
+    driverConnection_->setOption(dl::connopt::BlobSize, blobSize.empty() ? -1 : readInteger(blobSize));
+
+    std::int32_t flag = 0;
+    metaData_->getOption(dl::metaopt::TransactionsSupported, &flag, sizeof flag, &length);
+    transactionsSupported_ = flag != 0;
+    flag = 0;
+    metaData_->getOption(dl::metaopt::MultipleTransactions, &flag, sizeof flag, &length);
+    multipleTransactions_ = flag != 0;
+}
+
+void TDataLinkConnection::forgetFailedConnect() {
+    if (state_ != ConnectionState::Connecting) return;
+    state_ = ConnectionState::Closed;
+    libraryHandle_ = nullptr;
+    // The metadata object belongs to the driver connection it came from.
+    metaData_.reset();
+    driverConnection_.reset();
+}
+
+void TDataLinkConnection::raiseDriverError(dl::DriverResult result, const DriverErrorSource& source) {
+    lastError_ = composeDriverMessage(result, source, lastError_);
+    throw rt::DatabaseError(lastError_);
+}
+
+void TDataLinkConnection::check(dl::DriverResult result, const DriverErrorSource& source) {
+    if (dl::statusOf(result) != 0) raiseDriverError(result, source);
+}
+
+TDataLinkConnection& TDataLinkConnection::connectionForStatement(bool beginsWithSelect) {
+    if (beginsWithSelect) ++activeStatements_;
+    if (maxStatements_ > 0 && activeStatements_ >= maxStatements_ && transactionCount_ == 0 && secondConnection_) {
+        activeStatements_ = 0;
+        secondConnections_.push_back(makeSecondConnection());
+        return *secondConnections_.back();
+    }
+    return *this;
+}
+
+std::unique_ptr<TDataLinkConnection> TDataLinkConnection::makeSecondConnection() const {
+    auto second = std::make_unique<TDataLinkConnection>(name_ + "Clone1");
+    second->driverName_ = driverName_;
+    second->connectionName_ = connectionName_;
+    second->params_ = params_;
+    second->getDriverFunc_ = getDriverFunc_;
+    second->libraryName_ = libraryName_;
+    second->vendorLib_ = vendorLib_;
+    second->loadParamsOnConnect_ = false;
+    second->loginPrompt_ = false;
+    if (connected()) second->open();
+    return second;
+}
+
+int TDataLinkConnection::rowsetSize() const {
+    return parseInteger(text::trim(params_.value("RowsetSize"))).value_or(20);
+}
+
+int TDataLinkConnection::localeCode() const {
+    const std::string_view code = text::trim(params_.value("LocaleCode"));
+    if (code.empty()) return 0;
+    int value = 0;
+    const auto [end, error] = std::from_chars(code.data(), code.data() + code.size(), value, 16);
+    if (error != std::errc() || end != code.data() + code.size())
+        throw rt::ConversionError(rt::formatMessage("'%s' is not a valid integer value", code));
+    return value;
+}
+
+void TDataLinkConnection::addClient(TDataLinkConnectionClient* client) {
+    if (std::find(clients_.begin(), clients_.end(), client) == clients_.end()) clients_.push_back(client);
+}
+
+void TDataLinkConnection::removeClient(TDataLinkConnectionClient* client) {
+    clients_.erase(std::remove(clients_.begin(), clients_.end(), client), clients_.end());
+}
+
+}  // namespace db

@@ -1,0 +1,176 @@
+// The database connection of the window. It connects on demand, the first
+// time a dataset bound to it opens or executes, with the settings it reads
+// at that moment from the connections file and the drivers file, and stays
+// connected until it is destroyed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+#include "DriverErrorMessage.h"
+#include "DriverInterface.h"
+#include "ParameterList.h"
+
+namespace db {
+
+// Datasets bound to a connection register so that it can tell them when it
+// connects and close them (release their driver commands and cursors) before
+// it disconnects.
+class TDataLinkConnectionClient {
+public:
+    virtual void connectionOpened() {}
+    // Release every driver object taken from the connection.
+    virtual void connectionClosing() = 0;
+    // The connection is being destroyed: forget it, never call it again.
+    virtual void connectionDestroyed() {}
+
+protected:
+    ~TDataLinkConnectionClient() = default;
+};
+
+enum class ConnectionState { Closed, Connecting, Open, Executing, Disconnecting };
+
+class TDataLinkConnection {
+public:
+    explicit TDataLinkConnection(std::string name = "SQLConnection1");
+    ~TDataLinkConnection();
+    TDataLinkConnection(const TDataLinkConnection&) = delete;
+    TDataLinkConnection& operator=(const TDataLinkConnection&) = delete;
+
+    const std::string& name() const { return name_; }
+
+    // The values the window stores for its connection; reads no file and
+    // does not connect.
+    void applyStoredProperties();
+    static ParameterList storedParams();
+
+    // Stored properties. Texts are Big5 bytes.
+    const std::string& ConnectionName() const { return connectionName_; }
+    // Another name disconnects first and forgets the loaded settings and the last error text.
+    void setConnectionName(const std::string& value);
+    const std::string& DriverName() const { return driverName_; }
+    void setDriverName(const std::string& value);  // refused while connected
+    const std::string& LibraryName() const { return libraryName_; }
+    void setLibraryName(const std::string& value) { libraryName_ = value; }
+    const std::string& VendorLib() const { return vendorLib_; }
+    void setVendorLib(const std::string& value) { vendorLib_ = value; }
+    const std::string& GetDriverFunc() const { return getDriverFunc_; }
+    void setGetDriverFunc(const std::string& value) { getDriverFunc_ = value; }
+    bool LoadParamsOnConnect() const { return loadParamsOnConnect_; }
+    void setLoadParamsOnConnect(bool value) { loadParamsOnConnect_ = value; }
+    bool LoginPrompt() const { return loginPrompt_; }
+    void setLoginPrompt(bool value) { loginPrompt_ = value; }
+    bool KeepConnection() const { return keepConnection_; }
+    void setKeepConnection(bool value) { keepConnection_ = value; }
+    // Every change of the list is refused while connected.
+    ParameterList& Params() { return params_; }
+    const ParameterList& Params() const { return params_; }
+    void setParams(const ParameterList& value) { params_ = value; }
+
+    // Switches that are not stored: the busy cursor during a connect and the
+    // second connection once the driver's statement limit is reached.
+    bool busyCursor() const { return busyCursor_; }
+    void setBusyCursor(bool value) { busyCursor_ = value; }
+    bool secondConnection() const { return secondConnection_; }
+    void setSecondConnection(bool value) { secondConnection_ = value; }
+
+    // Events; none is assigned by the program.
+    std::function<void()> BeforeConnect, AfterConnect, BeforeDisconnect, AfterDisconnect;
+
+    // Connect on demand: nothing when connected, otherwise the whole connect sequence.
+    void open();
+    // Disconnect: clients told first, then the driver objects given back.
+    void close();
+    bool connected() const;
+    ConnectionState state() const { return state_; }
+    bool settingsLoaded() const { return settingsLoaded_; }
+    const QString& connectionsFilePath() const { return connectionsFilePath_; }
+    const std::string& lastError() const { return lastError_; }
+
+    dl::IDriverConnection* driverConnection() const { return driverConnection_.get(); }
+    dl::IDriverMetaData* metaData() const { return metaData_.get(); }
+
+    // What the driver reported after connecting.
+    std::int32_t maxStatementsPerConnection() const { return maxStatements_; }
+    const std::string& quoteChar() const { return quoteChar_; }
+    bool transactionsSupported() const { return transactionsSupported_; }
+    bool multipleTransactions() const { return multipleTransactions_; }
+    int transactionIsolationLevel() const { return isolationLevel_; }
+
+    // Composes the driver message from the status and the source's text,
+    // keeps it as the last error text and raises it as rt::DatabaseError.
+    [[noreturn]] void raiseDriverError(dl::DriverResult result, const DriverErrorSource& source);
+    // Nothing for status 0, otherwise raiseDriverError.
+    void check(dl::DriverResult result, const DriverErrorSource& source);
+
+    // The connection a statement is prepared on: this one, or a second
+    // connection (name + "Clone1") once the driver's statement limit (>0) is
+    // reached with no transaction active and the second-connection switch on.
+    // beginsWithSelect adds one to the statement count first.
+    TDataLinkConnection& connectionForStatement(bool beginsWithSelect);
+    int activeStatements() const { return activeStatements_; }
+
+    // Params' RowsetSize trimmed as an integer; 20 when absent or no integer.
+    int rowsetSize() const;
+    // Params' LocaleCode read as hexadecimal; 0 when absent.
+    int localeCode() const;
+
+    void addClient(TDataLinkConnectionClient* client);
+    void removeClient(TDataLinkConnectionClient* client);
+
+private:
+    void checkInactive() const;
+    void connectSequence();
+    void checkSettings();
+    void loadConnectionSection();
+    std::string driverSectionValue(const char* key) const;
+    void loadDriverLibrary();
+    void connectDriver();
+    ParameterList loginList() const;
+    void readPostConnectOptions();
+    void forgetFailedConnect();
+    void disconnectSequence();
+    std::unique_ptr<TDataLinkConnection> makeSecondConnection() const;
+
+    std::string name_;
+    std::string connectionName_;
+    std::string driverName_;
+    std::string libraryName_;
+    std::string vendorLib_;
+    std::string getDriverFunc_;
+    bool loadParamsOnConnect_ = false;
+    bool loginPrompt_ = true;
+    bool keepConnection_ = true;
+    bool busyCursor_ = true;
+    bool secondConnection_ = true;
+    ParameterList params_;
+
+    QString connectionsFilePath_;
+    bool settingsLoaded_ = false;
+    ConnectionState state_ = ConnectionState::Closed;
+    void* libraryHandle_ = nullptr;
+    std::string lastError_;
+    std::int32_t maxStatements_ = 0;
+    int isolationLevel_ = 0;
+    std::string quoteChar_;
+    bool transactionsSupported_ = false;
+    bool multipleTransactions_ = false;
+    int activeStatements_ = 0;
+    int transactionCount_ = 0;
+
+    // Declared so that the metadata object goes before the driver
+    // connection, and that before the driver object.
+    dl::DriverRef<dl::IDriver> driver_;
+    dl::DriverRef<dl::IDriverConnection> driverConnection_;
+    dl::DriverRef<dl::IDriverMetaData> metaData_;
+
+    std::vector<TDataLinkConnectionClient*> clients_;
+    std::vector<std::unique_ptr<TDataLinkConnection>> secondConnections_;
+};
+
+}  // namespace db

@@ -1,0 +1,19 @@
+// Comparing and trimming the Big5 text of settings. Only single-byte ASCII
+// letters have a case: the second byte of a double-byte character can look
+// like a letter, and must not be folded with it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace db::text {
+
+// Strips leading and trailing bytes up to and including the blank (control
+// characters and blanks). No Big5 byte of a double-byte character is that low.
+std::string_view trim(std::string_view text);
+
+bool equalsIgnoreCase(std::string_view left, std::string_view right);
+std::string toUpper(std::string_view text);
+std::string toLower(std::string_view text);
+
+}  // namespace db::text
