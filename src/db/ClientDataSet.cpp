@@ -1,0 +1,103 @@
+#include "ClientDataSet.h"
+
+#include <QLocale>
+
+#include "DataSetProvider.h"
+#include "Errors.h"
+#include "StatementParameters.h"
+
+namespace db {
+
+namespace {
+
+char localeDecimalSeparator() {
+    const QString point = QLocale::system().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
+                                                           : '.';
+}
+
+}  // namespace
+
+const std::string& TField::fieldName() const { return dataSet_->records_.columnName(column_); }
+
+bool TField::isNull() const {
+    return !dataSet_->hasCurrentRow() || dataSet_->records_.isNull(column_, dataSet_->row_);
+}
+
+std::string TField::asString() const {
+    if (isNull()) return {};
+    const RecordStore& records = dataSet_->records_;
+    const std::size_t row = dataSet_->row_;
+    switch (records.columnType(column_)) {
+        case dl::ColumnType::Text: return std::string(records.textAt(column_, row));
+        case dl::ColumnType::Integer: return std::to_string(records.integerAt(column_, row));
+        case dl::ColumnType::Double: {
+            std::string text = rt::formatGeneral(records.doubleAt(column_, row));
+            for (char& c : text) {
+                if (c == '.') c = dataSet_->decimalSeparator_;
+            }
+            return text;
+        }
+    }
+    return {};
+}
+
+rt::FieldValue TField::value() const {
+    if (!dataSet_->hasCurrentRow()) return rt::FieldValue::null();
+    return dataSet_->records_.valueAt(column_, dataSet_->row_);
+}
+
+TClientDataSet::TClientDataSet(TDataSetProvider& provider, std::string name)
+    : provider_(provider), name_(std::move(name)), decimalSeparator_(localeDecimalSeparator()) {}
+
+void TClientDataSet::open() {
+    if (active_) return;
+    records_ = provider_.getRecords(commandText_);
+    active_ = true;
+    first();
+}
+
+void TClientDataSet::close() {
+    records_ = RecordStore();
+    active_ = false;
+    row_ = 0;
+    eof_ = bof_ = true;
+}
+
+void TClientDataSet::first() {
+    row_ = 0;
+    bof_ = true;
+    eof_ = records_.rowCount() == 0;
+}
+
+void TClientDataSet::next() {
+    if (row_ + 1 < records_.rowCount()) {
+        ++row_;
+        bof_ = false;
+    } else {
+        eof_ = true;
+    }
+}
+
+TField TClientDataSet::fields(std::size_t index) const {
+    if (index >= records_.columnCount()) {
+        throw rt::DatabaseError(
+            rt::formatMessage("List index out of bounds (%s)", std::to_string(index)));
+    }
+    return TField(*this, index);
+}
+
+TField TClientDataSet::fieldByName(std::string_view name) const {
+    const std::size_t column = records_.findColumn(name);
+    if (column == RecordStore::npos) {
+        throw rt::DatabaseError::forComponent(name_, rt::formatMessage("Field '%s' not found", name));
+    }
+    return TField(*this, column);
+}
+
+rt::FieldValue TClientDataSet::attribute(std::string_view name) const {
+    if (active_ && sameName(name, "LCID")) return rt::FieldValue(records_.localeCode());
+    return rt::FieldValue::null();
+}
+
+}  // namespace db

@@ -1,0 +1,73 @@
+#include "ParameterParser.h"
+
+#include "Big5Text.h"
+
+namespace db {
+
+namespace {
+
+bool endsName(char c) {
+    return c == ' ' || c == '\r' || c == '\n' || c == ',' || c == ')' || c == ';';
+}
+
+bool isQuote(char c) { return c == '\'' || c == '"' || c == '`'; }
+
+// Length of the character at offset: two for a Big5 lead byte with a byte
+// after it, one otherwise.
+std::size_t characterLength(std::string_view text, std::size_t offset) {
+    return big5::isLeadByte(static_cast<unsigned char>(text[offset])) && offset + 1 < text.size()
+               ? 2
+               : 1;
+}
+
+}  // namespace
+
+std::vector<ParameterMarker> ParameterParser::findMarkers(std::string_view text) {
+    std::vector<ParameterMarker> markers;
+    char openQuote = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const char c = text[at];
+        if (openQuote) {
+            if (c == openQuote) openQuote = 0;
+            at += characterLength(text, at);
+            continue;
+        }
+        if (isQuote(c)) {
+            openQuote = c;
+            ++at;
+            continue;
+        }
+        if (c == ':' && at + 1 < text.size() && text[at + 1] == ':') {
+            at += 2;
+            continue;
+        }
+        if (c == ':') {
+            std::size_t end = at + 1;
+            while (end < text.size() && !endsName(text[end])) end += characterLength(text, end);
+            if (end > at + 1) {
+                markers.push_back({std::string(text.substr(at + 1, end - at - 1)), at, end - at});
+            }
+            at = end > at + 1 ? end : at + 1;
+            continue;
+        }
+        at += characterLength(text, at);
+    }
+    return markers;
+}
+
+std::string ParameterParser::positionalText(std::string_view text,
+                                            const std::vector<ParameterMarker>& markers) {
+    std::string result;
+    result.reserve(text.size() + markers.size() * 3);
+    std::size_t copied = 0;
+    for (const auto& marker : markers) {
+        result.append(text.substr(copied, marker.offset - copied));
+        result += " ? ";
+        copied = marker.offset + marker.length;
+    }
+    result.append(text.substr(copied));
+    return result;
+}
+
+}  // namespace db

@@ -1,0 +1,66 @@
+#include "PreparedCommand.h"
+
+#include "StatementText.h"
+#include "TDataLinkConnection.h"
+
+namespace db {
+
+void PreparedCommand::prepare(TDataLinkConnection& connection, const std::string& text,
+                              std::uint16_t parameterCount) {
+    release();
+    connection.open();
+    TDataLinkConnection& chosen = connection.connectionForStatement(beginsWithSelect(text));
+    dl::IDriverConnection* driverConnection = chosen.driverConnection();
+    dl::DriverRef<dl::IDriverCommand> command;
+    chosen.check(driverConnection->getCommand(command.receive()),
+                 DriverErrorSource::of(driverConnection));
+    connection_ = &chosen;
+    // A driver that cannot batch rows still fetches them; the size is advice.
+    command->setOption(dl::cmdopt::RowsetSize, chosen.rowsetSize());
+    command_ = std::move(command);
+    try {
+        checkCommand(command_->prepare(text.c_str(), parameterCount));
+    } catch (...) {
+        command_.reset();
+        throw;
+    }
+}
+
+void PreparedCommand::bindDouble(std::uint16_t position, double value) {
+    checkCommand(command_->bindDouble(position, value));
+}
+
+void PreparedCommand::bindText(std::uint16_t position, const std::string& value) {
+    checkCommand(command_->bindText(position, value.c_str()));
+}
+
+void PreparedCommand::bindNull(std::uint16_t position) {
+    checkCommand(command_->bindNull(position));
+}
+
+dl::DriverRef<dl::IDriverCursor> PreparedCommand::execute() {
+    dl::DriverRef<dl::IDriverCursor> cursor;
+    checkCommand(command_->execute(cursor.receive()));
+    return cursor;
+}
+
+std::int64_t PreparedCommand::rowsAffected() {
+    std::int64_t rows = 0;
+    checkCommand(command_->getRowsAffected(&rows));
+    return rows;
+}
+
+void PreparedCommand::checkCursor(dl::DriverResult result, dl::IDriverCursor* cursor) const {
+    if (dl::statusOf(result) != 0) connection_->check(result, DriverErrorSource::of(cursor));
+}
+
+void PreparedCommand::checkCommand(dl::DriverResult result) const {
+    if (dl::statusOf(result) != 0) connection_->check(result, DriverErrorSource::of(command_.get()));
+}
+
+void PreparedCommand::release() {
+    command_.reset();
+    connection_ = nullptr;
+}
+
+}  // namespace db

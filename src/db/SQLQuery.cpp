@@ -1,0 +1,92 @@
+#include "SQLQuery.h"
+
+#include <limits>
+
+#include "Errors.h"
+#include "StatementText.h"
+
+namespace db {
+
+TSQLQuery::TSQLQuery(TDataLinkConnection& connection, std::string name)
+    : connection_(&connection), name_(std::move(name)) {
+    connection_->addClient(this);
+}
+
+TSQLQuery::~TSQLQuery() {
+    close();
+    if (connection_) connection_->removeClient(this);
+}
+
+void TSQLQuery::connectionDestroyed() {
+    close();
+    connection_ = nullptr;
+}
+
+TDataLinkConnection& TSQLQuery::connection() const {
+    if (!connection_) throw rt::DatabaseError::forComponent(name_, "Missing connection");
+    return *connection_;
+}
+
+void TSQLQuery::close() { command_.release(); }
+
+void TSQLQuery::clearLines() {
+    lines_.clear();
+    linesChanged();
+}
+
+void TSQLQuery::addLine(std::string line) {
+    lines_.push_back(std::move(line));
+    linesChanged();
+}
+
+void TSQLQuery::setLines(std::vector<std::string> lines) {
+    lines_ = std::move(lines);
+    linesChanged();
+}
+
+void TSQLQuery::linesChanged() {
+    command_.release();
+    text_ = joinStatementLines(lines_);
+    markers_ = ParameterParser::findMarkers(text_);
+    std::vector<std::string> names;
+    names.reserve(markers_.size());
+    for (const auto& marker : markers_) names.push_back(marker.name);
+    params_.rebuild(names);
+    markerParams_.clear();
+    for (const auto& marker : markers_) {
+        const TParam* param = params_.findParam(marker.name);
+        markerParams_.push_back(static_cast<std::size_t>(param - &params_[0]));
+    }
+}
+
+std::int64_t TSQLQuery::execSQL() {
+    if (const TParam* untyped = params_.firstUntyped()) {
+        throw rt::DatabaseError(rt::formatMessage("No value for parameter '%s'", untyped->name()));
+    }
+    if (markers_.size() > std::numeric_limits<std::uint16_t>::max()) {
+        throw rt::DatabaseError("DataLink Error: [0x0008]: Parameter/Column out of Range");
+    }
+    if (!command_.prepared()) {
+        command_.prepare(connection(), ParameterParser::positionalText(text_, markers_),
+                         static_cast<std::uint16_t>(markers_.size()));
+    }
+    bindParameters();
+    command_.execute();
+    return command_.rowsAffected();
+}
+
+void TSQLQuery::bindParameters() {
+    for (std::size_t i = 0; i < markerParams_.size(); ++i) {
+        const TParam& param = params_[markerParams_[i]];
+        const auto position = static_cast<std::uint16_t>(i + 1);
+        if (param.isNull()) {
+            command_.bindNull(position);
+        } else if (param.dataType() == ParameterType::Float) {
+            command_.bindDouble(position, param.value().toDouble());
+        } else {
+            command_.bindText(position, param.value().toString());
+        }
+    }
+}
+
+}  // namespace db

@@ -1,0 +1,71 @@
+// The statement service: a statement text built from lines, with named
+// parameters, executed on the connection in the driver's own transaction.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ParameterParser.h"
+#include "PreparedCommand.h"
+#include "StatementParameters.h"
+#include "TDataLinkConnection.h"
+
+namespace db {
+
+class TSQLQuery : public TDataLinkConnectionClient {
+public:
+    explicit TSQLQuery(TDataLinkConnection& connection, std::string name = "SQLQuery1");
+    ~TSQLQuery();
+    TSQLQuery(const TSQLQuery&) = delete;
+    TSQLQuery& operator=(const TSQLQuery&) = delete;
+
+    const std::string& name() const { return name_; }
+    // Raises when the connection is gone.
+    TDataLinkConnection& connection() const;
+
+    // Releases the prepared statement; lines and parameters stay.
+    void close();
+
+    // Every change of the lines drops the prepared statement and rebuilds the
+    // parameters from the text; a parameter still named keeps its value.
+    void clearLines();
+    void addLine(std::string line);
+    void setLines(std::vector<std::string> lines);
+    const std::vector<std::string>& lines() const { return lines_; }
+    // The lines, each followed by CR LF.
+    const std::string& text() const { return text_; }
+
+    // One parameter per distinct marker name, in order of first appearance.
+    TParams& params() { return params_; }
+    const TParams& params() const { return params_; }
+    // Raises "Parameter '%s' not found".
+    TParam& paramByName(std::string_view name) { return params_.paramByName(name); }
+
+    // Refuses with "No value for parameter '%s'" while a parameter is
+    // untyped, before anything reaches the server; otherwise prepares (when
+    // not prepared yet), binds every marker by position and executes. Returns
+    // the number of rows changed.
+    std::int64_t execSQL();
+    bool prepared() const { return command_.prepared(); }
+
+    void connectionClosing() override { close(); }
+    void connectionDestroyed() override;
+
+private:
+    void linesChanged();
+    void bindParameters();
+
+    TDataLinkConnection* connection_;
+    std::string name_;
+    std::vector<std::string> lines_;
+    std::string text_;
+    std::vector<ParameterMarker> markers_;
+    TParams params_;
+    // For each marker, the index of its parameter.
+    std::vector<std::size_t> markerParams_;
+    PreparedCommand command_;
+};
+
+}  // namespace db
