@@ -1,9 +1,21 @@
-# The services' pure parts alone; the services themselves against real
-# embedded Firebird databases once the connection, the driver library and the
-# test support are there.
-tarvell_add_test(services_core_tests
-  SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/ParameterParserTest.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/RecordStoreTest.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/StatementParametersTest.cpp
-  LIBS tarvell_services_core)
+# The services' parts that need no database, then the services against real
+# embedded Firebird databases through the driver library.
+if(TARGET tarvell_services)
+  tarvell_add_test(services_unit_tests
+    SOURCES
+      ${CMAKE_CURRENT_LIST_DIR}/ParameterParserTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/RecordStoreTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/SQLQueryLinesTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/StatementParametersTest.cpp
+    LIBS tarvell_services)
+endif()
+
+if(TARGET tarvell_services AND TARGET tarvell_test_firebird AND TARGET dlfirebird)
+  tarvell_add_test(services_tests
+    SOURCES
+      ${CMAKE_CURRENT_LIST_DIR}/ClientDataSetTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/SQLQueryTest.cpp
+    LIBS tarvell_services tarvell_test_firebird)
+  # The connection loads the driver library by file name from beside the program.
+  add_dependencies(services_tests dlfirebird)
+endif()

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "Errors.h"
+#include "SQLQuery.h"
+#include "TDataLinkConnection.h"
+
+namespace db {
+namespace {
+
+const std::vector<std::string> writeBackLines = {
+    "UPDATE PRODUCT SET ",
+    " SALE_PRICE = :SALE_PRICE , ",
+    " N_PRICE = :N_PRICE , ",
+    " P_PRICE = :P_PRICE , ",
+    " P_PRICE2 = :P_PRICE2 , ",
+    " PSALE_PRICE = :PSALE_PRICE, ",
+    " VIP_PRICE = :VIP_PRICE ",
+    "WHERE PROD_ID = :PROD_ID ",
+};
+
+// Lines and parameters need no database: the connection is never opened.
+TEST(SQLQueryLines, TextIsTheLinesEachEndingInCrLf) {
+    TDataLinkConnection connection;
+    TSQLQuery query(connection);
+    query.addLine("UPDATE T SET A = :A ");
+    query.addLine("WHERE K = :K ");
+    EXPECT_EQ(query.text(), "UPDATE T SET A = :A \r\nWHERE K = :K \r\n");
+    ASSERT_EQ(query.params().count(), 2u);
+    EXPECT_EQ(query.params()[0].name(), "A");
+    EXPECT_EQ(query.params()[1].name(), "K");
+}
+
+TEST(SQLQueryLines, ParametersStillNamedKeepTheirValuesAndClearingDropsThem) {
+    TDataLinkConnection connection;
+    TSQLQuery query(connection);
+    for (std::size_t i = 0; i < 3; ++i) query.addLine(writeBackLines[i]);
+    query.paramByName("sale_price").setAsFloat(115);
+    query.paramByName("N_PRICE").setAsFloat(116);
+    for (std::size_t i = 3; i < writeBackLines.size(); ++i) query.addLine(writeBackLines[i]);
+    ASSERT_EQ(query.params().count(), 7u);
+    EXPECT_EQ(query.paramByName("SALE_PRICE").value(), rt::FieldValue(115.0));
+    EXPECT_EQ(query.paramByName("N_PRICE").value(), rt::FieldValue(116.0));
+    EXPECT_EQ(query.paramByName("PROD_ID").dataType(), ParameterType::Unknown);
+
+    query.clearLines();
+    EXPECT_EQ(query.params().count(), 0u);
+    EXPECT_EQ(query.text(), "");
+    for (const auto& line : writeBackLines) query.addLine(line);
+    EXPECT_EQ(query.paramByName("SALE_PRICE").dataType(), ParameterType::Unknown);
+    EXPECT_TRUE(query.paramByName("SALE_PRICE").isNull());
+}
+
+TEST(SQLQueryLines, UnknownParameterIsNamed) {
+    TDataLinkConnection connection;
+    TSQLQuery query(connection);
+    query.addLine("UPDATE T SET A = :A ");
+    try {
+        query.paramByName("B");
+        FAIL() << "no error";
+    } catch (const rt::DatabaseError& error) {
+        EXPECT_STREQ(error.what(), "Parameter 'B' not found");
+    }
+}
+
+TEST(SQLQueryLines, UntypedParameterRefusedWithoutConnecting) {
+    TDataLinkConnection connection;
+    TSQLQuery query(connection);
+    for (const auto& line : writeBackLines) query.addLine(line);
+    query.paramByName("SALE_PRICE").setAsFloat(1);
+    query.paramByName("N_PRICE").setValue(rt::FieldValue::null());
+    try {
+        query.execSQL();
+        FAIL() << "no error";
+    } catch (const rt::DatabaseError& error) {
+        EXPECT_STREQ(error.what(), "No value for parameter 'N_PRICE'");
+    }
+    EXPECT_FALSE(connection.connected());
+    EXPECT_FALSE(query.prepared());
+}
+
+}  // namespace
+}  // namespace db

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include "Big5Text.h"
+#include "Errors.h"
+#include "SQLQuery.h"
+#include "ServicesFixture.h"
+
+namespace db::test {
+namespace {
+
+using Row = tarvell::test::DirectClient::Row;
+
+const std::vector<std::string> writeBackLines = {
+    "UPDATE PRODUCT SET ",
+    " SALE_PRICE = :SALE_PRICE , ",
+    " N_PRICE = :N_PRICE , ",
+    " P_PRICE = :P_PRICE , ",
+    " P_PRICE2 = :P_PRICE2 , ",
+    " PSALE_PRICE = :PSALE_PRICE, ",
+    " VIP_PRICE = :VIP_PRICE ",
+    "WHERE PROD_ID = :PROD_ID ",
+};
+const std::vector<std::string> priceNames = {"SALE_PRICE", "N_PRICE",     "P_PRICE",
+                                             "P_PRICE2",   "PSALE_PRICE", "VIP_PRICE"};
+
+
+class SQLQueryTest : public ServicesFixture {
+protected:
+    void SetUp() override {
+        ServicesFixture::SetUp();
+        database.execute(std::vector<std::string>{
+            "CREATE TABLE PRODUCT (PROD_ID VARCHAR(20) NOT NULL PRIMARY KEY, PROD_NAME VARCHAR(50), "
+            "SALE_PRICE DOUBLE PRECISION, N_PRICE DOUBLE PRECISION, P_PRICE DOUBLE PRECISION, "
+            "P_PRICE2 DOUBLE PRECISION, PSALE_PRICE DOUBLE PRECISION, VIP_PRICE DOUBLE PRECISION, "
+            "CHECK (VIP_PRICE IS NULL OR VIP_PRICE >= 0))",
+            "INSERT INTO PRODUCT (PROD_ID) VALUES ('A001')",
+            "INSERT INTO PRODUCT (PROD_ID) VALUES ('A002')",
+            "INSERT INTO PRODUCT (PROD_ID) VALUES ('" + big5Key + "')",
+        });
+        query = std::make_unique<TSQLQuery>(*connection);
+    }
+    void TearDown() override { query.reset(); }
+
+    // One row of a write-back, exactly as the window issues it.
+    std::int64_t writeBack(const std::string& key, const std::vector<rt::FieldValue>& prices) {
+        query->close();
+        query->clearLines();
+        for (const auto& line : writeBackLines) query->addLine(line);
+        for (std::size_t tier = 0; tier < priceNames.size(); ++tier) {
+            query->paramByName(priceNames[tier]).setValue(prices[tier]);
+        }
+        query->paramByName("PROD_ID").setValue(rt::FieldValue::text(key));
+        return query->execSQL();
+    }
+
+    Row pricesOf(const std::string& key) {
+        auto rows = readBack("SELECT SALE_PRICE, N_PRICE, P_PRICE, P_PRICE2, PSALE_PRICE, VIP_PRICE "
+                             "FROM PRODUCT WHERE PROD_ID = '" + key + "'");
+        return rows.empty() ? Row{} : rows.front();
+    }
+
+    static std::vector<rt::FieldValue> prices(double first) {
+        std::vector<rt::FieldValue> values;
+        for (int tier = 0; tier < 6; ++tier) values.emplace_back(first + tier);
+        return values;
+    }
+
+    const std::string big5Key = big5::fromUtf8("醬油01");
+    std::unique_ptr<TSQLQuery> query;
+};
+
+TEST_F(SQLQueryTest, WriteBackUpdatesTheMatchedRowAndCountsIt) {
+    EXPECT_EQ(writeBack("A001", prices(115)), 1);
+    EXPECT_EQ(writeBack(big5Key, prices(36.5)), 1);
+    EXPECT_EQ(writeBack("NO SUCH", prices(1)), 0);
+
+    const Row expectedA001(prices(115).begin(), prices(115).end());
+    EXPECT_EQ(pricesOf("A001"), expectedA001);
+    const Row expectedBig5(prices(36.5).begin(), prices(36.5).end());
+    EXPECT_EQ(pricesOf(big5Key), expectedBig5);
+    EXPECT_EQ(pricesOf("A002"), Row(6, rt::FieldValue::null()));
+}
+
+TEST_F(SQLQueryTest, NullPriceRefusedBeforeAnythingRuns) {
+    auto values = prices(10);
+    values[0] = rt::FieldValue::null();
+    try {
+        writeBack("A001", values);
+        FAIL() << "no error";
+    } catch (const rt::DatabaseError& error) {
+        EXPECT_STREQ(error.what(), "No value for parameter 'SALE_PRICE'");
+    }
+    EXPECT_EQ(pricesOf("A001"), Row(6, rt::FieldValue::null()));
+}
+
+TEST_F(SQLQueryTest, TypedParameterSetToNullWritesNull) {
+    query->addLine("UPDATE PRODUCT SET SALE_PRICE = :P, N_PRICE = :P WHERE PROD_ID = :K");
+    query->paramByName("K").setAsString("A001");
+    query->paramByName("P").setAsFloat(5);
+    EXPECT_EQ(query->execSQL(), 1);
+    EXPECT_EQ(pricesOf("A001")[0], rt::FieldValue(5.0));
+    // The repeated name is one parameter bound at both places.
+    EXPECT_EQ(pricesOf("A001")[1], rt::FieldValue(5.0));
+
+    query->paramByName("P").setValue(rt::FieldValue::null());
+    EXPECT_EQ(query->execSQL(), 1);
+    EXPECT_TRUE(pricesOf("A001")[0].isNull());
+    EXPECT_TRUE(pricesOf("A001")[1].isNull());
+}
+
+TEST_F(SQLQueryTest, MarkersInQuotesAreLeftToTheServer) {
+    query->addLine("UPDATE PRODUCT SET PROD_NAME = ':NOT_A_PARAMETER' WHERE PROD_ID = :K");
+    ASSERT_EQ(query->params().count(), 1u);
+    query->paramByName("K").setAsString("A002");
+    EXPECT_EQ(query->execSQL(), 1);
+    EXPECT_EQ(readBack("SELECT PROD_NAME FROM PRODUCT WHERE PROD_ID = 'A002'").at(0).at(0),
+              rt::FieldValue::text(":NOT_A_PARAMETER"));
+}
+
+TEST_F(SQLQueryTest, FailedStatementLeavesEarlierRowsWritten) {
+    EXPECT_EQ(writeBack("A001", prices(100)), 1);
+    auto refused = prices(200);
+    refused[5] = rt::FieldValue(-1.0);  // breaks the table's check
+    try {
+        writeBack("A002", refused);
+        FAIL() << "no error";
+    } catch (const rt::DatabaseError& error) {
+        EXPECT_NE(std::string(error.what()).find("SQL Server Error: "), std::string::npos)
+            << error.what();
+    }
+    const Row written(prices(100).begin(), prices(100).end());
+    EXPECT_EQ(pricesOf("A001"), written);
+    EXPECT_EQ(pricesOf("A002"), Row(6, rt::FieldValue::null()));
+    // The next row goes through as usual.
+    EXPECT_EQ(writeBack(big5Key, prices(1)), 1);
+}
+
+TEST_F(SQLQueryTest, DisconnectReleasesThePreparedStatement) {
+    EXPECT_EQ(writeBack("A001", prices(1)), 1);
+    EXPECT_TRUE(query->prepared());
+    connection->close();
+    EXPECT_FALSE(query->prepared());
+    EXPECT_EQ(query->execSQL(), 1);
+}
+
+TEST_F(SQLQueryTest, StatementErrorComesFromTheServer) {
+    query->addLine("UPDATE NO_SUCH_TABLE SET A = 1");
+    try {
+        query->execSQL();
+        FAIL() << "no error";
+    } catch (const rt::DatabaseError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find("SQL Server Error: "), std::string::npos) << message;
+        EXPECT_NE(message.find("NO_SUCH_TABLE"), std::string::npos) << message;
+    }
+    EXPECT_FALSE(query->prepared());
+}
+
+}  // namespace
+}  // namespace db::test
