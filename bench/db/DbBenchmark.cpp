@@ -1,0 +1,248 @@
+// Times the read service and the statement service against the same work done
+// straight through the client library, on one embedded database with forced
+// writes (the engine's default). The two sides alternate in several rounds so
+// that the machine's noise hits both.
+//
+//   db_benchmark [--rows 100000] [--updates 20000] [--rounds 4]
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Big5Text.h"
+#include "ClientDataSet.h"
+#include "DataSetProvider.h"
+#include "DirectClient.h"
+#include "SQLDataSet.h"
+#include "SQLQuery.h"
+#include "TDataLinkConnection.h"
+#include "TestDatabase.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using tarvell::test::DirectClient;
+using tarvell::test::TestDatabase;
+
+struct Settings {
+    int rows = 100000;
+    int updates = 20000;
+    int rounds = 4;
+};
+
+Settings parseArguments(int argc, char** argv) {
+    Settings settings;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const int value = std::atoi(argv[i + 1]);
+        if (std::strcmp(argv[i], "--rows") == 0) settings.rows = value;
+        else if (std::strcmp(argv[i], "--updates") == 0) settings.updates = value;
+        else if (std::strcmp(argv[i], "--rounds") == 0) settings.rounds = value;
+        else {
+            std::fprintf(stderr, "usage: %s [--rows N] [--updates N] [--rounds N]\n", argv[0]);
+            std::exit(2);
+        }
+    }
+    settings.rounds = std::max(settings.rounds, 1);
+    settings.updates = std::min(settings.updates, settings.rows);
+    return settings;
+}
+
+double seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+
+// Peak resident memory of the process so far, in bytes.
+long peakResidentBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6) * 1024;
+    }
+    return 0;
+}
+
+std::string productId(int index) {
+    char text[21];
+    std::snprintf(text, sizeof text, "P%07d", index);
+    return text;
+}
+
+void fillProducts(TestDatabase& database, int rows) {
+    const std::string name = big5::fromUtf8("醬油禮盒 特級 ");
+    database.execute(std::vector<std::string>{
+        "CREATE TABLE PRODUCT (PROD_ID VARCHAR(20) NOT NULL PRIMARY KEY, PROD_NAME VARCHAR(50), "
+        "STD_COST DOUBLE PRECISION, PD_ITEMID VARCHAR(10), SALE_PRICE DOUBLE PRECISION, "
+        "N_PRICE DOUBLE PRECISION, P_PRICE DOUBLE PRECISION, P_PRICE2 DOUBLE PRECISION, "
+        "PSALE_PRICE DOUBLE PRECISION, VIP_PRICE DOUBLE PRECISION)",
+        "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(rows) +
+            ") DO BEGIN INSERT INTO PRODUCT (PROD_ID, PROD_NAME, STD_COST, PD_ITEMID) VALUES ("
+            "'P' || LPAD(I, 7, '0'), '" + name + "' || I || ' ml', "
+            "CASE WHEN MOD(I, 50) = 0 THEN NULL ELSE (MOD(I, 997) + 0.25) END, '01'); "
+            "I = I + 1; END END",
+    });
+}
+
+// The window's components over a connection configured as its settings file
+// would configure it.
+struct Services {
+    explicit Services(const std::string& databasePath) {
+        db::ParameterList params = db::TDataLinkConnection::storedParams();
+        params.setValue("Database", databasePath);
+        connection.setDriverName("Firebird");
+        connection.setLibraryName("libdlfirebird.so");
+        connection.setVendorLib("libfbclient.so.2");
+        connection.setGetDriverFunc("getSQLDriverFIREBIRD");
+        connection.setLoadParamsOnConnect(false);
+        connection.setLoginPrompt(false);
+        connection.setParams(params);
+        connection.open();
+    }
+
+    db::TDataLinkConnection connection;
+    db::TSQLDataSet sqlDataSet{connection};
+    db::TDataSetProvider provider{sqlDataSet};
+    db::TClientDataSet clientDataSet{provider};
+    db::TSQLQuery query{connection};
+};
+
+const char* const readSql = "SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = '01'";
+
+std::size_t readThroughService(Services& services) {
+    services.clientDataSet.close();
+    services.clientDataSet.setCommandText(readSql);
+    services.clientDataSet.open();
+    return services.clientDataSet.recordCount();
+}
+
+std::size_t readDirectly(DirectClient& client) { return client.select(readSql).size(); }
+
+std::vector<rt::FieldValue> pricesFor(int index, int round) {
+    std::vector<rt::FieldValue> prices;
+    for (int tier = 0; tier < 6; ++tier) prices.emplace_back(double(100 + index % 500 + tier + round));
+    return prices;
+}
+
+const std::vector<std::string> writeBackLines = {
+    "UPDATE PRODUCT SET ",
+    " SALE_PRICE = :SALE_PRICE , ",
+    " N_PRICE = :N_PRICE , ",
+    " P_PRICE = :P_PRICE , ",
+    " P_PRICE2 = :P_PRICE2 , ",
+    " PSALE_PRICE = :PSALE_PRICE, ",
+    " VIP_PRICE = :VIP_PRICE ",
+    "WHERE PROD_ID = :PROD_ID ",
+};
+const char* const priceNames[] = {"SALE_PRICE", "N_PRICE", "P_PRICE", "P_PRICE2", "PSALE_PRICE", "VIP_PRICE"};
+
+// Exactly as the write-back issues one row.
+void updateThroughService(db::TSQLQuery& query, int index, int round) {
+    query.close();
+    query.clearLines();
+    for (const auto& line : writeBackLines) query.addLine(line);
+    const auto prices = pricesFor(index, round);
+    for (int tier = 0; tier < 6; ++tier) query.paramByName(priceNames[tier]).setValue(prices[tier]);
+    query.paramByName("PROD_ID").setValue(rt::FieldValue::text(productId(index)));
+    query.execSQL();
+}
+
+void updateDirectly(DirectClient::Statement& statement, int index, int round) {
+    auto values = pricesFor(index, round);
+    values.push_back(rt::FieldValue::text(productId(index)));
+    statement.execute(values);
+}
+
+struct Totals {
+    double service = 0;
+    double direct = 0;
+    void print(const char* what, double target) const {
+        const double ratio = direct > 0 ? service / direct : 0;
+        std::printf("%-34s service %8.3f s   direct %8.3f s   ratio %5.2fx   target <= %.2fx   %s\n",
+                    what, service, direct, ratio, target, ratio <= target ? "met" : "NOT MET");
+    }
+};
+
+template <class Work>
+double timed(Work&& work) {
+    const auto start = Clock::now();
+    work();
+    return seconds(Clock::now() - start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const Settings settings = parseArguments(argc, argv);
+    std::printf("db_benchmark: %d rows read per round, %d updates in all, %d rounds\n", settings.rows,
+                settings.updates, settings.rounds);
+
+    TestDatabase database;
+    fillProducts(database, settings.rows);
+
+    const long startPeak = peakResidentBytes();
+    Services services(database.path());
+    DirectClient client(database.path());
+    const long connectedPeak = peakResidentBytes();
+
+    // First read through the service before the direct side has allocated
+    // anything, so that the peak it leaves is its own.
+    const std::size_t firstRead = readThroughService(services);
+    const long readPeak = peakResidentBytes();
+    if (firstRead != std::size_t(settings.rows) || readDirectly(client) != std::size_t(settings.rows)) {
+        std::fprintf(stderr, "row counts differ from %d\n", settings.rows);
+        return 1;
+    }
+
+    Totals reads;
+    for (int round = 0; round < settings.rounds; ++round) {
+        // Alternate which side goes first.
+        if (round % 2 == 0) {
+            reads.direct += timed([&] { readDirectly(client); });
+            reads.service += timed([&] { readThroughService(services); });
+        } else {
+            reads.service += timed([&] { readThroughService(services); });
+            reads.direct += timed([&] { readDirectly(client); });
+        }
+    }
+
+    auto statement = client.prepare(
+        "UPDATE PRODUCT SET SALE_PRICE = ?, N_PRICE = ?, P_PRICE = ?, P_PRICE2 = ?, PSALE_PRICE = ?, "
+        "VIP_PRICE = ? WHERE PROD_ID = ?");
+    Totals updates;
+    int done = 0;
+    for (int round = 0; round < settings.rounds; ++round) {
+        const int end = settings.updates * (round + 1) / settings.rounds;
+        auto direct = [&] {
+            for (int index = done; index < end; ++index) updateDirectly(statement, index, round);
+        };
+        auto service = [&] {
+            for (int index = done; index < end; ++index) updateThroughService(services.query, index, round);
+        };
+        if (round % 2 == 0) {
+            updates.direct += timed(direct);
+            updates.service += timed(service);
+        } else {
+            updates.service += timed(service);
+            updates.direct += timed(direct);
+        }
+        done = end;
+    }
+
+    std::printf("\n");
+    reads.print(("read " + std::to_string(settings.rows) + " rows x " + std::to_string(settings.rounds)).c_str(), 1.5);
+    updates.print(("update " + std::to_string(settings.updates) + " rows, one commit each").c_str(), 1.25);
+    if (updates.service > 0 && updates.direct > 0) {
+        std::printf("%-34s service %8.0f /s  direct %8.0f /s\n", "updates per second",
+                    settings.updates / updates.service, settings.updates / updates.direct);
+    }
+    std::printf("\nread service memory: result held %.1f MiB; peak resident growth %.1f MiB on connect, "
+                "%.1f MiB more on the first read\n",
+                services.clientDataSet.records().heapBytes() / 1048576.0,
+                (connectedPeak - startPeak) / 1048576.0, (readPeak - connectedPeak) / 1048576.0);
+    return 0;
+}
