@@ -1,0 +1,130 @@
+#include "FirebirdConnection.h"
+
+#include "FirebirdCommand.h"
+#include "FirebirdMetaData.h"
+
+namespace fbdrv {
+
+namespace {
+// Idle prepared statements kept per connection; the program uses a handful
+// of texts, this only bounds a caller that builds many distinct ones.
+constexpr std::size_t kIdleStatementLimit = 64;
+}  // namespace
+
+FirebirdConnection::FirebirdConnection(std::shared_ptr<const ClientApi> api)
+    : api_(std::move(api)), retained_(*api_) {}
+
+FirebirdConnection::~FirebirdConnection() { disconnect(); }
+
+dl::DriverResult FirebirdConnection::setOption(std::int32_t option, std::int64_t value) {
+    error_.clear();
+    return settings_.set(option, value);
+}
+
+dl::DriverResult FirebirdConnection::setOptionText(std::int32_t option, const char* value) {
+    error_.clear();
+    return settings_.setText(option, value);
+}
+
+dl::DriverResult FirebirdConnection::getOption(std::int32_t option, void* buffer, std::int32_t maxLength,
+                                               std::int32_t* length) {
+    error_.clear();
+    return settings_.get(option, buffer, maxLength, length);
+}
+
+dl::DriverResult FirebirdConnection::connect(const char* database, const char* user, const char* password) {
+    error_.clear();
+    disconnect();
+    if (!database || !*database) return error_.set(dl::status::InvalidParameter, "No database given");
+    std::string name = settings_.databaseName(database);
+    std::string parameters = settings_.attachParameters(user ? user : "", password ? password : "");
+    ISC_STATUS_ARRAY status;
+    api_->attach_database(status, static_cast<short>(name.size()), name.data(), &db_,
+                          static_cast<short>(parameters.size()), parameters.data());
+    if (failed(status)) {
+        db_ = 0;
+        dl::DriverResult result = status[1] == isc_login ? dl::status::InvalidUserPassword : dl::status::ConnectFailed;
+        return error_.setFromStatus(result, *api_, status);
+    }
+    return dl::status::Success;
+}
+
+dl::DriverResult FirebirdConnection::disconnect() {
+    if (!db_) return dl::status::Success;
+    ISC_STATUS_ARRAY status;
+    if (retained_.active()) retained_.commit(status);
+    freeStatements();
+    api_->detach_database(status, &db_);
+    db_ = 0;
+    ++attachment_;
+    if (failed(status)) return error_.setFromStatus(dl::status::SqlError, *api_, status);
+    return dl::status::Success;
+}
+
+dl::DriverResult FirebirdConnection::getMetaData(dl::IDriverMetaData** metaData) {
+    error_.clear();
+    if (!metaData) return dl::status::InvalidParameter;
+    *metaData = new FirebirdMetaData(this);
+    return dl::status::Success;
+}
+
+dl::DriverResult FirebirdConnection::getCommand(dl::IDriverCommand** command) {
+    error_.clear();
+    if (!command) return dl::status::InvalidParameter;
+    if (!db_) return error_.set(dl::status::InvalidHandle, "Not connected");
+    *command = new FirebirdCommand(this);
+    return dl::status::Success;
+}
+
+std::unique_ptr<PreparedStatement> FirebirdConnection::takeStatement(const std::string& sql, ISC_STATUS* status) {
+    if (auto found = idle_.find(sql); found != idle_.end()) {
+        auto statement = std::move(found->second);
+        idle_.erase(found);
+        return statement;
+    }
+    auto statement = std::make_unique<PreparedStatement>(*api_, sql);
+    Transaction transaction(*api_);
+    if (!transaction.start(&db_, settings_.transactionParameters(true), status)) return nullptr;
+    bool prepared = statement->prepare(&db_, transaction.handle(), settings_.dialect(), status);
+    if (!prepared) {
+        statement->free();
+        return nullptr;
+    }
+    ISC_STATUS_ARRAY ignored;
+    transaction.commit(ignored);
+    return statement;
+}
+
+void FirebirdConnection::giveBack(std::unique_ptr<PreparedStatement> statement, std::uint64_t attachment) {
+    if (!statement || attachment != attachment_ || !db_) return;  // died with its attachment
+    if (idle_.size() >= kIdleStatementLimit) {
+        statement->free();
+        return;
+    }
+    std::string key = statement->sql();
+    idle_.emplace(std::move(key), std::move(statement));
+}
+
+bool FirebirdConnection::runToEnd(PreparedStatement& statement, XSQLDA* input, std::int64_t* rows,
+                                  ISC_STATUS* status) {
+    Transaction own(*api_);
+    Transaction& transaction = settings_.commitRetain ? retained_ : own;
+    if (!transaction.active() && !transaction.start(&db_, settings_.transactionParameters(false), status))
+        return false;
+    api_->dsql_execute(status, transaction.handle(), statement.handle(), settings_.dialect(), input);
+    if (failed(status)) {
+        // A failed statement has undone its own work; the retained transaction
+        // holds nothing else uncommitted.
+        if (&transaction == &own) own.rollback();
+        return false;
+    }
+    if (!statement.rowsAffected(rows, status)) return false;
+    return &transaction == &own ? own.commit(status) : retained_.commitRetaining(status);
+}
+
+void FirebirdConnection::freeStatements() {
+    for (auto& [sql, statement] : idle_) statement->free();
+    idle_.clear();
+}
+
+}  // namespace fbdrv

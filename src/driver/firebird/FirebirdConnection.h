@@ -1,0 +1,68 @@
+// One attachment to a Firebird database. It keeps the statements it has
+// prepared, keyed by their exact text, so that a text prepared again (the
+// program rebuilds and prepares its UPDATE for every row it writes) reuses
+// the server's prepared statement instead of preparing anew.
+#pragma once
+
+#include "ClientLibrary.h"
+#include "ConnectionSettings.h"
+#include "ErrorText.h"
+#include "PreparedStatement.h"
+#include "RefCounted.h"
+#include "Transaction.h"
+
+#include <DriverInterface.h>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+namespace fbdrv {
+
+class FirebirdConnection final : public RefCounted<dl::IDriverConnection> {
+public:
+    explicit FirebirdConnection(std::shared_ptr<const ClientApi> api);
+    ~FirebirdConnection() override;
+
+    dl::DriverResult setOption(std::int32_t option, std::int64_t value) override;
+    dl::DriverResult setOptionText(std::int32_t option, const char* value) override;
+    dl::DriverResult getOption(std::int32_t option, void* buffer, std::int32_t maxLength,
+                               std::int32_t* length) override;
+    dl::DriverResult connect(const char* database, const char* user, const char* password) override;
+    dl::DriverResult disconnect() override;
+    dl::DriverResult getErrorMessageLen(std::int32_t* length) override { return error_.length(length); }
+    dl::DriverResult getErrorMessage(char* buffer) override { return error_.copy(buffer); }
+    dl::DriverResult getMetaData(dl::IDriverMetaData** metaData) override;
+    dl::DriverResult getCommand(dl::IDriverCommand** command) override;
+
+    // What commands and cursors share.
+    const ClientApi& api() const { return *api_; }
+    const ConnectionSettings& settings() const { return settings_; }
+    isc_db_handle* db() { return &db_; }
+    bool attached() const { return db_ != 0; }
+    // Changes at every disconnect: statements of an older attachment are dead.
+    std::uint64_t attachment() const { return attachment_; }
+
+    // A prepared statement for the text: an idle one prepared before, or a
+    // new one. Null with status filled on failure.
+    std::unique_ptr<PreparedStatement> takeStatement(const std::string& sql, ISC_STATUS* status);
+    // Gives a statement back for reuse once its command is done with it.
+    void giveBack(std::unique_ptr<PreparedStatement> statement, std::uint64_t attachment);
+    // Runs a statement that returns no rows in a transaction that is
+    // committed before this returns (kept open with commit retaining when
+    // asked for).
+    bool runToEnd(PreparedStatement& statement, XSQLDA* input, std::int64_t* rows, ISC_STATUS* status);
+
+private:
+    void freeStatements();
+
+    std::shared_ptr<const ClientApi> api_;
+    ConnectionSettings settings_;
+    ErrorText error_;
+    isc_db_handle db_ = 0;
+    std::uint64_t attachment_ = 0;
+    std::unordered_multimap<std::string, std::unique_ptr<PreparedStatement>> idle_;
+    Transaction retained_;
+};
+
+}  // namespace fbdrv

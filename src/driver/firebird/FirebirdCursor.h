@@ -1,0 +1,57 @@
+// The rows of an executed SELECT, read in its own transaction, which is
+// committed as soon as the last row has been fetched or the cursor closes.
+#pragma once
+
+#include "ErrorText.h"
+#include "FirebirdCommand.h"
+#include "PreparedStatement.h"
+#include "RefCounted.h"
+#include "RowBatch.h"
+#include "Transaction.h"
+
+#include <DriverInterface.h>
+
+namespace fbdrv {
+
+class FirebirdCursor final : public RefCounted<dl::IDriverCursor>, private BlobReader {
+public:
+    FirebirdCursor(FirebirdCommand* command, PreparedStatement* statement, Transaction transaction,
+                   std::int32_t rowsetSize, bool trimChar);
+    ~FirebirdCursor() override;
+
+    dl::DriverResult getColumnCount(std::uint16_t* count) override;
+    dl::DriverResult getColumnName(std::uint16_t position, const char** name) override;
+    dl::DriverResult getColumnType(std::uint16_t position, dl::ColumnType* type) override;
+    dl::DriverResult next(bool* hasRow) override;
+    dl::DriverResult getInt64(std::uint16_t position, std::int64_t* value, bool* isNull) override;
+    dl::DriverResult getDouble(std::uint16_t position, double* value, bool* isNull) override;
+    dl::DriverResult getText(std::uint16_t position, const char** data, std::uint32_t* length,
+                             bool* isNull) override;
+    dl::DriverResult getErrorMessageLen(std::int32_t* length) override { return error_.length(length); }
+    dl::DriverResult getErrorMessage(char* buffer) override { return error_.copy(buffer); }
+
+    // The command needs its statement back: the rows not read are dropped.
+    void abandon();
+
+private:
+    bool read(ISC_QUAD* id, std::string& text, ISC_STATUS* status) override;
+    dl::DriverResult fetchBatch();
+    void finish();
+    bool serverAlive() const;
+    dl::DriverResult currentCell(std::uint16_t position, const RowBatch::Cell** cell);
+
+    Retained<FirebirdCommand> command_;
+    PreparedStatement* statement_;
+    std::uint64_t attachment_;
+    Transaction transaction_;
+    std::int32_t rowsetSize_;
+    bool trimChar_;
+    bool open_ = true;       // the server cursor is open
+    bool abandoned_ = false;
+    bool started_ = false;
+    std::size_t row_ = 0;
+    RowBatch batch_;
+    ErrorText error_;
+};
+
+}  // namespace fbdrv

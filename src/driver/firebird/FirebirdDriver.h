@@ -1,0 +1,29 @@
+// The driver object the entry hands out: a source of connections over one
+// loaded client library.
+#pragma once
+
+#include "ClientLibrary.h"
+#include "FirebirdConnection.h"
+#include "RefCounted.h"
+
+#include <DriverInterface.h>
+
+#include <memory>
+
+namespace fbdrv {
+
+class FirebirdDriver final : public RefCounted<dl::IDriver> {
+public:
+    explicit FirebirdDriver(std::shared_ptr<const ClientApi> api) : api_(std::move(api)) {}
+
+    dl::DriverResult getConnection(dl::IDriverConnection** connection) override {
+        if (!connection) return dl::status::InvalidParameter;
+        *connection = new FirebirdConnection(api_);
+        return dl::status::Success;
+    }
+
+private:
+    std::shared_ptr<const ClientApi> api_;
+};
+
+}  // namespace fbdrv
