@@ -1,0 +1,46 @@
+#include "ErrorDisplay.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "Big5Text.h"
+
+namespace app {
+
+QString applicationTitleFor(const QString& executablePath) {
+    QString name = QFileInfo(executablePath).fileName();
+    const qsizetype dot = name.indexOf(u'.');
+    if (dot >= 0) name.truncate(dot);
+    if (name.isEmpty()) return name;
+    return name.left(1) + name.mid(1).toLower();
+}
+
+QString applicationTitle() { return applicationTitleFor(QCoreApplication::applicationFilePath()); }
+
+std::string withClosingPeriod(std::string big5Message) {
+    const std::size_t last = big5::lastCharacterStart(big5Message);
+    if (last == std::string::npos) return big5Message;
+    // Byte comparison: a lead byte of a double-byte character is above '.'.
+    if (static_cast<unsigned char>(big5Message[last]) > static_cast<unsigned char>('.')) big5Message += '.';
+    return big5Message;
+}
+
+void showError(std::string_view big5Message) {
+    QMessageBox box(QMessageBox::Critical, applicationTitle(), big5::toUnicode(withClosingPeriod(std::string(big5Message))),
+                    QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+void showError(const std::exception& error) { showError(std::string_view(error.what())); }
+
+void runHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        showError(error);
+    }
+}
+
+}  // namespace app

@@ -1,0 +1,213 @@
+#include "FrmTarvell.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QScreen>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "Big5Text.h"
+#include "DBGrid.h"
+#include "ErrorDisplay.h"
+#include "PriceCalculation.h"
+#include "ProgressBar.h"
+#include "SpeedButton.h"
+
+namespace {
+
+// The window's font has no Linux install; its Debian counterpart stands in
+// under the same family name.
+QFont windowFont() {
+    static const bool substituted = [] {
+        QFont::insertSubstitution(QStringLiteral("細明體"), QStringLiteral("AR PL UMing TW"));
+        return true;
+    }();
+    (void)substituted;
+    QFont font(QStringLiteral("細明體"));
+    font.setPixelSize(15);
+    font.setStyleStrategy(QFont::PreferDefault);
+    return font;
+}
+
+QFrame* newPanel(const char* name, QWidget* parent) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(1);
+    panel->setFocusPolicy(Qt::NoFocus);
+    return panel;
+}
+
+TSpeedButton* newSpeedButton(const char* name, const char* captionUtf8, QRect geometry, QWidget* parent) {
+    auto* button = new TSpeedButton(QString::fromUtf8(captionUtf8), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    return button;
+}
+
+}  // namespace
+
+TFormTarvell::TFormTarvell(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("FormTarvell"));
+    setWindowTitle(QString::fromUtf8("定價批次處理"));
+    setFont(windowFont());
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    resize(kOuterWidth - 8, kOuterHeight - 34);  // until the real frame is known
+    createComponents();
+    connectHandlers();
+    app::runHandler([this] { FormCreate(); });
+}
+
+TFormTarvell::~TFormTarvell() {
+    // The grid is destroyed with the window's children, after the table.
+    DBGrid1->setDataSet(nullptr);
+}
+
+void TFormTarvell::createComponents() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    createTopPanel();
+    DBGrid1 = new TDBGrid(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setDataSet(&CDS_PRODUCT);
+    DBGrid1->setErrorHandler([](const std::exception& error) { app::showError(error); });
+    createBottomPanel();
+    layout->addWidget(Panel1);
+    layout->addWidget(DBGrid1, 1);
+    layout->addWidget(Panel2);
+    setTabOrder(ComboBox1, DBGrid1);
+    ComboBox1->setFocus();
+}
+
+void TFormTarvell::createTopPanel() {
+    Panel1 = newPanel("Panel1", this);
+    Panel1->setFixedHeight(41);
+
+    Label1 = new QLabel(QString::fromUtf8("小類選擇"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(24, 16, 64, 15);
+
+    ComboBox1 = new QComboBox(Panel1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);  // completes inline, ignoring case
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setMaxVisibleItems(8);
+    ComboBox1->setGeometry(96, 11, 145, 23);
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(QString());
+
+    SpeedButton1 = newSpeedButton("SpeedButton1", "1.資料檢視", QRect(248, 11, 90, 25), Panel1);
+    SpeedButton2 = newSpeedButton("SpeedButton2", "2.價格計算", QRect(353, 11, 90, 25), Panel1);
+    SpeedButton3 = newSpeedButton("SpeedButton3", "3.成本回存", QRect(458, 11, 90, 25), Panel1);
+    SpeedButton4 = newSpeedButton("SpeedButton4", "4.離開", QRect(564, 11, 90, 25), Panel1);
+}
+
+void TFormTarvell::createBottomPanel() {
+    Panel2 = newPanel("Panel2", this);
+    Panel2->setFixedHeight(24);
+    ProgressBar1 = new TProgressBar(Panel2);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    Panel2->installEventFilter(this);  // keeps the bar docked at its bottom
+}
+
+void TFormTarvell::connectHandlers() {
+    const auto wire = [this](TSpeedButton* button, void (TFormTarvell::*handler)()) {
+        connect(button, &TSpeedButton::clicked, this, [this, handler] { app::runHandler([this, handler] { (this->*handler)(); }); });
+    };
+    wire(SpeedButton1, &TFormTarvell::SpeedButton1Click);
+    wire(SpeedButton2, &TFormTarvell::SpeedButton2Click);
+    wire(SpeedButton3, &TFormTarvell::SpeedButton3Click);
+    wire(SpeedButton4, &TFormTarvell::SpeedButton4Click);
+    // Without a window manager nobody else turns Alt+F4 into a close.
+    auto* altF4 = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this);
+    connect(altF4, &QShortcut::activated, this, &QWidget::close);
+}
+
+bool TFormTarvell::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Panel2 && event->type() == QEvent::Resize) {
+        constexpr int kBarHeight = 17;
+        ProgressBar1->setGeometry(1, Panel2->height() - 1 - kBarHeight, Panel2->width() - 2, kBarHeight);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- showing ----
+
+void TFormTarvell::setVisible(bool visible) {
+    if (visible && !shown_ && !isVisible()) {
+        shown_ = true;
+        // Shown for the first time: the show handler runs before the window
+        // is centred and on screen.
+        app::runHandler([this] { FormShow(); });
+        fitOuterSize();
+        centreOnDesktop();
+    }
+    QWidget::setVisible(visible);
+}
+
+void TFormTarvell::centreOnDesktop() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect desktop = screen->virtualGeometry();
+    const int left = std::max(0, (desktop.width() - kOuterWidth) / 2);
+    const int top = std::max(0, (desktop.height() - kOuterHeight) / 2);
+    move(desktop.left() + left, desktop.top() + top);
+}
+
+// The outer size is fixed; the client area is what the window manager's
+// frame leaves of it, learnt once the frame is known (and again should the
+// frame change).
+void TFormTarvell::fitOuterSize() {
+    if (isMaximized() || isFullScreen()) return;
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    if (frame == frame_) return;
+    frame_ = frame;
+    resize(kOuterWidth - frame.left() - frame.right(), kOuterHeight - frame.top() - frame.bottom());
+}
+
+bool TFormTarvell::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (shown_ && (event->type() == QEvent::Move || event->type() == QEvent::Show)) fitOuterSize();
+    return handled;
+}
+
+// ---- handlers ----
+
+void TFormTarvell::FormCreate() {
+    for (const auto& def : product::fieldDefs()) CDS_PRODUCT.addFieldDef(def);
+    CDS_PRODUCT.addIndexDef("ID_Index", "PROD_ID");
+    CDS_PRODUCT.createDataSet();
+    const auto& titles = product::columnTitlesUtf8();
+    for (int i = 0; i < product::kFieldCount; ++i)
+        CDS_PRODUCT.field(i).setDisplayLabel(big5::fromUtf8(titles[static_cast<std::size_t>(i)]));
+    DBGrid1->setColumnWidth(0, 120);
+    DBGrid1->setColumnWidth(1, 220);
+}
+
+void TFormTarvell::FormShow() {
+    // The sub-category list is read here once the database components exist.
+}
+
+void TFormTarvell::SpeedButton1Click() {
+    // The data view (load a sub-category's products) goes here.
+}
+
+void TFormTarvell::SpeedButton2Click() {
+    ProgressBar1->setMaximum(CDS_PRODUCT.rowCount());
+    ProgressBar1->setValue(0);
+    TProgressStepper progress(*ProgressBar1);
+    pricing::priceAllRows(CDS_PRODUCT, [&progress] { progress.step(); });
+}
+
+void TFormTarvell::SpeedButton3Click() {
+    // The price write-back goes here.
+}
+
+void TFormTarvell::SpeedButton4Click() { close(); }

@@ -1,0 +1,71 @@
+// FormTarvell: the price batch window. It owns every component for its
+// whole life; each handler is one method named after its component and
+// event, and calls into the work table and the price rule.
+#pragma once
+
+#include <QMargins>
+#include <QWidget>
+
+#include "ProductWorkTable.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class TDBGrid;
+class TProgressBar;
+class TSpeedButton;
+
+class TFormTarvell : public QWidget {
+    Q_OBJECT
+public:
+    // Outer size, window frame included; the client area is what is left
+    // inside the frame (813 by 517 with the design frame).
+    static constexpr int kOuterWidth = 821;
+    static constexpr int kOuterHeight = 551;
+
+    explicit TFormTarvell(QWidget* parent = nullptr);
+    ~TFormTarvell() override;
+
+    // Components, in their parent order.
+    QFrame* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    TSpeedButton* SpeedButton1 = nullptr;
+    TSpeedButton* SpeedButton2 = nullptr;
+    TSpeedButton* SpeedButton3 = nullptr;
+    TSpeedButton* SpeedButton4 = nullptr;
+    TDBGrid* DBGrid1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    TProgressBar* ProgressBar1 = nullptr;
+
+    // The product work table; DBGrid1 is bound to it (DataSource2).
+    TProductWorkTable CDS_PRODUCT;
+
+    // The database components (SQLConnection1, ClientDataSet1, SQLQuery1)
+    // join here with the database handlers.
+
+    void setVisible(bool visible) override;
+
+public slots:
+    void FormCreate();
+    void FormShow();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createComponents();
+    void createTopPanel();
+    void createBottomPanel();
+    void connectHandlers();
+    void centreOnDesktop();
+    void fitOuterSize();
+
+    bool shown_ = false;
+    QMargins frame_{-1, -1, -1, -1};
+};

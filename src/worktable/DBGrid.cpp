@@ -1,0 +1,506 @@
+#include "DBGrid.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPolygon>
+#include <QScrollBar>
+
+#include "Big5Text.h"
+#include "GridCellEditor.h"
+#include "WorkTableModel.h"
+
+// The narrow column left of the cells: an arrow on the current row, an
+// I-beam while it is being edited, a star while it is new.
+class TRowIndicator : public QHeaderView {
+public:
+    explicit TRowIndicator(TDBGrid* grid) : QHeaderView(Qt::Vertical, grid), grid_(grid) {
+        setSectionResizeMode(QHeaderView::Fixed);
+        setHighlightSections(false);
+        setMinimumSectionSize(1);
+    }
+
+    QSize sizeHint() const override { return QSize(TDBGrid::kIndicatorWidth, QHeaderView::sizeHint().height()); }
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+        painter->save();
+        painter->fillRect(rect, palette().button());
+        painter->setPen(palette().mid().color());
+        painter->drawLine(rect.topRight(), rect.bottomRight());
+        painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+        const TProductWorkTable* table = grid_->dataSet();
+        const int current = table && !table->isEmpty() ? table->currentRow() : 0;
+        if (table && table->active() && logicalIndex == current) drawMark(painter, rect, table->state());
+        painter->restore();
+    }
+
+private:
+    void drawMark(QPainter* painter, const QRect& rect, TProductWorkTable::State state) const {
+        painter->setPen(palette().windowText().color());
+        painter->setBrush(palette().windowText());
+        const QPoint c = rect.center();
+        if (state == TProductWorkTable::State::Edit) {
+            painter->drawLine(c.x(), c.y() - 4, c.x(), c.y() + 4);
+            painter->drawLine(c.x() - 2, c.y() - 4, c.x() + 2, c.y() - 4);
+            painter->drawLine(c.x() - 2, c.y() + 4, c.x() + 2, c.y() + 4);
+        } else if (state == TProductWorkTable::State::Insert) {
+            painter->drawText(rect, Qt::AlignCenter, QStringLiteral("*"));
+        } else {
+            const QPolygon arrow({QPoint(c.x() - 2, c.y() - 4), QPoint(c.x() + 2, c.y()), QPoint(c.x() - 2, c.y() + 4)});
+            painter->drawPolygon(arrow);
+        }
+    }
+
+    TDBGrid* grid_;
+};
+
+TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent) {
+    indicator_ = new TRowIndicator(this);
+    setVerticalHeader(indicator_);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    setFocusPolicy(Qt::StrongFocus);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setSectionsMovable(true);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setMinimumSectionSize(1);
+    editor_ = new TGridCellEditor(this);
+
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int) {
+        if (!layingOut_) operatorSized_[logical] = true;
+        placeEditor();
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionMoved, this, [this] { placeEditor(); });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        const auto inside = [this](QWidget* w) { return w && (w == this || isAncestorOf(w)); };
+        if (inside(old) && now && !inside(now) && now->window() == window()) guarded([this] { leavingGrid(); });
+    });
+    changeEvent(nullptr);
+}
+
+TDBGrid::~TDBGrid() {
+    if (table_) table_->removeObserver(this);
+}
+
+void TDBGrid::setDataSet(TProductWorkTable* table) {
+    hideEditor();
+    if (table_) table_->removeObserver(this);
+    delete model_;
+    model_ = nullptr;
+    table_ = table;
+    if (!table_) return;
+    model_ = new TWorkTableModel(*table_, this);
+    setModel(model_);
+    table_->addObserver(this);
+    layoutColumns();
+    syncToTable();
+}
+
+// ---- columns ----
+
+void TDBGrid::setColumnReadOnly(int column, bool readOnly) { table_->field(column).setReadOnly(readOnly); }
+
+bool TDBGrid::columnReadOnly(int column) const { return table_->field(column).readOnly(); }
+
+void TDBGrid::setColumnWidth(int column, int width) {
+    programWidths_[column] = width;
+    layingOut_ = true;
+    QTableView::setColumnWidth(column, width);
+    layingOut_ = false;
+}
+
+int TDBGrid::defaultColumnWidth(int column) const {
+    // The overhang of a TrueType font is nought, so the rule reduces to the
+    // width of "0" times the display width, plus 4; or the title, plus 4.
+    const QFontMetrics metrics(font());
+    const TField& field = table_->field(column);
+    const int byDigits = metrics.horizontalAdvance(QLatin1Char('0')) * field.displayWidth() + 4;
+    const int byTitle = metrics.horizontalAdvance(big5::toUnicode(field.displayLabel())) + 4;
+    return std::max(byDigits, byTitle);
+}
+
+void TDBGrid::layoutColumns() {
+    if (!table_ || !model_) return;
+    layingOut_ = true;
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        if (programWidths_.contains(column))
+            QTableView::setColumnWidth(column, programWidths_.value(column));
+        else if (!operatorSized_.value(column))
+            QTableView::setColumnWidth(column, defaultColumnWidth(column));
+    }
+    layingOut_ = false;
+    placeEditor();
+}
+
+void TDBGrid::changeEvent(QEvent* event) {
+    if (event) QTableView::changeEvent(event);
+    if (event && event->type() != QEvent::FontChange) return;
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setFixedHeight(fontMetrics().height() + 6);
+    layoutColumns();
+}
+
+// ---- state ----
+
+int TDBGrid::dataRow() const { return table_ && !table_->isEmpty() ? table_->currentRow() : 0; }
+
+int TDBGrid::currentColumn() const {
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.column() : editableColumn(-1, 1);
+}
+
+bool TDBGrid::untouchedNewRow() const {
+    return table_->state() == TProductWorkTable::State::Insert && !table_->modified() &&
+           !(editorMode() && editor_->isModified());
+}
+
+bool TDBGrid::isLastRow() const { return table_->isEmpty() || table_->currentRow() == table_->rowCount() - 1; }
+
+bool TDBGrid::currentFieldReadOnly() const { return table_ && table_->field(currentColumn()).readOnly(); }
+
+bool TDBGrid::currentFieldIsFloat() const { return table_ && table_->field(currentColumn()).dataType() == TFieldType::Float; }
+
+bool TDBGrid::startRowEdit() {
+    bool started = false;
+    guarded([this, &started] {
+        table_->edit();
+        started = true;
+    });
+    return started;
+}
+
+void TDBGrid::guarded(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        if (errorHandler_)
+            errorHandler_(error);
+        else
+            QMessageBox::critical(this, QString(), big5::toUnicode(error.what()));
+    }
+}
+
+// The table's current row is the grid's. Moves made by the program are
+// followed once control returns to the event loop, not at every step of a
+// long batch.
+void TDBGrid::cursorChanged() { syncLater(); }
+
+void TDBGrid::syncLater() {
+    if (syncPending_) return;
+    syncPending_ = true;
+    QMetaObject::invokeMethod(this, [this] { syncToTable(); }, Qt::QueuedConnection);
+}
+
+void TDBGrid::syncToTable() {
+    syncPending_ = false;
+    if (!table_ || !table_->active() || !model_) return;
+    const int row = dataRow();
+    const int column = currentColumn();
+    const QModelIndex target = model_->index(row, column);
+    if (target.isValid() && target != currentIndex())
+        selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    if (editorMode() && !editor_->isModified()) resetEditorText();
+    placeEditor();
+    if (target.isValid()) scrollTo(target);
+    verticalHeader()->viewport()->update();
+    viewport()->update();
+}
+
+void TDBGrid::fieldsChanged() {
+    layoutColumns();
+    if (editorMode()) editor_->setReadOnly(currentFieldReadOnly());
+    horizontalHeader()->viewport()->update();
+}
+
+// Before the row is posted or left, what the editor holds goes into it.
+void TDBGrid::updateRecord() { writeEditorText(); }
+
+// ---- the cell editor ----
+
+bool TDBGrid::editorMode() const { return editor_ && editor_->isVisible(); }
+
+QLineEdit* TDBGrid::cellEditor() const { return editorMode() ? editor_ : nullptr; }
+
+void TDBGrid::showEditor() {
+    if (!table_ || !table_->active()) return;
+    syncToTable();
+    editor_->setFont(font());
+    resetEditorText();
+    editor_->setReadOnly(currentFieldReadOnly());
+    placeEditor();
+    editor_->show();
+    editor_->setFocus(Qt::OtherFocusReason);
+}
+
+void TDBGrid::hideEditor() {
+    if (!editorMode()) return;
+    const bool hadFocus = editor_->hasFocus();
+    editor_->hide();
+    editor_->setModified(false);
+    if (hadFocus) setFocus(Qt::OtherFocusReason);
+}
+
+void TDBGrid::placeEditor() {
+    if (!editorMode() || !model_) return;
+    editor_->setGeometry(visualRect(model_->index(dataRow(), currentColumn())).adjusted(1, 1, -1, -1));
+}
+
+void TDBGrid::resetEditorText() {
+    editor_->setText(model_->cellText(dataRow(), currentColumn()));
+    editor_->selectAll();
+    editor_->setModified(false);
+}
+
+void TDBGrid::writeEditorText() {
+    if (!editorMode() || !editor_->isModified()) return;
+    table_->edit();
+    table_->setText(currentColumn(), big5::fromUnicode(editor_->text()));
+    editor_->setModified(false);
+}
+
+// ---- keys ----
+
+void TDBGrid::editorKey(QKeyEvent* event) { handleKey(event, true); }
+
+void TDBGrid::keyPressEvent(QKeyEvent* event) { handleKey(event, false); }
+
+bool TDBGrid::focusNextPrevChild(bool) { return false; }  // Tab moves between cells
+
+void TDBGrid::handleKey(QKeyEvent* event, bool fromEditor) {
+    if (!table_ || !table_->active()) {
+        event->ignore();
+        return;
+    }
+    if (syncPending_) syncToTable();
+    const auto modifiers = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    const bool ctrl = modifiers == Qt::ControlModifier;
+    event->accept();
+    switch (event->key()) {
+        case Qt::Key_Up: return guarded([this] { keyUp(); });
+        case Qt::Key_Down: return guarded([this] { keyDown(); });
+        case Qt::Key_Tab: return guarded([this, event] { keyTab(!(event->modifiers() & Qt::ShiftModifier)); });
+        case Qt::Key_Backtab: return guarded([this] { keyTab(false); });
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return guarded([this] { keyEnter(); });
+        case Qt::Key_Escape: return guarded([this] { keyEscape(); });
+        case Qt::Key_F2: return guarded([this] { showEditor(); });
+        case Qt::Key_Insert:
+            if (modifiers == Qt::NoModifier) return guarded([this] { keyInsert(); });
+            break;
+        case Qt::Key_Delete:
+            if (ctrl) return guarded([this] { keyDeleteRecord(); });
+            break;
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown: {
+            const int page = std::max(1, viewport()->height() / std::max(1, rowHeight(0)) - 1);
+            const int step = event->key() == Qt::Key_PageUp ? -page : page;
+            return guarded([this, step] {
+                if (!table_->isEmpty()) moveToCell(std::clamp(dataRow() + step, 0, table_->rowCount() - 1), currentColumn());
+            });
+        }
+        case Qt::Key_Home:
+        case Qt::Key_End: {
+            const bool toEnd = event->key() == Qt::Key_End;
+            if (ctrl) return guarded([this, toEnd] { moveToCell(toEnd ? std::max(0, table_->rowCount() - 1) : 0, currentColumn()); });
+            const int visual = toEnd ? horizontalHeader()->count() - 1 : 0;
+            return guarded([this, visual] { moveToCell(dataRow(), horizontalHeader()->logicalIndex(visual)); });
+        }
+        case Qt::Key_Left:
+        case Qt::Key_Right: {
+            const int visual = horizontalHeader()->visualIndex(currentColumn()) + (event->key() == Qt::Key_Left ? -1 : 1);
+            if (visual >= 0 && visual < horizontalHeader()->count())
+                guarded([this, visual] { moveToCell(dataRow(), horizontalHeader()->logicalIndex(visual)); });
+            return;
+        }
+        default: break;
+    }
+    const QString typed = event->text();
+    const bool opensEditor = event->key() == Qt::Key_Backspace ||
+                             (!typed.isEmpty() && typed.at(0).isPrint() && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+    if (opensEditor && !fromEditor) {
+        guarded([this] { showEditor(); });
+        if (editorMode()) QApplication::sendEvent(editor_, event);
+        return;
+    }
+    event->ignore();
+}
+
+void TDBGrid::setCurrentCell(int row, int column) {
+    const QModelIndex target = model_->index(row, column);
+    if (target.isValid()) selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    syncToTable();
+}
+
+// Leaving a cell writes the editor's text; leaving the row posts it (or
+// drops it when it is new and untouched).
+void TDBGrid::moveToCell(int row, int column) {
+    writeEditorText();
+    hideEditor();
+    if (!table_->isEmpty() && row != table_->currentRow())
+        table_->moveTo(row);
+    setCurrentCell(dataRow(), column);
+}
+
+void TDBGrid::appendRow(int column) {
+    writeEditorText();
+    hideEditor();
+    table_->append();
+    setCurrentCell(dataRow(), column);
+}
+
+void TDBGrid::keyDown() {
+    writeEditorText();
+    if (untouchedNewRow()) {
+        if (isLastRow()) return;  // already the blank row at the end
+        hideEditor();
+        table_->cancel();
+        setCurrentCell(dataRow(), currentColumn());
+        return;
+    }
+    if (isLastRow()) {
+        appendRow(currentColumn());
+        return;
+    }
+    moveToCell(dataRow() + 1, currentColumn());
+}
+
+void TDBGrid::keyUp() {
+    writeEditorText();
+    if (untouchedNewRow() && isLastRow()) {
+        hideEditor();
+        table_->cancel();
+        setCurrentCell(dataRow(), currentColumn());
+        return;
+    }
+    if (dataRow() == 0) {
+        hideEditor();
+        table_->checkBrowseMode();
+        setCurrentCell(dataRow(), currentColumn());
+        return;
+    }
+    moveToCell(dataRow() - 1, currentColumn());
+}
+
+// The next editable column in visual order from a visual position, or -1.
+int TDBGrid::editableColumn(int fromVisual, int step) const {
+    if (!table_ || !table_->active()) return 0;
+    const QHeaderView* header = horizontalHeader();
+    for (int visual = fromVisual + step; visual >= 0 && visual < header->count(); visual += step) {
+        const int logical = header->logicalIndex(visual);
+        if (!header->isSectionHidden(logical) && !table_->field(logical).readOnly()) return logical;
+    }
+    return -1;
+}
+
+void TDBGrid::keyTab(bool forward) {
+    const int visual = horizontalHeader()->visualIndex(currentColumn());
+    const int inRow = editableColumn(visual, forward ? 1 : -1);
+    if (inRow >= 0) {
+        moveToCell(dataRow(), inRow);
+        return;
+    }
+    const int count = horizontalHeader()->count();
+    if (forward) {
+        const int first = editableColumn(-1, 1);
+        writeEditorText();
+        if (!isLastRow())
+            moveToCell(dataRow() + 1, first);
+        else if (untouchedNewRow())
+            moveToCell(dataRow(), first);
+        else
+            appendRow(first);
+    } else if (dataRow() > 0) {
+        moveToCell(dataRow() - 1, editableColumn(count, -1));
+    }
+}
+
+void TDBGrid::keyInsert() {
+    writeEditorText();
+    hideEditor();
+    table_->insert();
+    setCurrentCell(dataRow(), currentColumn());
+}
+
+void TDBGrid::keyDeleteRecord() {
+    if (table_->isEmpty()) return;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Ok);
+    if (box.exec() != QMessageBox::Ok) return;
+    hideEditor();
+    table_->deleteRow();  // a pending new row is simply dropped
+    setCurrentCell(dataRow(), currentColumn());
+}
+
+void TDBGrid::keyEscape() {
+    if (editorMode() && editor_->isModified()) {
+        resetEditorText();
+        hideEditor();
+        return;
+    }
+    hideEditor();
+    table_->cancel();
+    setCurrentCell(dataRow(), currentColumn());
+}
+
+void TDBGrid::keyEnter() {
+    if (editorMode()) {
+        writeEditorText();
+        hideEditor();
+    } else {
+        showEditor();
+    }
+}
+
+// Leaving the grid drops an untouched new row, or keeps what was typed.
+void TDBGrid::leavingGrid() {
+    if (!table_ || !table_->active()) return;
+    if (untouchedNewRow()) {
+        hideEditor();
+        table_->cancel();
+        syncToTable();
+    } else {
+        writeEditorText();
+    }
+}
+
+// ---- mouse and geometry ----
+
+void TDBGrid::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex clicked = indexAt(event->position().toPoint());
+    if (!table_ || !clicked.isValid() || event->button() != Qt::LeftButton) {
+        QTableView::mousePressEvent(event);
+        return;
+    }
+    if (!editorMode()) setFocus(Qt::MouseFocusReason);
+    const bool onCurrent = clicked.row() == dataRow() && clicked.column() == currentColumn();
+    if (onCurrent)
+        guarded([this] { if (!editorMode()) showEditor(); });
+    else
+        guarded([this, clicked] { moveToCell(clicked.row(), clicked.column()); });
+    event->accept();
+}
+
+void TDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (!editorMode() && indexAt(event->position().toPoint()).isValid()) guarded([this] { showEditor(); });
+    event->accept();
+}
+
+void TDBGrid::mouseMoveEvent(QMouseEvent* event) { event->accept(); }  // no drag selection
+
+void TDBGrid::scrollContentsBy(int dx, int dy) {
+    QTableView::scrollContentsBy(dx, dy);
+    placeEditor();
+}
+
+void TDBGrid::updateGeometries() {
+    QTableView::updateGeometries();
+    placeEditor();
+}

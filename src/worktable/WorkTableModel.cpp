@@ -1,0 +1,95 @@
+#include "WorkTableModel.h"
+
+#include "Big5Text.h"
+
+TWorkTableModel::TWorkTableModel(TProductWorkTable& table, QObject* parent) : QAbstractTableModel(parent), table_(table) {
+    columns_ = table_.fieldCount();
+    table_.addObserver(this);
+}
+
+TWorkTableModel::~TWorkTableModel() { table_.removeObserver(this); }
+
+int TWorkTableModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid() || !table_.active()) return 0;
+    return std::max(1, table_.rowCount());
+}
+
+int TWorkTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+
+QString TWorkTableModel::cellText(int row, int column) const {
+    if (row < 0 || row >= table_.rowCount() || column < 0 || column >= columns_) return {};
+    const rt::FieldValue value = table_.valueAt(row, column);
+    if (value.isNull()) return {};
+    if (value.kind() == rt::FieldValue::Kind::Text) return big5::toUnicode(value.textValue());
+    return QString::fromStdString(value.toString());
+}
+
+QVariant TWorkTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return cellText(index.row(), index.column());
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant TWorkTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Vertical) return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+    if (section < 0 || section >= columns_) return {};
+    if (role == Qt::DisplayRole) return big5::toUnicode(table_.field(section).displayLabel());
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags TWorkTableModel::flags(const QModelIndex& index) const {
+    // Editing goes through the grid's own editor, never through the model.
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+// The blank row of an empty table turns into the first real row (and back)
+// without the row count changing.
+void TWorkTableModel::rowAboutToBeInserted(int row) {
+    structureChanging_ = table_.rowCount() > 0;
+    if (structureChanging_) beginInsertRows({}, row, row);
+}
+
+void TWorkTableModel::rowInserted(int row) {
+    if (structureChanging_) endInsertRows();
+    structureChanging_ = false;
+    recordChanged(row);
+}
+
+void TWorkTableModel::rowAboutToBeRemoved(int row) {
+    structureChanging_ = table_.rowCount() > 1;
+    if (structureChanging_) beginRemoveRows({}, row, row);
+}
+
+void TWorkTableModel::rowRemoved(int row) {
+    if (structureChanging_) endRemoveRows();
+    structureChanging_ = false;
+    recordChanged(row);
+}
+
+// A batch calculation changes every row many times; the view needs to hear
+// of it once.
+void TWorkTableModel::recordChanged(int) { refreshLater(); }
+
+void TWorkTableModel::refreshLater() {
+    if (refreshPending_) return;
+    refreshPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            refreshPending_ = false;
+            if (rowCount() > 0 && columns_ > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columns_ - 1));
+        },
+        Qt::QueuedConnection);
+}
+
+void TWorkTableModel::fieldsChanged() {
+    if (columns_ != table_.fieldCount()) {
+        beginResetModel();
+        columns_ = table_.fieldCount();
+        endResetModel();
+        return;
+    }
+    if (columns_ > 0) emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
+}
