@@ -17,6 +17,7 @@
 //   database.writeConfiguration(folderBesideTheProgram);
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,7 @@ public:
     // attachment with connection character set BIG_5: text is Big5 bytes or
     // ASCII. Throws std::runtime_error with the server's messages.
     void execute(const std::vector<std::string>& statements);
+    void execute(std::initializer_list<std::string> statements) { execute(std::vector<std::string>(statements)); }
     void execute(const std::string& statement) { execute(std::vector<std::string>{statement}); }
 
     // Writes dlconnections.ini (section VuzEza with the program's fourteen

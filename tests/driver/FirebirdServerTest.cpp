@@ -1,0 +1,58 @@
+// The Firebird driver library through the local server the test command
+// starts (TARVELL_FB_SERVER, TARVELL_FB_PASSWORD); skipped without it.
+#include "DriverSession.h"
+
+#include <DirectClient.h>
+#include <TestDatabase.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using drivertest::Row;
+using drivertest::Session;
+using tarvell::test::DirectClient;
+using tarvell::test::TestDatabase;
+
+namespace {
+
+class FirebirdServer : public testing::Test {
+protected:
+    void SetUp() override {
+        const char* host = std::getenv("TARVELL_FB_SERVER");
+        const char* password = std::getenv("TARVELL_FB_PASSWORD");
+        if (!host || !*host || !password)
+            GTEST_SKIP() << "no server: scripts/test.sh sets TARVELL_FB_SERVER and TARVELL_FB_PASSWORD";
+        host_ = host;
+        password_ = password;
+    }
+    std::string host_;
+    std::string password_;
+};
+
+}  // namespace
+
+TEST_F(FirebirdServer, ReadsAndWritesThroughTheServer) {
+    TestDatabase database;
+    database.execute({"CREATE TABLE PRODUCT (PROD_ID VARCHAR(20) NOT NULL PRIMARY KEY, PRICE1 NUMERIC(15,2))",
+                      "INSERT INTO PRODUCT VALUES ('P1', 10)", "INSERT INTO PRODUCT VALUES ('P2', 20)"});
+    std::string name = database.serverName(host_);
+    {
+        Session session;
+        ASSERT_EQ(session.connect(name, "sysdba", password_), 0) << session.lastError();
+        EXPECT_EQ(session.select("SELECT PROD_ID, PRICE1 FROM PRODUCT ORDER BY PROD_ID"),
+                  (std::vector<Row>{{rt::FieldValue::text("P1"), 10.0}, {rt::FieldValue::text("P2"), 20.0}}));
+        EXPECT_EQ(session.execute("UPDATE PRODUCT SET PRICE1 = ? WHERE PROD_ID = ?",
+                                  {99.5, rt::FieldValue::text("P2")}),
+                  1);
+        DirectClient client(name, "SYSDBA", password_);
+        EXPECT_EQ(client.select("SELECT PRICE1 FROM PRODUCT WHERE PROD_ID = 'P2'"), (std::vector<Row>{{99.5}}));
+    }
+}
+
+TEST_F(FirebirdServer, WrongPasswordIsRefusedWithTheServersText) {
+    TestDatabase database;
+    Session session;
+    EXPECT_EQ(session.connect(database.serverName(host_), "sysdba", password_ + "x"),
+              dl::status::InvalidUserPassword);
+    EXPECT_NE(session.lastError().find("user name and password"), std::string::npos) << session.lastError();
+}
