@@ -1,0 +1,267 @@
+// Where the connection's settings come from, and what each failure of the
+// settings says.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "ConfigFileLocator.h"
+#include "ConnectionTestSupport.h"
+#include "Errors.h"
+
+namespace {
+
+using db::ConfigFileLocator;
+using testsupport::DataLinkStore;
+using testsupport::messageOf;
+
+class ConnectionSettings : public testsupport::ConnectionFixture {
+protected:
+    std::string failure() {
+        return messageOf<rt::DatabaseError>([this] { connection_->open(); });
+    }
+    std::string connectArguments() {
+        const auto calls = recording::calls("conn1.connect");
+        return calls.empty() ? std::string() : calls.front();
+    }
+};
+
+TEST_F(ConnectionSettings, TheFileSectionsReplaceTheStoredSettings) {
+    db::TDataLinkConnection& connection = makeConnection();
+    EXPECT_EQ(connection.Params().value("Database"), "POSDATA.FDB");
+    EXPECT_EQ(connection.Params().count(), 14u);
+    EXPECT_TRUE(recording::log().empty()) << "applying the stored values does not connect";
+
+    connection.open();
+    EXPECT_TRUE(connection.connected());
+    EXPECT_EQ(connection.DriverName(), "Recording");
+    EXPECT_EQ(connection.LibraryName(), "librecordingdriver.so");
+    EXPECT_EQ(connection.VendorLib(), "libfbclient.so.2");
+    EXPECT_EQ(connection.GetDriverFunc(), "getSQLDriverRECORDING");
+    EXPECT_EQ(connection.Params().value("Database"), "dbhost:/data/POSDATA.FDB");
+    EXPECT_EQ(connection.Params().value("Recording TransIsolation"), "ReadCommited");
+    EXPECT_TRUE(connection.settingsLoaded());
+    EXPECT_EQ(connectArguments(), "conn1.connect(dbhost:/data/POSDATA.FDB,sysdba,quorvane)");
+}
+
+TEST_F(ConnectionSettings, LetterCaseAndBlanksDoNotMatter) {
+    writeConnections(
+        "[VUZEZA]\n"
+        "  drivername  =  Recording  \n"
+        "DATABASE = dbhost:/x.fdb\n"
+        "user_name=SYSDBA\n"
+        "password = pw \n"
+        "SQLDIALECT=1\n");
+    writeDrivers("[RECORDING]\nlibraryname = librecordingdriver.so\nVENDORLIB=  libfbclient.so.2  \n"
+                 "getdriverfunc=getSQLDriverRECORDING\n");
+    makeConnection().open();
+    EXPECT_EQ(connectArguments(), "conn1.connect(dbhost:/x.fdb,SYSDBA,pw)");
+    EXPECT_EQ(recording::calls("conn1.setOption(16"), (std::vector<std::string>{"conn1.setOption(16,1)"}));
+    EXPECT_EQ(recording::calls("entry"), (std::vector<std::string>{"entry(libfbclient.so.2,)"}));
+}
+
+TEST_F(ConnectionSettings, MissingPiecesOfTheConnectionSection) {
+    writeConnections("[Other]\nDriverName=Recording\nDatabase=x\n");
+    makeConnection();
+    EXPECT_EQ(failure(), "Missing DriverName property");
+    EXPECT_TRUE(connection_->Params().empty());
+
+    writeConnectionSection("DriverName=Recording\nUser_Name=sysdba\n");
+    makeConnection();
+    EXPECT_EQ(failure(), "Missing Database property");
+
+    writeConnectionSection("DriverName=Recording\nDatabase=   \n");
+    makeConnection();
+    EXPECT_EQ(failure(), "Missing Database property") << "the file trims the blanks away";
+
+    // Set by hand, blanks pass the check and connect to the trimmed name;
+    // without a password there is no prompt.
+    makeConnectionSetByHand(db::ParameterList{"Database=   "}).open();
+    EXPECT_EQ(connectArguments(), "conn1.connect(,,)");
+    EXPECT_FALSE(connection_->LoginPrompt());
+
+    makeConnection();
+    connection_->setConnectionName("");
+    EXPECT_EQ(failure(), "Connection name missing");
+    connection_->setLoadParamsOnConnect(false);
+    connection_->Params().setValue("Database", "");
+    EXPECT_EQ(failure(), "Connection name missing");
+}
+
+TEST_F(ConnectionSettings, MissingPiecesOfTheDriverSection) {
+    makeConnection();
+    QFile::remove(folder_.path("dldrivers.ini"));
+    EXPECT_EQ(failure(), "DLL/Shared Library Name not Set");
+    EXPECT_EQ(connection_->LibraryName(), "") << "the stored libdlfirebird.so never serves";
+
+    writeDrivers("[Firebird]\nLibraryName=librecordingdriver.so\n");
+    EXPECT_EQ(failure(), "DLL/Shared Library Name not Set");
+
+    writeDrivers("[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=   \nGetDriverFunc=getSQLDriverRECORDING\n");
+    EXPECT_EQ(failure(), "DLL/Shared Library Name not Set");
+
+    writeDrivers("[Recording]\nLibraryName=libnosuchdriver.so\nVendorLib=libfbclient.so.2\nGetDriverFunc=x\n");
+    EXPECT_EQ(failure(), "Unable to Load libnosuchdriver.so");
+
+    writeDrivers("[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=libfbclient.so.2\n");
+    EXPECT_EQ(failure(), "Unable to Find Procedure ");
+    writeDrivers("[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=libfbclient.so.2\nGetDriverFunc=getSQLDriverNONE\n");
+    EXPECT_EQ(failure(), "Unable to Find Procedure getSQLDriverNONE");
+    EXPECT_TRUE(recording::log().empty());
+    EXPECT_EQ(connection_->state(), db::ConnectionState::Closed);
+
+    // The library handle was kept; the export is looked up again.
+    writeDrivers(kDrivers);
+    connection_->open();
+    EXPECT_TRUE(connection_->connected());
+}
+
+TEST_F(ConnectionSettings, StoredNamesAreTrimmedForLoadingButShownAsStored) {
+    makeConnectionSetByHand(db::ParameterList{"Database=x"});
+    connection_->setLibraryName("  libnosuchdriver.so ");
+    connection_->setVendorLib(" libfbclient.so.2 ");
+    connection_->setGetDriverFunc(" getSQLDriverNONE ");
+    EXPECT_EQ(failure(), "Unable to Load   libnosuchdriver.so ");
+    connection_->setLibraryName("  librecordingdriver.so ");
+    EXPECT_EQ(failure(), "Unable to Find Procedure  getSQLDriverNONE ");
+    connection_->setGetDriverFunc(" getSQLDriverRECORDING ");
+    connection_->setVendorLib("   ");
+    EXPECT_EQ(failure(), "DLL/Shared Library Name not Set");
+    connection_->setVendorLib(" libfbclient.so.2 ");
+    connection_->open();
+    EXPECT_EQ(recording::calls("entry"), (std::vector<std::string>{"entry( libfbclient.so.2 ,)"}));
+}
+
+TEST_F(ConnectionSettings, TheRegistryValuesDecideWhereTheFilesAre) {
+    const QString missing = folder_.path("nowhere/conn.ini");
+    DataLinkStore::set(ConfigFileLocator::ConnectionValueName, missing);
+    makeConnection();
+    EXPECT_EQ(failure(), "Driver/Connection Registry File '" + missing.toStdString() + "' not found");
+
+    // A value of the wrong type: swallowed when the connection is made...
+    DataLinkStore::set(ConfigFileLocator::ConnectionValueName, QStringList{"a", "b"});
+    makeConnection();
+    EXPECT_EQ(connection_->connectionsFilePath(), QString());
+    EXPECT_EQ(failure(), "Driver/Connection Registry File '' not found");
+
+    // ...but it ends the connect for the drivers file.
+    DataLinkStore::set(ConfigFileLocator::ConnectionValueName, folder_.path("dlconnections.ini"));
+    DataLinkStore::set(ConfigFileLocator::DriverValueName, QStringList{"a", "b"});
+    makeConnection();
+    EXPECT_EQ(messageOf<rt::RegistryError>([this] { connection_->open(); }),
+              "Invalid data type for 'Driver Registry File'");
+    EXPECT_FALSE(connection_->connected());
+}
+
+TEST_F(ConnectionSettings, WithoutTheRegistryKeyTheFilesBesideTheExecutableServe) {
+    DataLinkStore::clear();
+    const QString folder = QCoreApplication::applicationDirPath();
+    makeConnection();
+    EXPECT_EQ(connection_->connectionsFilePath(), folder + "/dlconnections.ini");
+
+    // Other test programs share that folder: only go on when it holds no
+    // configuration files, and leave none behind.
+    const QString connections = folder + "/dlconnections.ini";
+    const QString drivers = folder + "/dldrivers.ini";
+    const int first = ::open(QFile::encodeName(connections).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (first < 0) GTEST_SKIP() << "configuration files already lie beside the executable";
+    ::close(first);
+    const int second = ::open(QFile::encodeName(drivers).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (second < 0) {
+        QFile::remove(connections);
+        GTEST_SKIP() << "configuration files already lie beside the executable";
+    }
+    ::close(second);
+    auto writeBeside = [](const QString& path, const std::string& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    };
+    writeBeside(connections, kConnections);
+    writeBeside(drivers, kDrivers);
+    try {
+        connection_->open();
+    } catch (const std::exception& error) {
+        ADD_FAILURE() << error.what();
+    }
+    QFile::remove(connections);
+    QFile::remove(drivers);
+    EXPECT_TRUE(connection_->connected());
+    EXPECT_EQ(connection_->Params().value("Database"), "dbhost:/data/POSDATA.FDB");
+}
+
+TEST_F(ConnectionSettings, RetryAfterAFailureReadsTheDriverAgainButNotTheConnectionSection) {
+    recording::answers().results["connect"] = dl::status::ConnectFailed;
+    makeConnection();
+    EXPECT_EQ(failure(), "DataLink Error: [0x0015]: Connection failed");
+    EXPECT_TRUE(connection_->settingsLoaded());
+
+    writeConnections(
+        "[VuzEza]\nDriverName=Second\nDatabase=elsewhere:/other.fdb\nUser_Name=someone\nPassword=x\n");
+    writeDrivers(kDrivers + "[Second]\nLibraryName=librecordingdriver.so\nVendorLib=libsecond.so\n"
+                            "GetDriverFunc=getSQLDriverRECORDING\n");
+    recording::answers().results.clear();
+    connection_->open();
+    EXPECT_EQ(connection_->DriverName(), "Second");
+    EXPECT_EQ(recording::calls("entry").back(), "entry(libsecond.so,)");
+    EXPECT_EQ(recording::calls("conn2.connect"),
+              (std::vector<std::string>{"conn2.connect(dbhost:/data/POSDATA.FDB,sysdba,quorvane)"}));
+
+    // A disconnect clears the flag: the edited section serves the next connect.
+    connection_->close();
+    EXPECT_FALSE(connection_->settingsLoaded());
+    connection_->open();
+    EXPECT_EQ(recording::calls("conn3.connect"), (std::vector<std::string>{"conn3.connect(elsewhere:/other.fdb,someone,x)"}));
+}
+
+TEST_F(ConnectionSettings, ASecondOpenWhileConnectedReadsNoFile) {
+    makeConnection().open();
+    const auto calls = recording::log().size();
+    removeFiles();
+    DataLinkStore::set(ConfigFileLocator::DriverValueName, QStringList{"a", "b"});
+    connection_->open();
+    EXPECT_TRUE(connection_->connected());
+    EXPECT_EQ(recording::log().size(), calls);
+}
+
+TEST_F(ConnectionSettings, ConversionErrorsOfIntegerSettings) {
+    writeConnections(kConnections + "SqlDialect=3a\n");  // the first SQLDialect=3 is found first
+    makeConnection().open();
+    EXPECT_TRUE(connection_->connected());
+    connection_.reset();
+    recording::reset();
+
+    writeConnectionSection("DriverName=Recording\nDatabase=x\nSqlDialect=3a\n");
+    makeConnection();
+    EXPECT_EQ(messageOf<rt::ConversionError>([this] { connection_->open(); }), "'3a' is not a valid integer value");
+    EXPECT_FALSE(connection_->connected());
+    EXPECT_TRUE(recording::calls("conn1.connect").empty());
+
+    writeConnectionSection("DriverName=Recording\nDatabase=x\nConnection Timeout= 1 0\n");
+    makeConnection();
+    EXPECT_EQ(messageOf<rt::ConversionError>([this] { connection_->open(); }), "'1 0' is not a valid integer value");
+
+    writeConnectionSection("DriverName=Recording\nDatabase=x\nBlobSize=big\n");
+    recording::reset();
+    makeConnection();
+    EXPECT_EQ(messageOf<rt::ConversionError>([this] { connection_->open(); }), "'big' is not a valid integer value");
+    EXPECT_EQ(recording::calls("conn1.connect").size(), 1u) << "the blob size is set after connecting";
+    EXPECT_FALSE(connection_->connected());
+}
+
+TEST_F(ConnectionSettings, RowsetSizeAndLocaleCode) {
+    makeConnection();
+    EXPECT_EQ(connection_->rowsetSize(), 20);
+    EXPECT_EQ(connection_->localeCode(), 0);
+    connection_->Params().add("RowsetSize= 50 ");
+    connection_->Params().setValue("LocaleCode", "0404");
+    EXPECT_EQ(connection_->rowsetSize(), 50);
+    EXPECT_EQ(connection_->localeCode(), 0x404);
+    connection_->Params().setValue("RowsetSize", "many");
+    EXPECT_EQ(connection_->rowsetSize(), 20);
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// What the connection tests share: a configuration store of their own, a
+// folder for configuration files, and a connection set up as the window sets
+// it, against the recording driver library.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <memory>
+#include <string>
+
+#include "RecordingDriver.h"
+#include "TDataLinkConnection.h"
+
+namespace testsupport {
+
+// The user's DataLink key. Each test program points XDG_CONFIG_HOME at a
+// folder of its own before anything reads the store.
+class DataLinkStore {
+public:
+    static void set(const QString& valueName, const QVariant& value);
+    static void clear();
+    static QString confFilePath();
+};
+
+// A temporary folder holding configuration files.
+class ConfigFolder {
+public:
+    ConfigFolder();
+    // Writes bytes exactly as given and returns the file's path.
+    QString write(const QString& fileName, const std::string& bytes) const;
+    QString path(const QString& fileName) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// The message of an exception of type E raised by call; fails the test when
+// nothing or something else is raised.
+template <class E, class F>
+std::string messageOf(F&& call) {
+    try {
+        call();
+    } catch (const E& error) {
+        return error.what();
+    } catch (const std::exception& other) {
+        ADD_FAILURE() << "unexpected error: " << other.what();
+        return {};
+    }
+    ADD_FAILURE() << "no error raised";
+    return {};
+}
+
+// Two configuration files in a folder of their own, named in the store, and
+// a connection built afterwards with the window's stored properties.
+class ConnectionFixture : public testing::Test {
+protected:
+    static const std::string kConnections;
+    static const std::string kDrivers;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    void writeConnections(const std::string& bytes) { folder_.write("dlconnections.ini", bytes); }
+    void writeDrivers(const std::string& bytes) { folder_.write("dldrivers.ini", bytes); }
+    // A connections file whose VuzEza section holds these lines.
+    void writeConnectionSection(const std::string& lines);
+    void removeFiles();
+    // Builds the connection; the store is read now.
+    db::TDataLinkConnection& makeConnection();
+    // A connection that takes its settings from its properties, not the files.
+    db::TDataLinkConnection& makeConnectionSetByHand(const db::ParameterList& params);
+
+    ConfigFolder folder_;
+    std::unique_ptr<db::TDataLinkConnection> connection_;
+};
+
+}  // namespace testsupport
