@@ -262,3 +262,53 @@ TEST(FirebirdDriverWrite, RepeatedTextsGiveCorrectResultsInterleaved) {
         EXPECT_EQ(rows[static_cast<std::size_t>(i - 1)], (Row{text("P" + std::to_string(1000 + i)), i + 0.5, price2}));
     }
 }
+
+TEST(FirebirdDriverConnect, Big5TextRoundTripsWithABig5ConnectionCharacterSet) {
+    TestDatabase database;
+    createProducts(database, 1);
+    Session session;
+    session.connection()->setOptionText(dl::connopt::ServerCharSet, "BIG_5");
+    ASSERT_EQ(session.connect(database.path()), 0) << session.lastError();
+    std::string name = big5::fromUtf8("大批價－特價");
+    EXPECT_EQ(session.execute("UPDATE PRODUCT SET PROD_NAME = ? WHERE PROD_ID = ?", {text(name), text("P1001")}), 1);
+    EXPECT_EQ(session.select("SELECT PROD_NAME FROM PRODUCT"), (std::vector<Row>{{text(name)}}));
+    DirectClient client(database.path());
+    EXPECT_EQ(client.select("SELECT PROD_NAME FROM PRODUCT"), (std::vector<Row>{{text(name)}}));
+}
+
+TEST(FirebirdDriverConnect, DisconnectEndsOpenCursorsAndAllowsAReconnect) {
+    TestDatabase database;
+    createProducts(database, 5);
+    Session session;
+    ASSERT_EQ(session.connect(database.path()), 0);
+    dl::DriverRef<dl::IDriverCommand> command;
+    session.connection()->getCommand(command.receive());
+    command->setOption(dl::cmdopt::RowsetSize, 1);
+    ASSERT_EQ(dl::statusOf(command->prepare("SELECT PROD_ID FROM PRODUCT", 0)), 0);
+    dl::DriverRef<dl::IDriverCursor> cursor;
+    ASSERT_EQ(dl::statusOf(command->execute(cursor.receive())), 0);
+    bool hasRow = false;
+    ASSERT_EQ(dl::statusOf(cursor->next(&hasRow)), 0);
+    ASSERT_TRUE(hasRow);
+
+    EXPECT_EQ(dl::statusOf(session.connection()->disconnect()), 0) << drivertest::errorText(session.connection());
+    EXPECT_NE(dl::statusOf(cursor->next(&hasRow)), 0);
+    EXPECT_NE(dl::statusOf(command->execute(cursor.receive())), 0);
+
+    ASSERT_EQ(dl::statusOf(session.connection()->connect(database.path().c_str(), "sysdba", "")), 0);
+    EXPECT_EQ(session.select("SELECT COUNT(*) FROM PRODUCT"), (std::vector<Row>{{std::int64_t{5}}}));
+}
+
+TEST(FirebirdDriverWrite, CommitRetainStillCommitsEachStatement) {
+    TestDatabase database;
+    createProducts(database, 2);
+    Session session;
+    session.connection()->setOption(dl::connopt::CommitRetain, 1);
+    ASSERT_EQ(dl::statusOf(session.connection()->connect(database.path().c_str(), "sysdba", "")), 0);
+    DirectClient client(database.path());
+    session.execute("UPDATE PRODUCT SET PRICE1 = ? WHERE PROD_ID = ?", {7.0, text("P1001")});
+    EXPECT_EQ(client.select("SELECT PRICE1 FROM PRODUCT WHERE PROD_ID = 'P1001'"), (std::vector<Row>{{7.0}}));
+    EXPECT_NE(session.tryExecute("UPDATE PRODUCT SET PRICE1 = ? WHERE PROD_ID = ?", {-7.0, text("P1002")}), 0);
+    session.execute("UPDATE PRODUCT SET PRICE1 = ? WHERE PROD_ID = ?", {8.0, text("P1002")});
+    EXPECT_EQ(client.select("SELECT PRICE1 FROM PRODUCT ORDER BY PROD_ID"), (std::vector<Row>{{7.0}, {8.0}}));
+}

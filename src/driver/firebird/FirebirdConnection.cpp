@@ -1,6 +1,7 @@
 #include "FirebirdConnection.h"
 
 #include "FirebirdCommand.h"
+#include "FirebirdCursor.h"
 #include "FirebirdMetaData.h"
 
 namespace fbdrv {
@@ -51,6 +52,7 @@ dl::DriverResult FirebirdConnection::connect(const char* database, const char* u
 
 dl::DriverResult FirebirdConnection::disconnect() {
     if (!db_) return dl::status::Success;
+    while (!cursors_.empty()) (*cursors_.begin())->abandon();
     ISC_STATUS_ARRAY status;
     if (retained_.active()) retained_.commit(status);
     freeStatements();

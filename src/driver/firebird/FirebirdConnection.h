@@ -16,8 +16,11 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace fbdrv {
+
+class FirebirdCursor;
 
 class FirebirdConnection final : public RefCounted<dl::IDriverConnection> {
 public:
@@ -52,6 +55,9 @@ public:
     // committed before this returns (kept open with commit retaining when
     // asked for).
     bool runToEnd(PreparedStatement& statement, XSQLDA* input, std::int64_t* rows, ISC_STATUS* status);
+    // Open cursors hold transactions that must end before a detach.
+    void cursorOpened(FirebirdCursor* cursor) { cursors_.insert(cursor); }
+    void cursorEnded(FirebirdCursor* cursor) { cursors_.erase(cursor); }
 
 private:
     void freeStatements();
@@ -63,6 +69,7 @@ private:
     std::uint64_t attachment_ = 0;
     std::unordered_multimap<std::string, std::unique_ptr<PreparedStatement>> idle_;
     Transaction retained_;
+    std::unordered_set<FirebirdCursor*> cursors_;
 };
 
 }  // namespace fbdrv

@@ -9,7 +9,9 @@ FirebirdCursor::FirebirdCursor(FirebirdCommand* command, PreparedStatement* stat
       attachment_(command->connection().attachment()),
       transaction_(std::move(transaction)),
       rowsetSize_(rowsetSize),
-      trimChar_(trimChar) {}
+      trimChar_(trimChar) {
+    command->connection().cursorOpened(this);
+}
 
 FirebirdCursor::~FirebirdCursor() {
     finish();
@@ -24,6 +26,7 @@ bool FirebirdCursor::serverAlive() const {
 void FirebirdCursor::finish() {
     if (!open_) return;
     open_ = false;
+    command_->connection().cursorEnded(this);
     if (!serverAlive()) {
         transaction_.forget();
         return;
