@@ -312,3 +312,27 @@ TEST(FirebirdDriverWrite, CommitRetainStillCommitsEachStatement) {
     session.execute("UPDATE PRODUCT SET PRICE1 = ? WHERE PROD_ID = ?", {8.0, text("P1002")});
     EXPECT_EQ(client.select("SELECT PRICE1 FROM PRODUCT ORDER BY PROD_ID"), (std::vector<Row>{{7.0}, {8.0}}));
 }
+
+TEST(FirebirdDriverRead, WideResultsManyParametersAndTextBlobs) {
+    TestDatabase database;
+    std::string columns, values, markers, select;
+    for (int i = 1; i <= 20; ++i) {
+        columns += (i > 1 ? ", C" : "C") + std::to_string(i) + " INTEGER";
+        select += (i > 1 ? ", C" : "C") + std::to_string(i);
+        markers += i > 1 ? ", ?" : "?";
+    }
+    std::string memo = big5::fromUtf8("備註：") + std::string(20000, 'x');
+    database.execute({"CREATE TABLE W (" + columns + ", MEMO BLOB SUB_TYPE TEXT)"});
+    Session session;
+    ASSERT_EQ(session.connect(database.path()), 0);
+    std::vector<rt::FieldValue> parameters;
+    for (int i = 1; i <= 20; ++i) parameters.emplace_back(i * 1.0);
+    EXPECT_EQ(session.execute("INSERT INTO W (" + select + ") VALUES (" + markers + ")", parameters), 1);
+    DirectClient(database.path()).execute("UPDATE W SET MEMO = '" + memo + "'");
+
+    auto rows = session.select("SELECT " + select + ", MEMO FROM W");
+    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows[0].size(), 21u);
+    for (int i = 1; i <= 20; ++i) EXPECT_EQ(rows[0][static_cast<std::size_t>(i - 1)], rt::FieldValue(std::int64_t{i}));
+    EXPECT_EQ(rows[0][20], text(memo));
+}

@@ -38,6 +38,8 @@ TEST_F(FirebirdServer, ReadsAndWritesThroughTheServer) {
     std::string name = database.serverName(host_);
     {
         Session session;
+        // The port joins the host as the client expects it: host/3050:path.
+        session.connection()->setOptionText(dl::connopt::ServerPort, "3050");
         ASSERT_EQ(session.connect(name, "sysdba", password_), 0) << session.lastError();
         EXPECT_EQ(session.select("SELECT PROD_ID, PRICE1 FROM PRODUCT ORDER BY PROD_ID"),
                   (std::vector<Row>{{rt::FieldValue::text("P1"), 10.0}, {rt::FieldValue::text("P2"), 20.0}}));

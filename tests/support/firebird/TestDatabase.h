@@ -2,7 +2,8 @@
 // folder of its own (default character set BIG_5, dialect 3) and removed with
 // that folder when the object goes.
 //
-// The folder and file are open to the firebird group, so the local server can
+// The folder and file are open to the firebird group (to others when the
+// group cannot be handed over, as for a user outside it), so the local server can
 // reach the same file as "localhost:" + path() (never while the file is open
 // embedded: one process at a time). TestDatabase only attaches while one of
 // its own calls runs.
