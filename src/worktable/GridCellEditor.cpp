@@ -17,6 +17,11 @@ bool TGridCellEditor::isFloatCharacter(QChar c) {
     return (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.' || c == u'e' || c == u'E';
 }
 
+std::function<void()>& TGridCellEditor::beep() {
+    static std::function<void()> sound = [] { QApplication::beep(); };
+    return sound;
+}
+
 bool TGridCellEditor::focusNextPrevChild(bool) { return false; }  // Tab belongs to the grid
 
 bool TGridCellEditor::belongsToGrid(const QKeyEvent* event) const {
@@ -66,7 +71,7 @@ bool TGridCellEditor::acceptsChange(const QString& typed) {
     if (grid_->currentFieldIsFloat()) {
         for (QChar c : typed) {
             if (!isFloatCharacter(c)) {
-                QApplication::beep();
+                beep()();
                 return false;
             }
         }

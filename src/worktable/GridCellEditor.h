@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <functional>
 
 class TDBGrid;
 
@@ -15,6 +16,10 @@ public:
 
     // Whether a character can stand in a float field's text.
     static bool isFloatCharacter(QChar c);
+
+    // The system beep for a refused character; replaceable so that a test
+    // can hear it.
+    static std::function<void()>& beep();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

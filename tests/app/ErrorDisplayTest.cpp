@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "ErrorDisplay.h"
+#include "Errors.h"
+#include "WindowDriver.h"
+
+namespace {
+
+std::string period(std::string_view utf8) { return app::withClosingPeriod(big5::fromUtf8(utf8)); }
+
+TEST(ErrorDisplayTest, PeriodFollowsALastCharacterGreaterThanThePeriod) {
+    EXPECT_EQ(period("Field 'x' not found"), "Field 'x' not found.");
+    EXPECT_EQ(period("No value for 'x'"), "No value for 'x'");  // ends in a quote
+    EXPECT_EQ(period("a, b,"), "a, b,");
+    EXPECT_EQ(period("No value"), "No value.");
+    EXPECT_EQ(period("code 42"), "code 42.");
+    EXPECT_EQ(period("really?"), "really?.");
+    EXPECT_EQ(period("done."), "done.");
+    EXPECT_EQ(period("stop!"), "stop!");
+    EXPECT_EQ(period("(Double)"), "(Double)");
+    EXPECT_EQ(period("trailing "), "trailing ");
+    EXPECT_EQ(period("a/b"), "a/b.");
+    EXPECT_EQ(period(""), "");
+    EXPECT_EQ(period("回存完成"), big5::fromUtf8("回存完成."));
+    // 功 ends in the byte 0x5C, which alone would be a backslash: the
+    // character is taken whole.
+    EXPECT_EQ(period("成功"), big5::fromUtf8("成功."));
+}
+
+TEST(ErrorDisplayTest, TitleIsTheExecutableNameCutAtTheFirstDot) {
+    EXPECT_EQ(app::applicationTitleFor("/usr/bin/Tarvell"), "Tarvell");
+    EXPECT_EQ(app::applicationTitleFor("C:/Apps/ABC.EXE"), "Abc");
+    EXPECT_EQ(app::applicationTitleFor("/opt/x/TARVELL.V2.EXE"), "Tarvell");
+    EXPECT_EQ(app::applicationTitleFor("/opt/x/tARVELL"), "tarvell");
+}
+
+TEST(ErrorDisplayTest, ShowsTheMessageWithTitleErrorIconAndOneOk) {
+    auto seen = answerNextBox(QMessageBox::Ok);
+    app::runHandler([] { throw rt::DatabaseError(big5::fromUtf8("CDS_PRODUCT: Field '商品' not found")); });
+    ASSERT_TRUE(seen->seen);
+    EXPECT_EQ(seen->title, app::applicationTitle());
+    EXPECT_EQ(seen->icon, QMessageBox::Critical);
+    EXPECT_EQ(seen->buttons, QMessageBox::Ok);
+    EXPECT_EQ(seen->text, QString::fromUtf8("CDS_PRODUCT: Field '商品' not found."));
+}
+
+TEST(ErrorDisplayTest, HandlerEndsWhereTheErrorWasRaised) {
+    auto seen = answerNextBox(QMessageBox::Ok);
+    int reached = 0;
+    app::runHandler([&] {
+        reached = 1;
+        throw rt::ConversionError("Could not convert variant of type (Null) into type (Double)");
+        reached = 2;
+    });
+    EXPECT_EQ(reached, 1);
+    EXPECT_EQ(seen->text, "Could not convert variant of type (Null) into type (Double)");
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSignalSpy>
+
+#include "SpeedButton.h"
+#include "WindowDriver.h"
+
+namespace {
+
+using FormTarvellTest = WindowTest;
+
+TEST_F(FormTarvellTest, ControlsCarryTheirNamesTextsAndPlaces) {
+    EXPECT_EQ(form->objectName(), "FormTarvell");
+    EXPECT_EQ(form->windowTitle(), QString::fromUtf8("定價批次處理"));
+    EXPECT_EQ(form->font().family(), QString::fromUtf8("細明體"));
+    EXPECT_EQ(form->font().pixelSize(), 15);
+    EXPECT_EQ(form->DBGrid1->font(), form->font());  // taken from the parent
+
+    struct Expected { const char* name; QString text; QRect geometry; };
+    const Expected buttons[] = {
+        {"SpeedButton1", QString::fromUtf8("1.資料檢視"), QRect(248, 11, 90, 25)},
+        {"SpeedButton2", QString::fromUtf8("2.價格計算"), QRect(353, 11, 90, 25)},
+        {"SpeedButton3", QString::fromUtf8("3.成本回存"), QRect(458, 11, 90, 25)},
+        {"SpeedButton4", QString::fromUtf8("4.離開"), QRect(564, 11, 90, 25)},
+    };
+    for (const auto& expected : buttons) {
+        auto* button = form->findChild<TSpeedButton*>(expected.name);
+        ASSERT_NE(button, nullptr) << expected.name;
+        EXPECT_EQ(button->parentWidget(), form->Panel1);
+        EXPECT_EQ(button->text(), expected.text);
+        EXPECT_EQ(button->geometry(), expected.geometry);
+        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+    }
+    auto* label = form->findChild<QLabel*>("Label1");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QString::fromUtf8("小類選擇"));
+    EXPECT_EQ(label->geometry(), QRect(24, 16, 64, 15));
+    auto* combo = form->findChild<QComboBox*>("ComboBox1");
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->geometry(), QRect(96, 11, 145, 23));
+    EXPECT_TRUE(combo->isEditable());
+    EXPECT_EQ(combo->maxVisibleItems(), 8);
+    EXPECT_EQ(combo->currentIndex(), -1);
+    EXPECT_TRUE(combo->currentText().isEmpty());
+    EXPECT_NE(form->findChild<QProgressBar*>("ProgressBar1"), nullptr);
+    EXPECT_NE(form->findChild<QWidget*>("Panel2"), nullptr);
+}
+
+TEST_F(FormTarvellTest, PanelsKeepTheirHeightsAndTheGridTakesTheRest) {
+    form->resize(813, 517);
+    QApplication::processEvents();
+    EXPECT_EQ(form->Panel1->geometry(), QRect(0, 0, 813, 41));
+    EXPECT_EQ(form->DBGrid1->geometry(), QRect(0, 41, 813, 452));
+    EXPECT_EQ(form->Panel2->geometry(), QRect(0, 493, 813, 24));
+    EXPECT_EQ(form->ProgressBar1->geometry(), QRect(1, 6, 811, 17));
+    form->resize(1000, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(form->Panel1->height(), 41);
+    EXPECT_EQ(form->Panel2->height(), 24);
+    EXPECT_EQ(form->DBGrid1->geometry(), QRect(0, 41, 1000, 635));
+    EXPECT_EQ(form->ProgressBar1->geometry(), QRect(1, 6, 998, 17));
+}
+
+TEST_F(FormTarvellTest, OuterSizeAndFirstPositionCentredOnTheDesktop) {
+    EXPECT_EQ(form->frameGeometry().size(), QSize(821, 551));
+    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+    EXPECT_EQ(form->frameGeometry().topLeft(),
+              QPoint(std::max(0, (desktop.width() - 821) / 2), std::max(0, (desktop.height() - 551) / 2)));
+    // Later showings do not centre again.
+    form->move(10, 20);
+    form->hide();
+    form->show();
+    QApplication::processEvents();
+    EXPECT_EQ(form->frameGeometry().topLeft(), QPoint(10, 20));
+}
+
+TEST_F(FormTarvellTest, GridStartsWithFifteenTitledColumnsOverTheEmptyTable) {
+    QHeaderView* header = grid().horizontalHeader();
+    ASSERT_EQ(header->count(), 15);
+    EXPECT_EQ(grid().model()->headerData(0, Qt::Horizontal).toString(), QString::fromUtf8("商品編號"));
+    EXPECT_EQ(grid().model()->headerData(5, Qt::Horizontal).toString(), QString::fromUtf8("大批獲利率"));
+    EXPECT_EQ(grid().model()->headerData(14, Qt::Horizontal).toString(), QString::fromUtf8("會員價"));
+    EXPECT_EQ(grid().columnWidth(0), 120);
+    EXPECT_EQ(grid().columnWidth(1), 220);
+    const QFontMetrics metrics(grid().font());
+    const int digits = metrics.horizontalAdvance(QLatin1Char('0')) * 10 + 4;
+    const int title = metrics.horizontalAdvance(QString::fromUtf8("一般價獲利率")) + 4;
+    EXPECT_EQ(grid().columnWidth(4), std::max(digits, title));
+    EXPECT_EQ(grid().columnWidth(9), std::max(digits, metrics.horizontalAdvance(QString::fromUtf8("市價")) + 4));
+    EXPECT_EQ(grid().verticalHeader()->width(), TDBGrid::kIndicatorWidth);
+    EXPECT_TRUE(header->sectionsMovable());
+    EXPECT_EQ(header->sectionResizeMode(3), QHeaderView::Interactive);
+    EXPECT_TRUE(table().isEmpty());
+}
+
+TEST_F(FormTarvellTest, ReadOnlySwitchSetsTheFieldAndKeepsWidths) {
+    grid().horizontalHeader()->resizeSection(3, 77);  // as if dragged by the operator
+    grid().setColumnReadOnly(0, true);
+    grid().setColumnReadOnly(1, true);
+    EXPECT_TRUE(table().field(0).readOnly());
+    EXPECT_TRUE(table().field(1).readOnly());
+    EXPECT_FALSE(table().field(2).readOnly());
+    EXPECT_EQ(grid().columnWidth(0), 120);
+    EXPECT_EQ(grid().columnWidth(1), 220);
+    EXPECT_EQ(grid().columnWidth(3), 77);
+    grid().setColumnReadOnly(0, false);
+    EXPECT_FALSE(table().field(0).readOnly());
+}
+
+TEST_F(FormTarvellTest, TabOrderStartsAtTheSelectorThenTheGrid) {
+    form->ComboBox1->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->DBGrid1);
+}
+
+TEST_F(FormTarvellTest, SpeedButtonsFireOnlyOnALeftReleaseInside) {
+    QSignalSpy clicks(form->SpeedButton1, &QAbstractButton::clicked);
+    click(form->SpeedButton1, Qt::RightButton);
+    EXPECT_EQ(clicks.count(), 0);
+    QTest::mousePress(form->SpeedButton1, Qt::LeftButton);
+    QTest::mouseRelease(form->SpeedButton1, Qt::LeftButton, {}, QPoint(200, 200));  // outside
+    EXPECT_EQ(clicks.count(), 0);
+    click(form->SpeedButton1);
+    click(form->SpeedButton1);  // nothing locked out
+    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), form->DBGrid1);  // focus stayed
+}
+
+TEST_F(FormTarvellTest, SelectorCompletesInlineIgnoringCaseAndNeverAddsTypedText) {
+    form->ComboBox1->addItems({QString::fromUtf8("A01,飲料"), QString::fromUtf8("B02,零食")});
+    form->ComboBox1->setCurrentIndex(-1);  // as the list is left after filling
+    form->ComboBox1->setFocus();
+    QApplication::processEvents();
+    QTest::keyClicks(form->ComboBox1->lineEdit(), "b0");
+    // The typed prefix, then the rest of the item selected.
+    EXPECT_EQ(form->ComboBox1->currentText(), QString::fromUtf8("b02,零食"));
+    EXPECT_EQ(form->ComboBox1->lineEdit()->selectedText(), QString::fromUtf8("2,零食"));
+    form->ComboBox1->setEditText("Z9,nothing");
+    QTest::keyClick(form->ComboBox1->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(form->ComboBox1->count(), 2);
+    EXPECT_EQ(form->ComboBox1->currentText(), "Z9,nothing");
+}
+
+TEST_F(FormTarvellTest, ExitButtonAndAltF4CloseTheWindowWithoutAQuestion) {
+    table().append();
+    table().setValue("STD_COST", rt::FieldValue(1.0));
+    table().post();
+    click(form->SpeedButton4);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    form->DBGrid1->setFocus();
+    QTest::keyClick(form.get(), Qt::Key_F4, Qt::AltModifier);
+    EXPECT_FALSE(form->isVisible());
+}
+
+}  // namespace

@@ -1,0 +1,111 @@
+// Drives the real window the way the operator does: keys go to whatever
+// has the focus, modal boxes are answered by the test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "Big5Text.h"
+#include "DBGrid.h"
+#include "FrmTarvell.h"
+#include "ProgressBar.h"
+#include "SpeedButton.h"
+
+struct SeenBox {
+    bool seen = false;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+// Answers the next modal message box with the given button once it is up,
+// recording what it showed.
+inline std::shared_ptr<SeenBox> answerNextBox(QMessageBox::StandardButton answer) {
+    auto seen = std::make_shared<SeenBox>();
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [seen, answer, poll] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(5, *poll);
+            return;
+        }
+        seen->seen = true;
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        seen->icon = box->icon();
+        seen->buttons = box->standardButtons();
+        seen->defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+        box->button(answer)->click();
+        *poll = nullptr;  // break the cycle
+    };
+    QTimer::singleShot(0, *poll);
+    return seen;
+}
+
+class WindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        form = std::make_unique<TFormTarvell>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        form->activateWindow();
+        QApplication::setActiveWindow(form.get());
+        form->DBGrid1->setFocus();
+        QApplication::processEvents();
+    }
+
+    void TearDown() override {
+        form.reset();
+        QApplication::processEvents();
+    }
+
+    TProductWorkTable& table() { return form->CDS_PRODUCT; }
+    TDBGrid& grid() { return *form->DBGrid1; }
+
+    QWidget* focus() { return QApplication::focusWidget() ? QApplication::focusWidget() : form->DBGrid1; }
+    void key(Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(focus(), k, modifiers);
+        QApplication::processEvents();
+    }
+    void type(const QString& text) {
+        for (QChar c : text) {
+            if (c.unicode() < 0x80) {
+                QTest::keyClicks(focus(), QString(c));
+                continue;
+            }
+            // Chinese text arrives as a key with text and no key code.
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(focus(), &press);
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(focus(), &release);
+        }
+        QApplication::processEvents();
+    }
+    // Types each cell's text and moves on with Tab.
+    void typeCells(const QStringList& cells) {
+        for (const auto& cell : cells) {
+            type(cell);
+            key(Qt::Key_Tab);
+        }
+    }
+    void click(QWidget* widget, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseClick(widget, button);
+        QApplication::processEvents();
+    }
+
+    std::string text(int row, int field) { return table().valueAt(row, field).toString(); }
+    QString unicode(int row, int field) { return big5::toUnicode(text(row, field)); }
+
+    std::unique_ptr<TFormTarvell> form;
+};
