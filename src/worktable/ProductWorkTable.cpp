@@ -23,11 +23,11 @@ TProductRecord blankRecord() {
     return record;
 }
 
-// Grows in steps of a quarter rather than doubling, so a large batch does
+// Grows in steps of an eighth rather than doubling, so a large batch does
 // not carry almost as much spare room as rows.
 void makeRoomForOne(std::vector<TProductRecord>& rows) {
     if (rows.size() < rows.capacity()) return;
-    rows.reserve(rows.capacity() + rows.capacity() / 4 + 16);
+    rows.reserve(rows.capacity() + rows.capacity() / 8 + 64);
 }
 
 }  // namespace
