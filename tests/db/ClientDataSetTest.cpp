@@ -67,8 +67,12 @@ TEST_F(ClientDataSetTest, ReadsEveryRowInServerOrderWithItsTypesAndNulls) {
     EXPECT_EQ(clientDataSet->fields(3).asString(), "15.25");
     EXPECT_EQ(clientDataSet->fields(4).value().toDouble(), 3.0);
     EXPECT_EQ(clientDataSet->fields(4).asString(), "3");
-    // Fixed-length text keeps its blanks ("Trim Char=False").
-    EXPECT_EQ(clientDataSet->fields(5).asString(), "X   ");
+    // Fixed-length text keeps its blanks ("Trim Char=False"); how many the
+    // server pads with depends on the character set.
+    const std::string code = clientDataSet->fields(5).asString();
+    ASSERT_GE(code.size(), 4u);
+    EXPECT_EQ(code.find_first_not_of(' ', 1), std::string::npos) << code;
+    EXPECT_EQ(code[0], 'X');
 
     clientDataSet->next();
     EXPECT_EQ(clientDataSet->fields(0).asString(), "A002");

@@ -74,9 +74,9 @@ TEST_F(SQLQueryTest, WriteBackUpdatesTheMatchedRowAndCountsIt) {
     EXPECT_EQ(writeBack(big5Key, prices(36.5)), 1);
     EXPECT_EQ(writeBack("NO SUCH", prices(1)), 0);
 
-    const Row expectedA001(prices(115).begin(), prices(115).end());
+    const Row expectedA001 = prices(115);
     EXPECT_EQ(pricesOf("A001"), expectedA001);
-    const Row expectedBig5(prices(36.5).begin(), prices(36.5).end());
+    const Row expectedBig5 = prices(36.5);
     EXPECT_EQ(pricesOf(big5Key), expectedBig5);
     EXPECT_EQ(pricesOf("A002"), Row(6, rt::FieldValue::null()));
 }
@@ -128,7 +128,7 @@ TEST_F(SQLQueryTest, FailedStatementLeavesEarlierRowsWritten) {
         EXPECT_NE(std::string(error.what()).find("SQL Server Error: "), std::string::npos)
             << error.what();
     }
-    const Row written(prices(100).begin(), prices(100).end());
+    const Row written = prices(100);
     EXPECT_EQ(pricesOf("A001"), written);
     EXPECT_EQ(pricesOf("A002"), Row(6, rt::FieldValue::null()));
     // The next row goes through as usual.
