@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
+#include <QLineEdit>
 #include <QFrame>
 #include <QLabel>
 #include <QScreen>
@@ -99,11 +101,30 @@ void TFormTarvell::createTopPanel() {
     ComboBox1->setGeometry(96, 11, 145, 23);
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(QString());
+    selectCompletedItem();
 
     SpeedButton1 = newSpeedButton("SpeedButton1", "1.資料檢視", QRect(248, 11, 90, 25), Panel1);
     SpeedButton2 = newSpeedButton("SpeedButton2", "2.價格計算", QRect(353, 11, 90, 25), Panel1);
     SpeedButton3 = newSpeedButton("SpeedButton3", "3.成本回存", QRect(458, 11, 90, 25), Panel1);
     SpeedButton4 = newSpeedButton("SpeedButton4", "4.離開", QRect(564, 11, 90, 25), Panel1);
+}
+
+// While typing, the item the text completes to becomes the selected one;
+// the field keeps showing the typed prefix with the item's tail selected.
+void TFormTarvell::selectCompletedItem() {
+    QCompleter* completer = ComboBox1->completer();
+    connect(completer, qOverload<const QString&>(&QCompleter::highlighted), this, [this](const QString& item) {
+        QLineEdit* edit = ComboBox1->lineEdit();
+        const int row = ComboBox1->findText(item, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        if (row < 0 || row == ComboBox1->currentIndex()) return;
+        const QString shown = edit->text();
+        const int start = edit->selectionStart();
+        const int length = static_cast<int>(edit->selectedText().size());
+        ComboBox1->setCurrentIndex(row);
+        edit->setText(shown);
+        if (start >= 0)
+            edit->setSelection(start, length);
+    });
 }
 
 void TFormTarvell::createBottomPanel() {

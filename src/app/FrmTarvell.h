@@ -62,6 +62,7 @@ private:
     void createComponents();
     void createTopPanel();
     void createBottomPanel();
+    void selectCompletedItem();
     void connectHandlers();
     void centreOnDesktop();
     void fitOuterSize();

@@ -71,6 +71,9 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setMinimumSectionSize(1);
+    // A title click moves nothing; the current row is always the table's.
+    horizontalHeader()->setSectionsClickable(false);
+    verticalHeader()->setSectionsClickable(false);
     editor_ = new TGridCellEditor(this);
 
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int) {

@@ -139,6 +139,11 @@ TEST_F(FormTarvellTest, SelectorCompletesInlineIgnoringCaseAndNeverAddsTypedText
     // The typed prefix, then the rest of the item selected.
     EXPECT_EQ(form->ComboBox1->currentText(), QString::fromUtf8("b02,零食"));
     EXPECT_EQ(form->ComboBox1->lineEdit()->selectedText(), QString::fromUtf8("2,零食"));
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 1);
+    QTest::keyClick(form->ComboBox1->lineEdit(), Qt::Key_Backspace);  // removes the tail
+    EXPECT_EQ(form->ComboBox1->currentText(), "b0");
+    QTest::keyClicks(form->ComboBox1->lineEdit(), "x");  // no match: simply typed
+    EXPECT_EQ(form->ComboBox1->currentText(), "b0x");
     form->ComboBox1->setEditText("Z9,nothing");
     QTest::keyClick(form->ComboBox1->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(form->ComboBox1->count(), 2);

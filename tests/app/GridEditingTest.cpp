@@ -303,6 +303,25 @@ TEST_F(GridEditingTest, LeavingTheGridDropsAnUntouchedNewRow) {
     EXPECT_EQ(table().rowCount(), 1);
 }
 
+TEST_F(GridEditingTest, ATitleCanBeDraggedButAClickOnItMovesNothing) {
+    seedRows({"A", "B"});
+    key(Qt::Key_Down);
+    QHeaderView* header = grid().horizontalHeader();
+    const QPoint title(header->sectionViewportPosition(product::STD_COST) + 10, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
+    EXPECT_EQ(table().currentRow(), 1);
+    EXPECT_EQ(grid().currentIndex().row(), 1);
+    EXPECT_EQ(grid().currentColumn(), product::PROD_ID);
+    // Dragging the separator resizes the column.
+    const int edge = header->sectionViewportPosition(product::STD_COST) + header->sectionSize(product::STD_COST) - 1;
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(edge, 5));
+    QMouseEvent move(QEvent::MouseMove, QPointF(edge + 30, 5), header->viewport()->mapToGlobal(QPointF(edge + 30, 5)),
+                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(header->viewport(), &move);
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(edge + 30, 5));
+    EXPECT_GT(grid().columnWidth(product::STD_COST), grid().defaultColumnWidth(product::STD_COST));
+}
+
 TEST_F(GridEditingTest, ClickingAnotherRowPostsTheEditedOne) {
     seedRows({"A", "B"});
     grid().setCurrentIndex(grid().model()->index(0, product::STD_COST));
