@@ -232,7 +232,7 @@ bool TDBGrid::editorMode() const { return editor_ && editor_->isVisible(); }
 QLineEdit* TDBGrid::cellEditor() const { return editorMode() ? editor_ : nullptr; }
 
 void TDBGrid::showEditor() {
-    if (!table_ || !table_->active()) return;
+    if (!table_ || !table_->active() || editorMode()) return;
     syncToTable();
     editor_->setFont(font());
     resetEditorText();

@@ -259,6 +259,18 @@ TEST_F(GridEditingTest, AFloatTextThatIsNoNumberIsReportedAndTheCellKept) {
     EXPECT_EQ(grid().cellEditor()->text(), "1.2.3");
 }
 
+TEST_F(GridEditingTest, ACharacterBig5CannotHoldIsReportedNotStoredWrong) {
+    seedRows({"A"});
+    grid().setCurrentIndex(grid().model()->index(0, product::PROD_NAME));
+    type(QString::fromUtf8("们"));  // simplified form, not in Big5
+    auto seen = answerNextBox(QMessageBox::Ok);
+    key(Qt::Key_Down);
+    ASSERT_TRUE(seen->seen);
+    EXPECT_EQ(seen->text, "Text holds a character that Big5 cannot store: U+4EEC.");
+    EXPECT_EQ(table().currentRow(), 0);
+    EXPECT_TRUE(table().valueAt(0, product::PROD_NAME).isNull());
+}
+
 TEST_F(GridEditingTest, LongNumbersAndNamesAreCutToTheirBytes) {
     type(QString("1234567890123456789") + QString::fromUtf8("商"));
     key(Qt::Key_Tab);
