@@ -10,6 +10,12 @@ if(TARGET tarvell_services)
     LIBS tarvell_services)
 endif()
 
+if(TARGET tarvell_services AND TARGET recording_driver)
+  tarvell_add_test(services_driver_calls_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/ServicesDriverCallsTest.cpp
+    LIBS tarvell_services recording_driver)
+endif()
+
 if(TARGET tarvell_services AND TARGET tarvell_test_firebird AND TARGET dlfirebird)
   tarvell_add_test(services_tests
     SOURCES
