@@ -43,11 +43,13 @@ TDataLinkConnection::TDataLinkConnection(std::string name) : name_(std::move(nam
 }
 
 TDataLinkConnection::~TDataLinkConnection() {
-    secondConnections_.clear();
+    // Datasets give their commands back first: a command may come from the
+    // second connection, which must still be there to take it.
     const auto clients = clients_;
     for (TDataLinkConnectionClient* client : clients) client->connectionClosing();
     for (TDataLinkConnectionClient* client : clients) client->connectionDestroyed();
     clients_.clear();
+    secondConnections_.clear();
     if (state_ != ConnectionState::Closed || driverConnection_) disconnectSequence();
 }
 
