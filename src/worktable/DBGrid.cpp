@@ -294,8 +294,8 @@ void TDBGrid::handleKey(QKeyEvent* event, bool fromEditor) {
         case Qt::Key_Enter: return guarded([this] { keyEnter(); });
         case Qt::Key_Escape: return guarded([this] { keyEscape(); });
         case Qt::Key_F2: return guarded([this] { showEditor(); });
-        case Qt::Key_Insert:
-            if (modifiers == Qt::NoModifier) return guarded([this] { keyInsert(); });
+        case Qt::Key_Insert:  // Shift+Insert and Ctrl+Insert are paste and copy
+            if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) return guarded([this] { keyInsert(); });
             break;
         case Qt::Key_Delete:
             if (ctrl) return guarded([this] { keyDeleteRecord(); });
