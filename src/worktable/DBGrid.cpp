@@ -274,6 +274,16 @@ void TDBGrid::editorKey(QKeyEvent* event) { handleKey(event, true); }
 
 void TDBGrid::keyPressEvent(QKeyEvent* event) { handleKey(event, false); }
 
+// Text composed with an input method opens the editor like a typed key.
+void TDBGrid::inputMethodEvent(QInputMethodEvent* event) {
+    if (!table_ || !table_->active() || event->commitString().isEmpty()) {
+        event->ignore();
+        return;
+    }
+    guarded([this] { showEditor(); });
+    if (editorMode()) QApplication::sendEvent(editor_, event);
+}
+
 bool TDBGrid::focusNextPrevChild(bool) { return false; }  // Tab moves between cells
 
 void TDBGrid::handleKey(QKeyEvent* event, bool fromEditor) {

@@ -271,6 +271,18 @@ TEST_F(GridEditingTest, ACharacterBig5CannotHoldIsReportedNotStoredWrong) {
     EXPECT_TRUE(table().valueAt(0, product::PROD_NAME).isNull());
 }
 
+TEST_F(GridEditingTest, InputMethodTextOpensTheEditorLikeTyping) {
+    seedRows({"A"});
+    grid().setCurrentIndex(grid().model()->index(0, product::PROD_NAME));
+    QInputMethodEvent composed(QString(), {});
+    composed.setCommitString(QString::fromUtf8("綠茶"));
+    QApplication::sendEvent(&grid(), &composed);
+    ASSERT_NE(grid().cellEditor(), nullptr);
+    EXPECT_EQ(table().state(), State::Edit);
+    key(Qt::Key_Down);
+    EXPECT_EQ(unicode(0, product::PROD_NAME), QString::fromUtf8("綠茶"));
+}
+
 TEST_F(GridEditingTest, LongNumbersAndNamesAreCutToTheirBytes) {
     type(QString("1234567890123456789") + QString::fromUtf8("商"));
     key(Qt::Key_Tab);
