@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include "Big5Text.h"
@@ -41,6 +42,15 @@ QFrame* newPanel(const char* name, QWidget* parent) {
     panel->setFocusPolicy(Qt::NoFocus);
     return panel;
 }
+
+// The selector's list rows are 15 pixels high.
+class TFixedHeightDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), 15);
+    }
+};
 
 TSpeedButton* newSpeedButton(const char* name, const char* captionUtf8, QRect geometry, QWidget* parent) {
     auto* button = new TSpeedButton(QString::fromUtf8(captionUtf8), parent);
@@ -98,6 +108,7 @@ void TFormTarvell::createTopPanel() {
     ComboBox1->setEditable(true);  // completes inline, ignoring case
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setMaxVisibleItems(8);
+    ComboBox1->setItemDelegate(new TFixedHeightDelegate(ComboBox1));
     ComboBox1->setGeometry(96, 11, 145, 23);
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(QString());

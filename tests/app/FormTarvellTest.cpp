@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QHeaderView>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -43,6 +44,9 @@ TEST_F(FormTarvellTest, ControlsCarryTheirNamesTextsAndPlaces) {
     EXPECT_EQ(combo->geometry(), QRect(96, 11, 145, 23));
     EXPECT_TRUE(combo->isEditable());
     EXPECT_EQ(combo->maxVisibleItems(), 8);
+    combo->addItem("A01,x");
+    EXPECT_EQ(combo->view()->sizeHintForRow(0), 15);
+    combo->clear();
     EXPECT_EQ(combo->currentIndex(), -1);
     EXPECT_TRUE(combo->currentText().isEmpty());
     EXPECT_NE(form->findChild<QProgressBar*>("ProgressBar1"), nullptr);
