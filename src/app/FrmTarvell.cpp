@@ -13,10 +13,12 @@
 
 #include "Big5Text.h"
 #include "DBGrid.h"
+#include "Dialogs.h"
 #include "ErrorDisplay.h"
 #include "PriceCalculation.h"
 #include "ProgressBar.h"
 #include "SpeedButton.h"
+#include "SubCategoryKey.h"
 
 namespace {
 
@@ -52,6 +54,35 @@ public:
     }
 };
 
+// Runs the given step when the scope ends, however it ends.
+template <class Step>
+class TOnExit {
+public:
+    explicit TOnExit(Step step) : step_(std::move(step)) {}
+    TOnExit(const TOnExit&) = delete;
+    TOnExit& operator=(const TOnExit&) = delete;
+    ~TOnExit() { step_(); }
+
+private:
+    Step step_;
+};
+
+// The price UPDATE, line by line as the statement service joins them.
+constexpr std::array<const char*, 8> kPriceUpdateLines = {
+    "UPDATE PRODUCT SET ",
+    " SALE_PRICE = :SALE_PRICE , ",
+    " N_PRICE = :N_PRICE , ",
+    " P_PRICE = :P_PRICE , ",
+    " P_PRICE2 = :P_PRICE2 , ",
+    " PSALE_PRICE = :PSALE_PRICE, ",
+    " VIP_PRICE = :VIP_PRICE ",
+    "WHERE PROD_ID = :PROD_ID ",
+};
+
+// The parameter each tier's price goes to, tier 1 to 6.
+constexpr std::array<const char*, 6> kPriceParameters = {"SALE_PRICE", "N_PRICE",     "P_PRICE",
+                                                         "P_PRICE2",   "PSALE_PRICE", "VIP_PRICE"};
+
 TSpeedButton* newSpeedButton(const char* name, const char* captionUtf8, QRect geometry, QWidget* parent) {
     auto* button = new TSpeedButton(QString::fromUtf8(captionUtf8), parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -68,6 +99,7 @@ TFormTarvell::TFormTarvell(QWidget* parent) : QWidget(parent) {
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     resize(kOuterWidth - 8, kOuterHeight - 34);  // until the real frame is known
+    SQLConnection1.applyStoredProperties();
     createComponents();
     connectHandlers();
     app::runHandler([this] { FormCreate(); });
@@ -224,11 +256,73 @@ void TFormTarvell::FormCreate() {
 }
 
 void TFormTarvell::FormShow() {
-    // The sub-category list is read here once the database components exist.
+    // Adding the first entry selects it; the selector starts with empty
+    // text and nothing selected, also when the read fails half way.
+    const TOnExit clearSelection([this] {
+        ComboBox1->setCurrentIndex(-1);
+        ComboBox1->setEditText(QString());
+    });
+    ClientDataSet1.close();
+    ClientDataSet1.setCommandText("select PD_ITEMID,PD_ITEMNAME FROM PROD_ITEM ORDER BY 1 ");
+    ClientDataSet1.open();
+    if (ClientDataSet1.recordCount() == 0) return;
+    ClientDataSet1.first();
+    while (!ClientDataSet1.eof()) {
+        const std::string entry = ClientDataSet1.fields(0).asString() + "," + ClientDataSet1.fields(1).asString();
+        ComboBox1->addItem(big5::toUnicode(entry));
+        ClientDataSet1.next();
+    }
 }
 
 void TFormTarvell::SpeedButton1Click() {
-    // The data view (load a sub-category's products) goes here.
+    lockProductColumns(false);
+    // Locked again however the handler ends: an editable product number
+    // would send its prices to another product at write-back.
+    const TOnExit relock([this] { lockProductColumns(true); });
+
+    const std::string selected = big5::fromUnicode(ComboBox1->currentText());
+    if (selected.empty()) return;
+    const std::string key = app::sqlStringLiteral(app::subCategoryKey(selected));
+
+    ClientDataSet1.close();
+    ClientDataSet1.setCommandText("SELECT * FROM PROD_ITEM WHERE PD_ITEMID = " + key);
+    ClientDataSet1.open();
+    std::array<double, 6> rates{};
+    for (int tier = 1; tier <= 6; ++tier) rates[static_cast<std::size_t>(tier - 1)] = readRate(tier);
+
+    ClientDataSet1.close();
+    ClientDataSet1.setCommandText("SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = " + key);
+    ClientDataSet1.open();
+    if (ClientDataSet1.recordCount() > 0) appendProductRows(rates);
+}
+
+void TFormTarvell::lockProductColumns(bool locked) {
+    DBGrid1->setColumnReadOnly(0, locked);
+    DBGrid1->setColumnReadOnly(1, locked);
+}
+
+// A rate is read as text and converted with the locale's decimal separator;
+// null, empty or anything that is no plain number gives 0.
+double TFormTarvell::readRate(int tier) const {
+    const std::string text = ClientDataSet1.fieldByName("d_profit" + std::to_string(tier)).asString();
+    return rt::parseDecimal(text, ClientDataSet1.decimalSeparator()).value_or(0.0);
+}
+
+void TFormTarvell::appendProductRows(const std::array<double, 6>& rates) {
+    const db::TField productId = ClientDataSet1.fieldByName("PROD_ID");
+    const db::TField productName = ClientDataSet1.fieldByName("PROD_NAME");
+    const db::TField standardCost = ClientDataSet1.fieldByName("STD_COST");
+    ClientDataSet1.first();
+    while (!ClientDataSet1.eof()) {
+        CDS_PRODUCT.append();
+        CDS_PRODUCT.setValue(product::PROD_ID, rt::FieldValue::text(productId.asString()));
+        CDS_PRODUCT.setValue(product::PROD_NAME, rt::FieldValue::text(productName.asString()));
+        CDS_PRODUCT.setValue(product::STD_COST, standardCost.value());
+        for (int tier = 1; tier <= 6; ++tier)
+            CDS_PRODUCT.setValue(product::rateField(tier), rt::FieldValue(rates[static_cast<std::size_t>(tier - 1)]));
+        CDS_PRODUCT.post();
+        ClientDataSet1.next();
+    }
 }
 
 void TFormTarvell::SpeedButton2Click() {
@@ -239,7 +333,27 @@ void TFormTarvell::SpeedButton2Click() {
 }
 
 void TFormTarvell::SpeedButton3Click() {
-    // The price write-back goes here.
+    if (app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?")) != app::Answer::Yes) return;
+    CDS_PRODUCT.first();
+    while (!CDS_PRODUCT.eof()) {
+        writePricesOfCurrentRow();
+        CDS_PRODUCT.next();
+    }
+    app::showMessage(QString::fromUtf8("回存完成"));
+}
+
+// One UPDATE for the current row, committed by itself. A price never
+// computed is null and leaves its parameter without a value, which the
+// statement refuses before anything runs.
+void TFormTarvell::writePricesOfCurrentRow() {
+    SQLQuery1.close();
+    SQLQuery1.clearLines();
+    for (const char* line : kPriceUpdateLines) SQLQuery1.addLine(line);
+    for (int tier = 1; tier <= 6; ++tier)
+        SQLQuery1.paramByName(kPriceParameters[static_cast<std::size_t>(tier - 1)])
+            .setValue(CDS_PRODUCT.value(product::priceField(tier)));
+    SQLQuery1.paramByName("PROD_ID").setAsString(CDS_PRODUCT.text(product::PROD_ID));
+    SQLQuery1.execSQL();
 }
 
 void TFormTarvell::SpeedButton4Click() { close(); }

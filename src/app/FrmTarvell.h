@@ -4,9 +4,15 @@
 #pragma once
 
 #include <QMargins>
+#include <array>
 #include <QWidget>
 
+#include "ClientDataSet.h"
+#include "DataSetProvider.h"
 #include "ProductWorkTable.h"
+#include "SQLDataSet.h"
+#include "SQLQuery.h"
+#include "TDataLinkConnection.h"
 
 class QComboBox;
 class QFrame;
@@ -38,11 +44,16 @@ public:
     QFrame* Panel2 = nullptr;
     TProgressBar* ProgressBar1 = nullptr;
 
+    // The database components. The connection comes first so that it goes
+    // last, after every dataset bound to it.
+    db::TDataLinkConnection SQLConnection1{"SQLConnection1"};
+    db::TSQLDataSet SQLDataSet1{SQLConnection1};
+    db::TDataSetProvider DataSetProvider1{SQLDataSet1};
+    db::TClientDataSet ClientDataSet1{DataSetProvider1};  // DataSource1 reads it; no control does
+    db::TSQLQuery SQLQuery1{SQLConnection1};
+
     // The product work table; DBGrid1 is bound to it (DataSource2).
     TProductWorkTable CDS_PRODUCT;
-
-    // The database components (SQLConnection1, ClientDataSet1, SQLQuery1)
-    // join here with the database handlers.
 
     void setVisible(bool visible) override;
 
@@ -63,6 +74,10 @@ private:
     void createTopPanel();
     void createBottomPanel();
     void selectCompletedItem();
+    void lockProductColumns(bool locked);
+    double readRate(int tier) const;
+    void appendProductRows(const std::array<double, 6>& rates);
+    void writePricesOfCurrentRow();
     void connectHandlers();
     void centreOnDesktop();
     void fitOuterSize();

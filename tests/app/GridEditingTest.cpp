@@ -310,11 +310,17 @@ TEST_F(GridEditingTest, ClickingASpeedButtonLeavesTheCellEditorOpen) {
     QLineEdit* editor = grid().cellEditor();
     ASSERT_NE(editor, nullptr);
     click(form->SpeedButton1);
-    click(form->SpeedButton3);
     EXPECT_EQ(grid().cellEditor(), editor);
     EXPECT_EQ(QApplication::focusWidget(), editor);
     EXPECT_EQ(editor->text(), "55");
     type("0");
+    EXPECT_EQ(editor->text(), "550");
+    // The write-back's question takes the focus while it is up; the editor
+    // and its text stay.
+    const auto confirmation = answerNextBoxWith("&No");
+    click(form->SpeedButton3);
+    EXPECT_TRUE(confirmation->seen);
+    EXPECT_EQ(grid().cellEditor(), editor);
     EXPECT_EQ(editor->text(), "550");
 }
 

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -16,6 +17,7 @@
 
 #include "Big5Text.h"
 #include "DBGrid.h"
+#include "DataLinkStore.h"
 #include "FrmTarvell.h"
 #include "ProgressBar.h"
 #include "SpeedButton.h"
@@ -53,11 +55,49 @@ inline std::shared_ptr<SeenBox> answerNextBox(QMessageBox::StandardButton answer
     return seen;
 }
 
+// Answers the next modal message box by clicking the button with this text
+// ("&Yes", "&No"), recording what it showed; or, given an empty text, by
+// closing it with the close box.
+inline std::shared_ptr<SeenBox> answerNextBoxWith(const QString& buttonText) {
+    auto seen = std::make_shared<SeenBox>();
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [seen, buttonText, poll] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(5, *poll);
+            return;
+        }
+        seen->seen = true;
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        seen->icon = box->icon();
+        *poll = nullptr;  // break the cycle
+        if (buttonText.isEmpty()) {
+            box->close();
+            return;
+        }
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == buttonText) {
+                button->click();
+                return;
+            }
+        ADD_FAILURE() << "no button " << buttonText.toStdString();
+        box->close();
+    };
+    QTimer::singleShot(0, *poll);
+    return seen;
+}
+
 class WindowTest : public testing::Test {
 protected:
     void SetUp() override {
+        // No database here: the store names configuration files that do not
+        // exist, and the first show's error box is answered.
+        testsupport::DataLinkStore::pointAt(noConfiguration.path());
+        auto firstShowError = answerNextBox(QMessageBox::Ok);
         form = std::make_unique<TFormTarvell>();
         form->show();
+        ASSERT_TRUE(firstShowError->seen);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         form->activateWindow();
         QApplication::setActiveWindow(form.get());
@@ -107,5 +147,6 @@ protected:
     std::string text(int row, int field) { return table().valueAt(row, field).toString(); }
     QString unicode(int row, int field) { return big5::toUnicode(text(row, field)); }
 
+    QTemporaryDir noConfiguration;
     std::unique_ptr<TFormTarvell> form;
 };

@@ -9,4 +9,4 @@ tarvell_add_test(connection_tests
     ${CMAKE_CURRENT_LIST_DIR}/DriverErrorMessageTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ConnectionSettingsTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ConnectionSequenceTest.cpp
-  LIBS tarvell_connection recording_driver Qt6::Gui)
+  LIBS tarvell_connection tarvell_test_datalink recording_driver Qt6::Gui)

@@ -1,43 +1,10 @@
 #include "ConnectionTestSupport.h"
 
 #include <QFile>
-#include <QSettings>
-#include <cstdlib>
 
 #include "ConfigFileLocator.h"
 
 namespace testsupport {
-
-namespace {
-
-// Set before main, so that the store is never looked for in the real home.
-const bool kOwnConfigHome = [] {
-    static QTemporaryDir home;
-    setenv("XDG_CONFIG_HOME", home.path().toLocal8Bit().constData(), 1);
-    return true;
-}();
-
-}  // namespace
-
-void DataLinkStore::set(const QString& valueName, const QVariant& value) {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
-                       QStringLiteral("DataLink"));
-    settings.setValue(valueName, value);
-    settings.sync();
-}
-
-void DataLinkStore::clear() {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
-                       QStringLiteral("DataLink"));
-    settings.clear();
-    settings.sync();
-}
-
-QString DataLinkStore::confFilePath() {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
-                       QStringLiteral("DataLink"));
-    return settings.fileName();
-}
 
 ConfigFolder::ConfigFolder() { EXPECT_TRUE(dir_.isValid()); }
 

@@ -11,19 +11,11 @@
 #include <memory>
 #include <string>
 
+#include "DataLinkStore.h"
 #include "RecordingDriver.h"
 #include "TDataLinkConnection.h"
 
 namespace testsupport {
-
-// The user's DataLink key. Each test program points XDG_CONFIG_HOME at a
-// folder of its own before anything reads the store.
-class DataLinkStore {
-public:
-    static void set(const QString& valueName, const QVariant& value);
-    static void clear();
-    static QString confFilePath();
-};
 
 // A temporary folder holding configuration files.
 class ConfigFolder {
