@@ -40,8 +40,9 @@ function barcode(    digits, i, sum, check) {
     for (b = 1; b <= brandCount; b++)
         for (i = 1; i <= itemCount; i++)
             for (s = 1; s <= sizeCount; s++) {
-                # A few products have no standard cost yet.
-                cost = rand() < 0.01 ? "NULL" : cost_between($7, $8)
+                # A few products of one sub-category have no standard cost
+                # yet, so that pricing them stops until one is typed in.
+                cost = (key == "C02" && rand() < 0.05) ? "NULL" : cost_between($7, $8)
                 printf "INSERT INTO PRODUCT (PROD_ID, PROD_NAME, STD_COST, PD_ITEMID) VALUES (%s, %s, %s, %s);\n", \
                     sql_text(barcode()), sql_text(brand[b] item[i] size[s]), cost, sql_text(key)
             }
