@@ -1,0 +1,505 @@
+// Times one whole batch through the real window, shown offscreen with its
+// handlers called as the buttons call them and its boxes answered, against
+// the same database work done straight through the client library: the data
+// view against the two reads, the write-back against the same number of
+// single-row UPDATEs prepared once and each committed by itself. One embedded
+// database with forced writes (the engine's default) holds a large
+// sub-category for the data view and the calculation and a smaller one for
+// the write-back. The two sides alternate in several rounds so that the
+// machine's noise hits both.
+//
+//   batch_benchmark [--products 100000] [--updates 20000] [--rounds 6]
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Big5Text.h"
+#include "DataLinkStore.h"
+#include "DirectClient.h"
+#include "FrmTarvell.h"
+#include "TestDatabase.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using tarvell::test::DirectClient;
+using tarvell::test::TestDatabase;
+
+struct Settings {
+    int products = 100000;
+    int updates = 20000;
+    int rounds = 6;
+};
+
+Settings parseArguments(int argc, char** argv) {
+    Settings settings;
+    for (int i = 1; i < argc; i += 2) {
+        const int value = i + 1 < argc ? std::atoi(argv[i + 1]) : 0;
+        int* setting = std::strcmp(argv[i], "--products") == 0  ? &settings.products
+                       : std::strcmp(argv[i], "--updates") == 0 ? &settings.updates
+                       : std::strcmp(argv[i], "--rounds") == 0  ? &settings.rounds
+                                                                : nullptr;
+        if (!setting || value < 1) {
+            std::fprintf(stderr, "usage: %s [--products N] [--updates N] [--rounds N]\n", argv[0]);
+            std::exit(2);
+        }
+        *setting = value;
+    }
+    return settings;
+}
+
+double seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+
+// Processor time of the whole process, the embedded engine's threads
+// included: it tells the program's own work from waiting for the disk.
+double processorSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto toSeconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime);
+}
+
+long statusBytes(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::size_t keyLength = std::strlen(key);
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + keyLength) * 1024;
+    return 0;
+}
+
+long peakResidentBytes() { return statusBytes("VmHWM:"); }
+
+// Starts the peak over from what is resident now, so that the peak read
+// later belongs to the work done in between (the database fill before it
+// ran the embedded engine in this very process).
+void restartPeak() {
+    malloc_trim(0);
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+std::size_t heapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+double mebibytes(double bytes) { return bytes / 1048576.0; }
+
+// ---- the database ----
+
+struct SubCategory {
+    const char* key;
+    const char* nameUtf8;
+    std::array<const char*, 6> rates;
+};
+
+const SubCategory kViewed{"01", "調味醬料", {"15", "10", "8", "12.5", "20", "5"}};
+const SubCategory kWrittenBack{"02", "飲料冰品", {"18", "12", "9.5", "11", "25", "6"}};
+constexpr int kOtherSubCategories = 10;
+constexpr int kOtherProducts = 1000;
+
+// Names of the length a shop gives them: brand, product, grade, pack, size.
+const char* const kNameStemsUtf8[] = {
+    "金蘭 純釀醬油 特級 禮盒裝 ",
+    "統一 麥香紅茶 鋁箔包 ",
+    "義美 蘇打餅乾 家庭號 量販包 ",
+    "光泉 全脂鮮乳 ",
+};
+
+std::string insertProducts(const std::string& key, int count) {
+    std::string stems = "CASE MOD(:I, 4)";
+    for (int i = 0; i < 4; ++i)
+        stems += (i < 3 ? " WHEN " + std::to_string(i) + " THEN '" : " ELSE '") + big5::fromUtf8(kNameStemsUtf8[i]) + "'";
+    stems += " END";
+    return "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(count) +
+           ") DO BEGIN INSERT INTO PRODUCT (PROD_ID, PROD_NAME, STD_COST, PD_ITEMID) VALUES ("
+           "'P" + key + "' || LPAD(:I, 8, '0'), " + stems + " || (100 + MOD(:I, 900)) || 'ml', "
+           "CAST(MOD(:I, 997) * 1.37 + 5 AS NUMERIC(15,2)), '" + key + "'); I = I + 1; END END";
+}
+
+std::string insertSubCategory(const SubCategory& category) {
+    std::string sql = "INSERT INTO PROD_ITEM VALUES ('" + std::string(category.key) + "', '" +
+                      big5::fromUtf8(category.nameUtf8) + "'";
+    for (const char* rate : category.rates) sql += std::string(", ") + rate;
+    return sql + ")";
+}
+
+void fillDatabase(TestDatabase& database, const Settings& settings) {
+    std::vector<std::string> statements = {
+        "CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10) NOT NULL PRIMARY KEY, PD_ITEMNAME VARCHAR(40), "
+        "D_PROFIT1 NUMERIC(9,2), D_PROFIT2 NUMERIC(9,2), D_PROFIT3 NUMERIC(9,2), D_PROFIT4 NUMERIC(9,2), "
+        "D_PROFIT5 NUMERIC(9,2), D_PROFIT6 NUMERIC(9,2))",
+        "CREATE TABLE PRODUCT (PROD_ID VARCHAR(20) NOT NULL PRIMARY KEY, PROD_NAME VARCHAR(50), "
+        "STD_COST NUMERIC(15,2), PD_ITEMID VARCHAR(10), SALE_PRICE NUMERIC(15,2), N_PRICE NUMERIC(15,2), "
+        "P_PRICE NUMERIC(15,2), P_PRICE2 NUMERIC(15,2), PSALE_PRICE NUMERIC(15,2), VIP_PRICE NUMERIC(15,2))",
+        "CREATE INDEX PRODUCT_PD_ITEMID ON PRODUCT (PD_ITEMID)",
+        insertSubCategory(kViewed),
+        insertSubCategory(kWrittenBack),
+        insertProducts(kViewed.key, settings.products),
+        insertProducts(kWrittenBack.key, settings.updates),
+    };
+    // Neighbours, so that the two batches are picked out of a larger table.
+    for (int i = 0; i < kOtherSubCategories; ++i) {
+        char key[3];
+        std::snprintf(key, sizeof key, "%02d", 3 + i);
+        statements.push_back(insertSubCategory({key, "日用百貨", {"10", "10", "10", "10", "10", "10"}}));
+        statements.push_back(insertProducts(key, kOtherProducts));
+    }
+    database.execute(statements);
+}
+
+// ---- the program's side ----
+
+[[noreturn]] void fail(const std::string& message) {
+    std::fprintf(stderr, "batch_benchmark: %s\n", message.c_str());
+    std::exit(1);
+}
+
+constexpr int kPollMilliseconds = 5;
+
+// Calls onBox with the next modal message box once it is up.
+void whenNextBox(std::function<void(QMessageBox*)> onBox) {
+    QTimer::singleShot(kPollMilliseconds, [onBox = std::move(onBox)]() mutable {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            onBox(box);
+            return;
+        }
+        whenNextBox(std::move(onBox));
+    });
+}
+
+void clickButton(QMessageBox* box, const QString& text) {
+    for (QAbstractButton* button : box->buttons())
+        if (button->text() == text) {
+            button->click();
+            return;
+        }
+    fail("no button " + text.toStdString() + " in the box \"" + box->text().toStdString() + "\"");
+}
+
+// The window as the program shows it, connected and with its selector
+// filled; any box it puts up on the way (the connect failing) ends the run.
+class ShownWindow {
+public:
+    ShownWindow() : form_(std::make_unique<TFormTarvell>()) {
+        QTimer guard;
+        QObject::connect(&guard, &QTimer::timeout, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                fail("the window showed \"" + box->text().toStdString() + "\"");
+        });
+        guard.start(20);
+        form_->show();
+        guard.stop();
+        QApplication::processEvents();
+    }
+    ~ShownWindow() {
+        form_.reset();
+        QApplication::processEvents();
+    }
+
+    TFormTarvell& form() { return *form_; }
+
+    void select(const SubCategory& category) {
+        const QString prefix = QString::fromLatin1(category.key) + QLatin1Char(',');
+        for (int i = 0; i < form_->ComboBox1->count(); ++i)
+            if (form_->ComboBox1->itemText(i).startsWith(prefix)) {
+                form_->ComboBox1->setCurrentIndex(i);
+                return;
+            }
+        fail("no sub-category " + std::string(category.key) + " in the selector");
+    }
+
+    void expectRows(int rows) {
+        if (form_->CDS_PRODUCT.rowCount() != rows)
+            fail("the work table holds " + std::to_string(form_->CDS_PRODUCT.rowCount()) + " rows, not " +
+                 std::to_string(rows));
+    }
+
+    void expectPriced() {
+        auto& table = form_->CDS_PRODUCT;
+        table.last();
+        if (table.value(product::priceField(1)).isNull() || table.value(product::priceField(6)).isNull())
+            fail("the calculation left the last row without prices");
+    }
+
+private:
+    std::unique_ptr<TFormTarvell> form_;
+};
+
+struct Side {
+    double elapsed = 0;
+    double processor = 0;
+    void add(const Side& other) {
+        elapsed += other.elapsed;
+        processor += other.processor;
+    }
+};
+
+template <class Work>
+Side timed(Work&& work) {
+    const auto start = Clock::now();
+    const double processorStart = processorSeconds();
+    work();
+    return {seconds(Clock::now() - start), processorSeconds() - processorStart};
+}
+
+// The write-back from the answered "Confirm" to the moment "回存完成" is up,
+// so that neither box's own showing is counted.
+Side timedWriteBack(TFormTarvell& form) {
+    struct Stamps {
+        Clock::time_point confirmed, finished;
+        double confirmedProcessor = 0, finishedProcessor = 0;
+        bool done = false;
+    };
+    auto stamps = std::make_shared<Stamps>();
+    whenNextBox([stamps](QMessageBox* confirm) {
+        if (confirm->windowTitle() != QStringLiteral("Confirm"))
+            fail("expected the confirmation, saw \"" + confirm->text().toStdString() + "\"");
+        whenNextBox([stamps](QMessageBox* finished) {
+            stamps->finished = Clock::now();
+            stamps->finishedProcessor = processorSeconds();
+            stamps->done = finished->text() == QString::fromUtf8("回存完成");
+            if (!stamps->done) fail("the write-back ended with \"" + finished->text().toStdString() + "\"");
+            finished->button(QMessageBox::Ok)->click();
+        });
+        stamps->confirmed = Clock::now();
+        stamps->confirmedProcessor = processorSeconds();
+        clickButton(confirm, QStringLiteral("&Yes"));
+    });
+    form.SpeedButton3Click();
+    if (!stamps->done) fail("the write-back never showed its closing box");
+    return {seconds(stamps->finished - stamps->confirmed), stamps->finishedProcessor - stamps->confirmedProcessor};
+}
+
+// ---- the direct side ----
+
+std::string productSelect(const SubCategory& category) {
+    return "SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = '" + std::string(category.key) + "'";
+}
+
+std::string rateSelect(const SubCategory& category) {
+    return "SELECT * FROM PROD_ITEM WHERE PD_ITEMID = '" + std::string(category.key) + "'";
+}
+
+// The data view's two reads, whole results into memory.
+std::size_t readDirectly(DirectClient& client, const SubCategory& category) {
+    const auto rates = client.select(rateSelect(category));
+    const auto products = client.select(productSelect(category));
+    return rates.empty() ? 0 : products.size();
+}
+
+const char* const kDirectUpdate =
+    "UPDATE PRODUCT SET SALE_PRICE = ?, N_PRICE = ?, P_PRICE = ?, P_PRICE2 = ?, PSALE_PRICE = ?, "
+    "VIP_PRICE = ? WHERE PROD_ID = ?";
+
+// One parameter row per product of the written-back sub-category: six
+// prices and the number. The prices are the program's, shifted by the round
+// so that each side's writes can be told from the other's.
+std::vector<std::vector<rt::FieldValue>> directUpdateRows(DirectClient& client, int round) {
+    std::array<double, 6> rates{};
+    const auto rateRows = client.select(rateSelect(kWrittenBack));
+    for (int tier = 0; tier < 6; ++tier) rates[tier] = rateRows.at(0).at(2 + tier).toDouble();
+    std::vector<std::vector<rt::FieldValue>> rows;
+    for (const auto& product : client.select(productSelect(kWrittenBack))) {
+        const double cost = product[2].toDouble();
+        std::vector<rt::FieldValue> row;
+        for (double rate : rates) row.emplace_back(std::ceil(rate / 100 * cost + cost) + round + 1);
+        row.push_back(product[0]);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void writeDirectly(DirectClient& client, const std::vector<std::vector<rt::FieldValue>>& rows) {
+    auto statement = client.prepare(kDirectUpdate);
+    for (const auto& row : rows) statement.execute(row);
+}
+
+// What a write-back left in the database for one product.
+void expectStoredPrices(DirectClient& client, const std::string& productId, double salePrice, double vipPrice,
+                        const char* side) {
+    const auto rows = client.select("SELECT SALE_PRICE, VIP_PRICE FROM PRODUCT WHERE PROD_ID = '" + productId + "'");
+    if (rows.size() != 1 || rows[0][0].isNull() || rows[0][1].isNull() || rows[0][0].toDouble() != salePrice ||
+        rows[0][1].toDouble() != vipPrice)
+        fail(std::string(side) + " write-back did not store the prices of " + productId);
+}
+
+// ---- figures ----
+
+struct Pair {
+    Side program;
+    Side direct;
+};
+
+void printPair(const std::string& what, const Pair& pair, double target) {
+    const double ratio = pair.direct.elapsed > 0 ? pair.program.elapsed / pair.direct.elapsed : 0;
+    std::printf("%-40s program %8.3f s   direct %8.3f s   ratio %5.2fx   target <= %.2fx   %s\n", what.c_str(),
+                pair.program.elapsed, pair.direct.elapsed, ratio, target, ratio <= target ? "met" : "NOT MET");
+    std::printf("%-40s program %8.3f s   direct %8.3f s   (processor time)\n", "", pair.program.processor,
+                pair.direct.processor);
+}
+
+void printRound(int round, bool programFirst, const Pair& view, const Side& calculation, const Pair& writeBack) {
+    std::printf("round %d (%s first): data view %.3f / %.3f s (%.2fx), calculation %.3f s, "
+                "write-back %.3f / %.3f s (%.2fx)\n",
+                round + 1, programFirst ? "program" : "direct", view.program.elapsed, view.direct.elapsed,
+                view.program.elapsed / view.direct.elapsed, calculation.elapsed, writeBack.program.elapsed,
+                writeBack.direct.elapsed, writeBack.program.elapsed / writeBack.direct.elapsed);
+    std::fflush(stdout);
+}
+
+// The batch's memory: peak resident growth over the shown, connected
+// window with an empty work table, through the data view and the
+// calculation. Runs before anything else has read the products, so the
+// engine's page cache fills during it too (it lives in this process).
+void measureMemory(const Settings& settings) {
+    ShownWindow window;
+    window.select(kViewed);
+    restartPeak();
+    const long start = peakResidentBytes();
+    const std::size_t heapStart = heapInUse();
+    window.form().SpeedButton1Click();
+    window.expectRows(settings.products);
+    const long afterView = peakResidentBytes();
+    const std::size_t heapAfterView = heapInUse();
+    window.form().SpeedButton2Click();
+    window.expectPriced();
+    const long afterCalculation = peakResidentBytes();
+    const double growth = mebibytes(double(afterCalculation - start));
+    std::printf("memory for %d products: start %.1f MiB resident (window shown, connected, empty work table)\n"
+                "  peak growth after data view %.1f MiB, after calculation %.1f MiB   target < 64 MiB   %s\n"
+                "  held after the data view: read result (ClientDataSet1) %.1f MiB, heap in use +%.1f MiB "
+                "(read result and work table)\n\n",
+                settings.products, mebibytes(double(start)), mebibytes(double(afterView - start)), growth,
+                growth < 64 ? "met" : "NOT MET", mebibytes(double(window.form().ClientDataSet1.records().heapBytes())),
+                mebibytes(double(heapAfterView) - double(heapStart)));
+    std::fflush(stdout);
+}
+
+// The offscreen platform warns on every window shown; the figures read
+// better without it.
+QtMessageHandler standardMessageHandler = nullptr;
+
+void dropOffscreenNoise(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QStringLiteral("does not support propagateSizeHints"))) return;
+    if (standardMessageHandler)
+        standardMessageHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    standardMessageHandler = qInstallMessageHandler(dropOffscreenNoise);
+    QApplication application(argc, argv);
+    const Settings settings = parseArguments(argc, argv);
+    std::printf("batch_benchmark: data view and calculation of %d products, write-back of %d, %d rounds\n",
+                settings.products, settings.updates, settings.rounds);
+    std::fflush(stdout);
+
+    TestDatabase database;
+    const auto fillStart = Clock::now();
+    fillDatabase(database, settings);
+    std::printf("database filled in %.1f s (%d products in all)\n\n", seconds(Clock::now() - fillStart),
+                settings.products + settings.updates + kOtherSubCategories * kOtherProducts);
+    QTemporaryDir configuration;
+    database.writeConfiguration(configuration.path().toStdString());
+    testsupport::DataLinkStore::pointAt(configuration.path());
+
+    DirectClient client(database.path());
+    measureMemory(settings);
+
+    Pair views, writeBacks;
+    Side calculations;
+    for (int round = 0; round < settings.rounds; ++round) {
+        const bool programFirst = round % 2 == 1;
+        Pair view, writeBack;
+        Side calculation;
+
+        auto programView = [&] {
+            ShownWindow window;  // a fresh work table: rows would accumulate otherwise
+            window.select(kViewed);
+            view.program = timed([&] { window.form().SpeedButton1Click(); });
+            window.expectRows(settings.products);
+            calculation = timed([&] { window.form().SpeedButton2Click(); });
+            window.expectPriced();
+        };
+        auto directView = [&] {
+            std::size_t rows = 0;
+            view.direct = timed([&] { rows = readDirectly(client, kViewed); });
+            if (rows != std::size_t(settings.products)) fail("the direct read found " + std::to_string(rows) + " rows");
+        };
+        auto programWriteBack = [&] {
+            ShownWindow window;
+            window.select(kWrittenBack);
+            window.form().SpeedButton1Click();
+            window.expectRows(settings.updates);
+            window.form().SpeedButton2Click();
+            window.expectPriced();
+            writeBack.program = timedWriteBack(window.form());
+            auto& table = window.form().CDS_PRODUCT;
+            table.last();
+            expectStoredPrices(client, table.text(product::PROD_ID), table.value(product::priceField(1)).toDouble(),
+                               table.value(product::priceField(6)).toDouble(), "the program's");
+        };
+        auto directWriteBack = [&] {
+            const auto rows = directUpdateRows(client, round);
+            if (rows.size() != std::size_t(settings.updates)) fail("the direct side found the wrong products");
+            writeBack.direct = timed([&] { writeDirectly(client, rows); });
+            expectStoredPrices(client, rows.back()[6].toString(), rows.back()[0].toDouble(), rows.back()[5].toDouble(),
+                               "the direct");
+        };
+
+        if (programFirst) {
+            programView();
+            directView();
+            programWriteBack();
+            directWriteBack();
+        } else {
+            directView();
+            programView();
+            directWriteBack();
+            programWriteBack();
+        }
+        printRound(round, programFirst, view, calculation, writeBack);
+        views.program.add(view.program);
+        views.direct.add(view.direct);
+        calculations.add(calculation);
+        writeBacks.program.add(writeBack.program);
+        writeBacks.direct.add(writeBack.direct);
+    }
+
+    const std::string rounds = " x " + std::to_string(settings.rounds);
+    std::printf("\n");
+    printPair("data view of " + std::to_string(settings.products) + rounds, views, 1.5);
+    std::printf("%-40s program %8.3f s   (%.2f us a row; processor %.3f s)\n",
+                ("calculation of " + std::to_string(settings.products) + rounds).c_str(), calculations.elapsed,
+                calculations.elapsed / settings.rounds / settings.products * 1e6, calculations.processor);
+    printPair("write-back of " + std::to_string(settings.updates) + rounds + ", one commit each", writeBacks, 1.25);
+    std::printf("%-40s program %8.0f /s  direct %8.0f /s\n", "rows written per second",
+                settings.updates * settings.rounds / writeBacks.program.elapsed,
+                settings.updates * settings.rounds / writeBacks.direct.elapsed);
+    return 0;
+}
