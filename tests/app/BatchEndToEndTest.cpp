@@ -1,0 +1,399 @@
+// The whole batch against a real database: the window is shown headless on
+// a fresh embedded database, the operator's clicks go to its buttons, and
+// what reached PRODUCT is read back through a connection of its own.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <memory>
+
+#include "Big5Text.h"
+#include "DBGrid.h"
+#include "DataLinkStore.h"
+#include "DirectClient.h"
+#include "ErrorDisplay.h"
+#include "FrmTarvell.h"
+#include "ProgressBar.h"
+#include "SpeedButton.h"
+#include "TestDatabase.h"
+
+namespace {
+
+using tarvell::test::DirectClient;
+using tarvell::test::TestDatabase;
+
+std::string b5(const char* utf8) { return big5::fromUtf8(utf8); }
+
+// Answers the message boxes the handlers put up, in order. A box that no
+// answer was given for is a failure; it is closed so the test goes on.
+class BoxAnswers {
+public:
+    enum class How { Button, CloseBox, Enter };
+    struct Seen {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QStringList buttons;
+    };
+
+    BoxAnswers() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { answerOpenBox(); });
+        timer_.start();
+    }
+    ~BoxAnswers() { EXPECT_TRUE(pending_.empty()) << pending_.size() << " box(es) expected but never shown"; }
+
+    void expectButton(const QString& text) { pending_.push_back({How::Button, text}); }
+    void expectCloseBox() { pending_.push_back({How::CloseBox, {}}); }
+    void expectEnter() { pending_.push_back({How::Enter, {}}); }
+    const std::vector<Seen>& seen() const { return seen_; }
+
+private:
+    struct Answer {
+        How how;
+        QString button;
+    };
+
+    void answerOpenBox() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box == answering_) return;
+        Seen seen{box->windowTitle(), box->text(), box->icon(), {}};
+        for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
+        seen_.push_back(seen);
+        answering_ = box;
+        if (pending_.empty()) {
+            ADD_FAILURE() << "unexpected box: " << box->text().toStdString();
+            box->close();
+            return;
+        }
+        const Answer answer = pending_.front();
+        pending_.pop_front();
+        if (answer.how == How::CloseBox) {
+            box->close();
+        } else if (answer.how == How::Enter) {
+            QTest::keyClick(box, Qt::Key_Return);
+        } else {
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == answer.button) return button->click();
+            ADD_FAILURE() << "no button " << answer.button.toStdString() << " on " << box->text().toStdString();
+            box->close();
+        }
+    }
+
+    QTimer timer_;
+    std::deque<Answer> pending_;
+    std::vector<Seen> seen_;
+    // Boxes live on the stack, so a new one may take the old one's address.
+    QPointer<QMessageBox> answering_;
+};
+
+class BatchTest : public testing::Test {
+protected:
+    void SetUp() override {
+        database.execute({
+            "CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10) NOT NULL PRIMARY KEY, PD_ITEMNAME VARCHAR(40), "
+            "D_PROFIT1 NUMERIC(9,2), D_PROFIT2 NUMERIC(9,2), D_PROFIT3 NUMERIC(9,2), "
+            "D_PROFIT4 NUMERIC(9,2), D_PROFIT5 NUMERIC(9,2), D_PROFIT6 NUMERIC(9,2))",
+            "CREATE TABLE PRODUCT (PROD_ID VARCHAR(30) NOT NULL, PROD_NAME VARCHAR(80), "
+            "STD_COST NUMERIC(15,2), PD_ITEMID VARCHAR(10), SALE_PRICE NUMERIC(15,2), N_PRICE NUMERIC(15,2), "
+            "P_PRICE NUMERIC(15,2), P_PRICE2 NUMERIC(15,2), PSALE_PRICE NUMERIC(15,2), VIP_PRICE NUMERIC(15,2))",
+        });
+    }
+
+    void TearDown() override {
+        form.reset();
+        QApplication::processEvents();
+    }
+
+    void addSubCategory(const std::string& key, const std::string& name, const std::string& rates) {
+        database.execute("INSERT INTO PROD_ITEM VALUES ('" + key + "', '" + name + "', " + rates + ")");
+    }
+    void addProduct(const std::string& id, const std::string& name, const std::string& cost,
+                    const std::string& subCategory) {
+        database.execute("INSERT INTO PRODUCT (PROD_ID, PROD_NAME, STD_COST, PD_ITEMID) VALUES ('" + id + "', '" +
+                         name + "', " + cost + ", '" + subCategory + "')");
+    }
+
+    // Shows the window on the database as it stands now.
+    void start() {
+        database.writeConfiguration(configuration.path().toStdString());
+        testsupport::DataLinkStore::pointAt(configuration.path());
+        form = std::make_unique<TFormTarvell>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    void click(TSpeedButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QApplication::processEvents();
+    }
+    void view(const char* selectorTextUtf8) {
+        form->ComboBox1->setEditText(QString::fromUtf8(selectorTextUtf8));
+        click(form->SpeedButton1);
+    }
+
+    TProductWorkTable& table() { return form->CDS_PRODUCT; }
+    std::string text(int row, int field) { return table().valueAt(row, field).toString(); }
+
+    // The six prices of a product as PRODUCT holds them, read through a
+    // connection of its own.
+    std::vector<rt::FieldValue> pricesInDatabase(const std::string& id) {
+        DirectClient client(database.path());
+        const auto rows = client.select(
+            "SELECT SALE_PRICE, N_PRICE, P_PRICE, P_PRICE2, PSALE_PRICE, VIP_PRICE FROM PRODUCT WHERE PROD_ID = '" +
+            id + "'");
+        return rows.empty() ? std::vector<rt::FieldValue>{} : rows.front();
+    }
+    int pricedProductsInDatabase() {
+        DirectClient client(database.path());
+        return static_cast<int>(
+            client.select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE IS NOT NULL").front()[0].toDouble());
+    }
+
+    TestDatabase database;
+    QTemporaryDir configuration;
+    BoxAnswers boxes;
+    std::unique_ptr<TFormTarvell> form;
+};
+
+TEST_F(BatchTest, SelectorListsEverySubCategoryAsKeyCommaNameInKeyOrder) {
+    addSubCategory("B2", b5("衛生紙"), "1, 2, 3, 4, 5, 6");
+    addSubCategory("A1", b5("飲料, 冷藏"), "1, 2, 3, 4, 5, 6");
+    addSubCategory("C3", "", "1, 2, 3, 4, 5, 6");
+    start();
+    QComboBox& selector = *form->ComboBox1;
+    ASSERT_EQ(selector.count(), 3);
+    EXPECT_EQ(selector.itemText(0), QString::fromUtf8("A1,飲料, 冷藏"));
+    EXPECT_EQ(selector.itemText(1), QString::fromUtf8("B2,衛生紙"));
+    EXPECT_EQ(selector.itemText(2), QString::fromUtf8("C3,"));
+    EXPECT_EQ(selector.currentIndex(), -1);
+    EXPECT_TRUE(selector.currentText().isEmpty());
+    EXPECT_TRUE(boxes.seen().empty());
+}
+
+TEST_F(BatchTest, FailedFirstConnectShowsTheErrorAndStillShowsTheWindow) {
+    tarvell::test::ConfigurationFiles files;
+    files.database = database.folder() + "/MISSING.FDB";
+    database.writeConfiguration(configuration.path().toStdString(), files);
+    testsupport::DataLinkStore::pointAt(configuration.path());
+    boxes.expectEnter();
+    form = std::make_unique<TFormTarvell>();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_EQ(boxes.seen()[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes.seen()[0].title, app::applicationTitle());
+    EXPECT_TRUE(boxes.seen()[0].text.contains("SQL Server Error: ")) << boxes.seen()[0].text.toStdString();
+    EXPECT_EQ(form->ComboBox1->count(), 0);
+}
+
+TEST_F(BatchTest, DataViewAppendsTheSubCategoryWithItsRatesAndLocksNumbersAndNames) {
+    addSubCategory("A1", b5("飲料,冷藏"), "15, 12.5, 0, -100, 33.33, 10");
+    addSubCategory("A2", b5("零食"), "1, 1, 1, 1, 1, 1");
+    std::string sixtyBytes;
+    for (int i = 0; i < 30; ++i) sixtyBytes += b5("許");
+    addProduct("4710000000001", b5("綠茶500ml"), "100", "A1");
+    addProduct(std::string(25, '7'), sixtyBytes, "NULL", "A1");
+    addProduct("4710000000009", b5("洋芋片"), "20", "A2");
+    start();
+
+    view("A1,飲料,冷藏");
+    ASSERT_EQ(table().rowCount(), 2);
+    EXPECT_EQ(text(0, product::PROD_ID), "4710000000001");
+    EXPECT_EQ(text(0, product::PROD_NAME), b5("綠茶500ml"));
+    EXPECT_EQ(table().valueAt(0, product::STD_COST).toDouble(), 100.0);
+    const double rates[] = {15, 12.5, 0, -100, 33.33, 10};
+    for (int tier = 1; tier <= 6; ++tier) {
+        EXPECT_EQ(table().valueAt(0, product::rateField(tier)).toDouble(), rates[tier - 1]) << tier;
+        EXPECT_EQ(table().valueAt(1, product::rateField(tier)).toDouble(), rates[tier - 1]) << tier;
+    }
+    // Cut to the field sizes; the null cost stays null.
+    EXPECT_EQ(text(1, product::PROD_ID), std::string(20, '7'));
+    EXPECT_EQ(text(1, product::PROD_NAME), sixtyBytes.substr(0, 50));
+    EXPECT_TRUE(table().valueAt(1, product::STD_COST).isNull());
+
+    EXPECT_TRUE(table().field(product::PROD_ID).readOnly());
+    EXPECT_TRUE(table().field(product::PROD_NAME).readOnly());
+    EXPECT_FALSE(table().field(product::STD_COST).readOnly());
+
+    // Each press appends; the earlier rows stay.
+    view("A1,anything");
+    EXPECT_EQ(table().rowCount(), 4);
+    EXPECT_EQ(text(3, product::PROD_ID), std::string(20, '7'));
+    EXPECT_TRUE(boxes.seen().empty());
+}
+
+TEST_F(BatchTest, DataViewWithoutProductsOrKeyAppendsNothing) {
+    addSubCategory("A1", b5("飲料"), "1, 2, 3, 4, 5, 6");
+    addSubCategory("E9", b5("空的"), "1, 2, 3, 4, 5, 6");
+    addProduct("P1", "Tea", "10", "A1");
+    start();
+    view("E9,");
+    view("A1");  // no comma: the key is empty
+    view("");
+    EXPECT_EQ(table().rowCount(), 0);
+    EXPECT_TRUE(table().field(product::PROD_ID).readOnly());
+    EXPECT_TRUE(boxes.seen().empty());
+}
+
+TEST_F(BatchTest, KeyHoldingAQuoteFindsItsOwnRowsAndRunsNothingElse) {
+    addSubCategory("O''K", "Quoted", "10, 10, 10, 10, 10, 10");
+    addSubCategory("A1", "Plain", "20, 20, 20, 20, 20, 20");
+    addProduct("Q1", "Quoted one", "50", "O''K");
+    addProduct("P1", "Plain one", "50", "A1");
+    start();
+    view("O'K,Quoted");
+    ASSERT_EQ(table().rowCount(), 1);
+    EXPECT_EQ(text(0, product::PROD_ID), "Q1");
+    EXPECT_EQ(table().valueAt(0, product::rateField(1)).toDouble(), 10.0);
+    // A key crafted to widen the statement matches nothing.
+    view("x' OR '1'='1,");
+    EXPECT_EQ(table().rowCount(), 1);
+    EXPECT_TRUE(boxes.seen().empty());
+}
+
+TEST_F(BatchTest, RatesStoredAsTextReadAsNumbersOrZero) {
+    database.execute({"DROP TABLE PROD_ITEM",
+                      "CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10), PD_ITEMNAME VARCHAR(40), "
+                      "d_profit1 VARCHAR(20), d_profit2 VARCHAR(20), d_profit3 VARCHAR(20), "
+                      "d_profit4 VARCHAR(20), d_profit5 VARCHAR(20), d_profit6 VARCHAR(20))"});
+    addSubCategory("T1", "Text rates", "' 12.5 ', NULL, 'abc', '', '1,000', '-3e1'");
+    addProduct("P1", "Tea", "10", "T1");
+    start();
+    view("T1,Text rates");
+    ASSERT_EQ(table().rowCount(), 1);
+    const double expected[] = {12.5, 0, 0, 0, 0, -30};
+    for (int tier = 1; tier <= 6; ++tier)
+        EXPECT_EQ(table().valueAt(0, product::rateField(tier)).toDouble(), expected[tier - 1]) << tier;
+}
+
+TEST_F(BatchTest, MissingRateColumnIsReportedAndNumbersStayLocked) {
+    database.execute({"DROP TABLE PROD_ITEM",
+                      "CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10), PD_ITEMNAME VARCHAR(40), "
+                      "D_PROFIT1 NUMERIC(9,2), D_PROFIT2 NUMERIC(9,2))"});
+    database.execute("INSERT INTO PROD_ITEM VALUES ('A1', 'Short', 1, 2)");
+    addProduct("P1", "Tea", "10", "A1");
+    start();
+    boxes.expectEnter();
+    view("A1,Short");
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_EQ(boxes.seen()[0].text, QStringLiteral("ClientDataSet1: Field 'd_profit3' not found."));
+    EXPECT_EQ(table().rowCount(), 0);
+    // However the data view ends, product numbers and names are locked again.
+    EXPECT_TRUE(table().field(product::PROD_ID).readOnly());
+    EXPECT_TRUE(table().field(product::PROD_NAME).readOnly());
+}
+
+TEST_F(BatchTest, CalculationPricesTheLoadedRows) {
+    addSubCategory("A1", "Drinks", "15, 10, 12.5, 0, -100, -150");
+    addProduct("P1", "Tea", "100", "A1");
+    addProduct("P2", "Milk", "19", "A1");
+    start();
+    view("A1,Drinks");
+    click(form->SpeedButton2);
+    // 19 x 1.125 = 21.375 rounds up to 22; 19 x -0.5 = -9.5 rounds toward zero.
+    const double expected[2][6] = {{115, 110, 113, 100, 0, -50}, {22, 21, 22, 19, 0, -9}};
+    for (int row = 0; row < 2; ++row)
+        for (int tier = 1; tier <= 6; ++tier)
+            EXPECT_EQ(table().valueAt(row, product::priceField(tier)).toDouble(), expected[row][tier - 1])
+                << "row " << row << " tier " << tier;
+    EXPECT_EQ(form->ProgressBar1->maximum(), 2);
+    EXPECT_EQ(form->ProgressBar1->value(), 2);
+}
+
+class WriteBackTest : public BatchTest {
+protected:
+    void SetUp() override {
+        BatchTest::SetUp();
+        addSubCategory("A1", "Drinks", "15, 10, 20, 30, 40, 50");
+        addProduct("P1", "Tea", "100", "A1");
+        addProduct("P2", "Milk", "33", "A1");
+        addProduct("P3", "Soda", "19", "A1");
+        start();
+        view("A1,Drinks");
+    }
+
+    void writeBack() { click(form->SpeedButton3); }
+};
+
+TEST_F(WriteBackTest, YesWritesEveryRowsSixPrices) {
+    click(form->SpeedButton2);
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    ASSERT_EQ(boxes.seen().size(), 2u);
+    const auto& question = boxes.seen()[0];
+    EXPECT_EQ(question.title, QStringLiteral("Confirm"));
+    EXPECT_EQ(question.text, QString::fromUtf8("確認回存商品價格.  now?"));
+    EXPECT_EQ(question.icon, QMessageBox::Question);
+    EXPECT_EQ(question.buttons, (QStringList{"&Yes", "&No"}));
+    const auto& done = boxes.seen()[1];
+    EXPECT_EQ(done.text, QString::fromUtf8("回存完成"));
+    EXPECT_EQ(done.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(done.title, app::applicationTitle());
+
+    const std::vector<rt::FieldValue> tea = pricesInDatabase("P1");
+    const double expectedTea[] = {115, 110, 120, 130, 140, 150};
+    ASSERT_EQ(tea.size(), 6u);
+    for (std::size_t tier = 0; tier < 6; ++tier) EXPECT_EQ(tea[tier].toDouble(), expectedTea[tier]) << tier;
+    // 33 * 1.10 = 36.3 is stored as 37.
+    EXPECT_EQ(pricesInDatabase("P2")[1].toDouble(), 37.0);
+    EXPECT_EQ(pricedProductsInDatabase(), 3);
+}
+
+TEST_F(WriteBackTest, NoOrTheCloseBoxWritesNothing) {
+    click(form->SpeedButton2);
+    boxes.expectButton("&No");
+    writeBack();
+    boxes.expectCloseBox();
+    writeBack();
+    EXPECT_EQ(boxes.seen().size(), 2u);
+    EXPECT_EQ(pricedProductsInDatabase(), 0);
+}
+
+TEST_F(WriteBackTest, WriteBackBeforeCalculationStopsAtTheFirstRow) {
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    ASSERT_EQ(boxes.seen().size(), 2u);
+    EXPECT_EQ(boxes.seen()[1].text, QStringLiteral("No value for parameter 'SALE_PRICE'"));
+    EXPECT_EQ(boxes.seen()[1].icon, QMessageBox::Critical);
+    EXPECT_EQ(pricedProductsInDatabase(), 0);
+}
+
+TEST_F(WriteBackTest, FailingRowStopsTheWriteBackWithEarlierRowsWritten) {
+    click(form->SpeedButton2);
+    // The middle product's price breaks a rule of the database.
+    database.execute("ALTER TABLE PRODUCT ADD CONSTRAINT SANE_PRICE CHECK (SALE_PRICE <> 38)");
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    ASSERT_EQ(boxes.seen().size(), 2u);
+    EXPECT_TRUE(boxes.seen()[1].text.contains("SANE_PRICE")) << boxes.seen()[1].text.toStdString();
+    EXPECT_EQ(pricesInDatabase("P1")[0].toDouble(), 115.0);
+    EXPECT_TRUE(pricesInDatabase("P2")[0].isNull());
+    EXPECT_TRUE(pricesInDatabase("P3")[0].isNull());
+}
+
+TEST_F(WriteBackTest, RowsOfOneProductAreWrittenInOrderTheLastWinning) {
+    view("A1,Drinks");
+    ASSERT_EQ(table().rowCount(), 6);
+    table().moveTo(3);  // P1 again
+    table().edit();
+    table().setValue(product::STD_COST, rt::FieldValue(200.0));
+    table().post();
+    click(form->SpeedButton2);
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    EXPECT_EQ(pricesInDatabase("P1")[0].toDouble(), 230.0);
+}
+
+}  // namespace
