@@ -312,6 +312,10 @@ void TFormTarvell::appendProductRows(const std::array<double, 6>& rates) {
     const db::TField productId = ClientDataSet1.fieldByName("PROD_ID");
     const db::TField productName = ClientDataSet1.fieldByName("PROD_NAME");
     const db::TField standardCost = ClientDataSet1.fieldByName("STD_COST");
+    // The grid hears of the new rows once, at the end, not row by row.
+    CDS_PRODUCT.reserve(static_cast<int>(ClientDataSet1.recordCount()));
+    CDS_PRODUCT.disableControls();
+    const TOnExit enableControls([this] { CDS_PRODUCT.enableControls(); });
     ClientDataSet1.first();
     while (!ClientDataSet1.eof()) {
         CDS_PRODUCT.append();

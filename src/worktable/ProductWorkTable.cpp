@@ -341,7 +341,20 @@ void TProductWorkTable::removeObserver(TDataLinkObserver* observer) {
 
 template <class F>
 void TProductWorkTable::notify(F&& call) {
+    if (controlsDisabled()) return;
     for (auto* observer : observers_) call(observer);
+}
+
+void TProductWorkTable::disableControls() { ++disableCount_; }
+
+void TProductWorkTable::enableControls() {
+    if (disableCount_ == 0 || --disableCount_ > 0) return;
+    notify([](TDataLinkObserver* o) { o->dataSetChanged(); });
+    notifyCursor();
+}
+
+void TProductWorkTable::reserve(int extraRows) {
+    if (extraRows > 0) rows_.reserve(rows_.size() + static_cast<std::size_t>(extraRows));
 }
 
 void TProductWorkTable::notifyFieldsChanged() {
@@ -356,6 +369,8 @@ void TProductWorkTable::notifyRecord(int row) {
     notify([row](TDataLinkObserver* o) { o->recordChanged(row); });
 }
 
+// Asked even while controls are disabled: what the operator typed must not
+// be lost.
 void TProductWorkTable::notifyUpdateRecord() {
-    notify([](TDataLinkObserver* o) { o->updateRecord(); });
+    for (auto* observer : observers_) observer->updateRecord();
 }

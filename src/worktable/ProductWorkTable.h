@@ -56,6 +56,8 @@ public:
     virtual void fieldsChanged() {}
     // Before the row is posted or left: write what the control holds.
     virtual void updateRecord() {}
+    // Controls were disabled while the table changed; anything may differ.
+    virtual void dataSetChanged() {}
 };
 
 class TProductWorkTable {
@@ -121,6 +123,16 @@ public:
     // empty (null) for floats.
     void setText(int field, std::string_view big5Text);
 
+    // While disabled (calls nest), bound controls hear nothing but the
+    // request to write what they hold; enabling tells them once that
+    // everything may have changed. For loading many rows at once.
+    void disableControls();
+    void enableControls();
+    bool controlsDisabled() const { return disableCount_ > 0; }
+    // Room for this many more rows, so a large load does not move the table
+    // again and again.
+    void reserve(int extraRows);
+
     void addObserver(TDataLinkObserver* observer);
     void removeObserver(TDataLinkObserver* observer);
 
@@ -152,6 +164,7 @@ private:
     bool eof_ = true;
     bool bof_ = true;
     std::vector<TDataLinkObserver*> observers_;
+    int disableCount_ = 0;
 };
 
 // Whole-number and double values both read as doubles; a text field that is

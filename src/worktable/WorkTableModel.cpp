@@ -11,7 +11,7 @@ TWorkTableModel::~TWorkTableModel() { table_.removeObserver(this); }
 
 int TWorkTableModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !table_.active()) return 0;
-    return std::max(1, table_.rowCount());
+    return rows_;
 }
 
 int TWorkTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
@@ -52,6 +52,7 @@ void TWorkTableModel::rowAboutToBeInserted(int row) {
 }
 
 void TWorkTableModel::rowInserted(int row) {
+    rows_ = tableRows();
     if (structureChanging_) endInsertRows();
     structureChanging_ = false;
     recordChanged(row);
@@ -63,6 +64,7 @@ void TWorkTableModel::rowAboutToBeRemoved(int row) {
 }
 
 void TWorkTableModel::rowRemoved(int row) {
+    rows_ = tableRows();
     if (structureChanging_) endRemoveRows();
     structureChanging_ = false;
     recordChanged(row);
@@ -84,10 +86,27 @@ void TWorkTableModel::refreshLater() {
         Qt::QueuedConnection);
 }
 
+// Loads only ever add rows at the end, so the views hear of the new rows as
+// one block there (the columns, their widths and order stay as they are).
+void TWorkTableModel::dataSetChanged() {
+    const int rows = tableRows();
+    if (rows > rows_) {
+        beginInsertRows({}, rows_, rows - 1);
+        rows_ = rows;
+        endInsertRows();
+    } else if (rows < rows_) {
+        beginRemoveRows({}, rows, rows_ - 1);
+        rows_ = rows;
+        endRemoveRows();
+    }
+    refreshLater();
+}
+
 void TWorkTableModel::fieldsChanged() {
     if (columns_ != table_.fieldCount()) {
         beginResetModel();
         columns_ = table_.fieldCount();
+        rows_ = tableRows();
         endResetModel();
         return;
     }

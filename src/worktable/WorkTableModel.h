@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <algorithm>
 
 #include "ProductWorkTable.h"
 
@@ -30,10 +31,15 @@ private:
     void rowRemoved(int row) override;
     void recordChanged(int row) override;
     void fieldsChanged() override;
+    void dataSetChanged() override;
     void refreshLater();
+    int tableRows() const { return std::max(1, table_.rowCount()); }
 
     TProductWorkTable& table_;
     int columns_ = 0;
+    // The rows the views were told of; they follow the table through its
+    // notices, and catch up at once after a load with controls disabled.
+    int rows_ = 1;
     bool structureChanging_ = false;
     bool refreshPending_ = false;
 };

@@ -223,9 +223,13 @@ TEST_F(BatchTest, DataViewAppendsTheSubCategoryWithItsRatesAndLocksNumbersAndNam
     EXPECT_TRUE(table().field(product::PROD_NAME).readOnly());
     EXPECT_FALSE(table().field(product::STD_COST).readOnly());
 
-    // Each press appends; the earlier rows stay.
+    // Each press appends; the earlier rows stay. The grid shows them all and
+    // keeps the widths the program set.
     view("A1,anything");
     EXPECT_EQ(table().rowCount(), 4);
+    EXPECT_EQ(form->DBGrid1->model()->rowCount(), 4);
+    EXPECT_EQ(form->DBGrid1->columnWidth(0), 120);
+    EXPECT_EQ(form->DBGrid1->columnWidth(1), 220);
     EXPECT_EQ(text(3, product::PROD_ID), std::string(20, '7'));
     EXPECT_TRUE(boxes.seen().empty());
 }

@@ -184,3 +184,38 @@ TEST_F(ProductWorkTableTest, NextSetsEndOnlyPastTheLastRow) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a bound control hears.
+struct Listener : TDataLinkObserver {
+    int inserted = 0, changedAll = 0, updateRequests = 0;
+    void rowInserted(int) override { ++inserted; }
+    void dataSetChanged() override { ++changedAll; }
+    void updateRecord() override { ++updateRequests; }
+};
+
+TEST(ProductWorkTableControls, DisabledControlsHearOnceWhenEnabledButAlwaysWriteWhatTheyHold) {
+    TProductWorkTable table;
+    defineProductTable(table);
+    Listener listener;
+    table.addObserver(&listener);
+
+    table.reserve(1000);
+    table.disableControls();
+    table.disableControls();  // nested
+    for (int i = 0; i < 3; ++i) appendProduct(table, "P" + std::to_string(i), FieldValue(1.0), FieldValue(2.0));
+    table.enableControls();
+    EXPECT_EQ(listener.changedAll, 0);
+    table.enableControls();
+
+    EXPECT_EQ(listener.inserted, 0);
+    EXPECT_EQ(listener.changedAll, 1);
+    // Posting asks the controls for their pending text even while disabled.
+    EXPECT_EQ(listener.updateRequests, 3);
+    EXPECT_EQ(table.rowCount(), 3);
+    EXPECT_FALSE(table.controlsDisabled());
+    table.removeObserver(&listener);
+}
+
+}  // namespace
