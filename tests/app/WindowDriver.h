@@ -31,9 +31,9 @@ struct SeenBox {
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
-// Answers the next modal message box with the given button once it is up,
-// recording what it showed.
-inline std::shared_ptr<SeenBox> answerNextBox(QMessageBox::StandardButton answer) {
+// Once the next modal message box is up, records what it shows and lets
+// answer deal with it.
+inline std::shared_ptr<SeenBox> onNextBox(std::function<void(QMessageBox*)> answer) {
     auto seen = std::make_shared<SeenBox>();
     auto poll = std::make_shared<std::function<void()>>();
     *poll = [seen, answer, poll] {
@@ -48,44 +48,27 @@ inline std::shared_ptr<SeenBox> answerNextBox(QMessageBox::StandardButton answer
         seen->icon = box->icon();
         seen->buttons = box->standardButtons();
         seen->defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
-        box->button(answer)->click();
         *poll = nullptr;  // break the cycle
+        answer(box);
     };
     QTimer::singleShot(0, *poll);
     return seen;
 }
 
+// Answers the next modal message box with the given standard button.
+inline std::shared_ptr<SeenBox> answerNextBox(QMessageBox::StandardButton answer) {
+    return onNextBox([answer](QMessageBox* box) { box->button(answer)->click(); });
+}
+
 // Answers the next modal message box by clicking the button with this text
-// ("&Yes", "&No"), recording what it showed; or, given an empty text, by
-// closing it with the close box.
+// ("&Yes", "&No").
 inline std::shared_ptr<SeenBox> answerNextBoxWith(const QString& buttonText) {
-    auto seen = std::make_shared<SeenBox>();
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [seen, buttonText, poll] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            QTimer::singleShot(5, *poll);
-            return;
-        }
-        seen->seen = true;
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->icon = box->icon();
-        *poll = nullptr;  // break the cycle
-        if (buttonText.isEmpty()) {
-            box->close();
-            return;
-        }
+    return onNextBox([buttonText](QMessageBox* box) {
         for (QAbstractButton* button : box->buttons())
-            if (button->text() == buttonText) {
-                button->click();
-                return;
-            }
+            if (button->text() == buttonText) return button->click();
         ADD_FAILURE() << "no button " << buttonText.toStdString();
         box->close();
-    };
-    QTimer::singleShot(0, *poll);
-    return seen;
+    });
 }
 
 class WindowTest : public testing::Test {
