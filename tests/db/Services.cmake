@@ -25,3 +25,12 @@ if(TARGET tarvell_services AND TARGET tarvell_test_firebird AND TARGET dlfirebir
   # The connection loads the driver library by file name from beside the program.
   add_dependencies(services_tests dlfirebird)
 endif()
+
+# The connection with the real driver library and real databases, set up
+# through the configuration files as the window is.
+if(TARGET tarvell_services AND TARGET tarvell_test_firebird AND TARGET tarvell_test_datalink)
+  tarvell_add_test(firebird_connection_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/FirebirdConnectionTest.cpp
+    LIBS tarvell_services tarvell_test_firebird tarvell_test_datalink)
+  add_dependencies(firebird_connection_tests dlfirebird)
+endif()

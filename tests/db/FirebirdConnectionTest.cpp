@@ -1,0 +1,151 @@
+// The connection as the window uses it, against real Firebird databases:
+// settings from the configuration files the user's store names, the driver
+// library loaded by name, and every failure worded as the operator sees it.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <cstdlib>
+
+#include "ClientDataSet.h"
+#include "DataLinkStore.h"
+#include "DataSetProvider.h"
+#include "DirectClient.h"
+#include "Errors.h"
+#include "SQLDataSet.h"
+#include "SQLQuery.h"
+#include "TDataLinkConnection.h"
+#include "TestDatabase.h"
+
+namespace {
+
+using tarvell::test::ConfigurationFiles;
+using tarvell::test::DirectClient;
+using tarvell::test::TestDatabase;
+
+// The window's database components, on files written for one database.
+class FirebirdConnectionTest : public testing::Test {
+protected:
+    void SetUp() override {
+        database.execute({"CREATE TABLE PRODUCT (PROD_ID VARCHAR(20) NOT NULL PRIMARY KEY, SALE_PRICE NUMERIC(15,2))",
+                          "INSERT INTO PRODUCT VALUES ('P1', 10)"});
+    }
+
+    void configure(const ConfigurationFiles& files = {}) {
+        database.writeConfiguration(folder.path().toStdString(), files);
+        testsupport::DataLinkStore::pointAt(folder.path());
+        connection = std::make_unique<db::TDataLinkConnection>();
+        connection->applyStoredProperties();
+        dataSet = std::make_unique<db::TSQLDataSet>(*connection);
+        provider = std::make_unique<db::TDataSetProvider>(*dataSet);
+        clientDataSet = std::make_unique<db::TClientDataSet>(*provider);
+    }
+
+    std::string read(const std::string& sql) {
+        clientDataSet->close();
+        clientDataSet->setCommandText(sql);
+        clientDataSet->open();
+        return clientDataSet->fields(0).asString();
+    }
+
+    std::string errorOfOpen() {
+        try {
+            read("SELECT PROD_ID FROM PRODUCT");
+        } catch (const rt::DatabaseError& error) {
+            return error.what();
+        }
+        return "no error";
+    }
+
+    void TearDown() override {
+        clientDataSet.reset();
+        provider.reset();
+        dataSet.reset();
+        connection.reset();
+    }
+
+    TestDatabase database;
+    QTemporaryDir folder;
+    std::unique_ptr<db::TDataLinkConnection> connection;
+    std::unique_ptr<db::TSQLDataSet> dataSet;
+    std::unique_ptr<db::TDataSetProvider> provider;
+    std::unique_ptr<db::TClientDataSet> clientDataSet;
+};
+
+TEST_F(FirebirdConnectionTest, ConnectsOnFirstOpenWithTheFilesTheStoreNames) {
+    configure();
+    EXPECT_FALSE(connection->connected());
+    EXPECT_EQ(read("SELECT PROD_ID FROM PRODUCT"), "P1");
+    EXPECT_TRUE(connection->connected());
+    EXPECT_EQ(connection->Params().value("Database"), database.path());
+    EXPECT_EQ(connection->quoteChar(), "\"");
+    EXPECT_EQ(connection->maxStatementsPerConnection(), 0);
+}
+
+TEST_F(FirebirdConnectionTest, MissingClientLibraryIsNamed) {
+    ConfigurationFiles files;
+    files.vendorLib = "libnosuchclient.so.2";
+    configure(files);
+    EXPECT_EQ(errorOfOpen(), "Unable to Load libnosuchclient.so.2");
+    EXPECT_FALSE(connection->connected());
+}
+
+TEST_F(FirebirdConnectionTest, MissingDatabaseFileGivesTheServersTextOnTheSecondLine) {
+    ConfigurationFiles files;
+    files.database = database.folder() + "/NOSUCH.FDB";
+    configure(files);
+    const std::string message = errorOfOpen();
+    const std::string firstLine = "DataLink Error: [0x0015]: Connection failed\r\nSQL Server Error: ";
+    EXPECT_EQ(message.substr(0, firstLine.size()), firstLine) << message;
+    EXPECT_NE(message.find("NOSUCH.FDB"), std::string::npos) << message;
+    // The next open tries the whole connect again, and fails the same way.
+    EXPECT_EQ(errorOfOpen(), message);
+}
+
+TEST_F(FirebirdConnectionTest, WriteBackStatementIsCommittedByItself) {
+    configure();
+    db::TSQLQuery query(*connection);
+    query.addLine("UPDATE PRODUCT SET SALE_PRICE = :SALE_PRICE ");
+    query.addLine("WHERE PROD_ID = :PROD_ID ");
+    query.paramByName("SALE_PRICE").setAsFloat(115);
+    query.paramByName("PROD_ID").setAsString("P1");
+    EXPECT_EQ(query.execSQL(), 1);
+    DirectClient client(database.path());
+    EXPECT_EQ(client.select("SELECT SALE_PRICE FROM PRODUCT").front()[0].toDouble(), 115.0);
+}
+
+// Through the local server the test command starts; skipped without it.
+class FirebirdServerConnectionTest : public FirebirdConnectionTest {
+protected:
+    void SetUp() override {
+        const char* host = std::getenv("TARVELL_FB_SERVER");
+        const char* password = std::getenv("TARVELL_FB_PASSWORD");
+        if (!host || !*host || !password)
+            GTEST_SKIP() << "no server: scripts/test.sh sets TARVELL_FB_SERVER and TARVELL_FB_PASSWORD";
+        FirebirdConnectionTest::SetUp();
+        files.database = database.serverName("localhost");
+        files.password = password;
+    }
+    ConfigurationFiles files;
+};
+
+TEST_F(FirebirdServerConnectionTest, ReadsAndWritesThroughTheServer) {
+    configure(files);
+    EXPECT_EQ(read("SELECT PROD_ID FROM PRODUCT"), "P1");
+    db::TSQLQuery query(*connection);
+    query.addLine("UPDATE PRODUCT SET SALE_PRICE = :SALE_PRICE WHERE PROD_ID = :PROD_ID");
+    query.paramByName("SALE_PRICE").setAsFloat(37);
+    query.paramByName("PROD_ID").setAsString("P1");
+    EXPECT_EQ(query.execSQL(), 1);
+    EXPECT_EQ(read("SELECT SALE_PRICE FROM PRODUCT"), "37");
+}
+
+TEST_F(FirebirdServerConnectionTest, WrongPasswordGivesTheStatusAndTheServersText) {
+    files.password += "-wrong";
+    configure(files);
+    const std::string message = errorOfOpen();
+    const std::string firstLine = "DataLink Error: [0x000C] Invalid Username/Password\r\nSQL Server Error: ";
+    EXPECT_EQ(message.substr(0, firstLine.size()), firstLine) << message;
+    EXPECT_NE(message.find("user name and password"), std::string::npos) << message;
+}
+
+}  // namespace
