@@ -302,7 +302,7 @@ Side timedWriteBack(TFormTarvell& form) {
 
 // The data view's two reads through the window's own read service alone,
 // timed apart from the handler to tell reading from appending.
-void readThroughService(db::TClientDataSet& dataSet, const SubCategory& category) {
+void readThroughService(db::TReadService& dataSet, const SubCategory& category) {
     for (const std::string& sql : {rateSelect(category), productSelect(category)}) {
         dataSet.close();
         dataSet.setCommandText(sql);

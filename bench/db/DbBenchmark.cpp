@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "Big5Text.h"
-#include "ClientDataSet.h"
-#include "DataSetProvider.h"
+#include "ReadService.h"
+#include "ResultProvider.h"
 #include "DirectClient.h"
-#include "SQLDataSet.h"
-#include "SQLQuery.h"
+#include "ServerQuery.h"
+#include "StatementService.h"
 #include "TDataLinkConnection.h"
 #include "TestDatabase.h"
 
@@ -106,10 +106,10 @@ struct Services {
     }
 
     db::TDataLinkConnection connection;
-    db::TSQLDataSet sqlDataSet{connection};
-    db::TDataSetProvider provider{sqlDataSet};
-    db::TClientDataSet clientDataSet{provider};
-    db::TSQLQuery query{connection};
+    db::TServerQuery sqlDataSet{connection};
+    db::TResultProvider provider{sqlDataSet};
+    db::TReadService clientDataSet{provider};
+    db::TStatementService query{connection};
 };
 
 const char* const readSql = "SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = '01'";
@@ -142,7 +142,7 @@ const std::vector<std::string> writeBackLines = {
 const char* const priceNames[] = {"SALE_PRICE", "N_PRICE", "P_PRICE", "P_PRICE2", "PSALE_PRICE", "VIP_PRICE"};
 
 // Exactly as the write-back issues one row.
-void updateThroughService(db::TSQLQuery& query, int index, int round) {
+void updateThroughService(db::TStatementService& query, int index, int round) {
     query.close();
     query.clearLines();
     for (const auto& line : writeBackLines) query.addLine(line);

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "Big5Text.h"
-#include "DBGrid.h"
+#include "WorkTableGrid.h"
 #include "Dialogs.h"
 #include "ErrorDisplay.h"
 #include "PriceCalculation.h"
@@ -115,7 +115,7 @@ void TFormTarvell::createComponents() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     createTopPanel();
-    DBGrid1 = new TDBGrid(this);
+    DBGrid1 = new TWorkTableGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setDataSet(&CDS_PRODUCT);
     DBGrid1->setErrorHandler([](const std::exception& error) { app::showError(error); });

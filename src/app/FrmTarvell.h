@@ -7,17 +7,17 @@
 #include <array>
 #include <QWidget>
 
-#include "ClientDataSet.h"
-#include "DataSetProvider.h"
+#include "ReadService.h"
+#include "ResultProvider.h"
 #include "ProductWorkTable.h"
-#include "SQLDataSet.h"
-#include "SQLQuery.h"
+#include "ServerQuery.h"
+#include "StatementService.h"
 #include "TDataLinkConnection.h"
 
 class QComboBox;
 class QFrame;
 class QLabel;
-class TDBGrid;
+class TWorkTableGrid;
 class TProgressBar;
 class TSpeedButton;
 
@@ -40,17 +40,17 @@ public:
     TSpeedButton* SpeedButton2 = nullptr;
     TSpeedButton* SpeedButton3 = nullptr;
     TSpeedButton* SpeedButton4 = nullptr;
-    TDBGrid* DBGrid1 = nullptr;
+    TWorkTableGrid* DBGrid1 = nullptr;
     QFrame* Panel2 = nullptr;
     TProgressBar* ProgressBar1 = nullptr;
 
     // The database components. The connection comes first so that it goes
     // last, after every dataset bound to it.
     db::TDataLinkConnection SQLConnection1{"SQLConnection1"};
-    db::TSQLDataSet SQLDataSet1{SQLConnection1};
-    db::TDataSetProvider DataSetProvider1{SQLDataSet1};
-    db::TClientDataSet ClientDataSet1{DataSetProvider1};  // DataSource1 reads it; no control does
-    db::TSQLQuery SQLQuery1{SQLConnection1};
+    db::TServerQuery SQLDataSet1{SQLConnection1};
+    db::TResultProvider DataSetProvider1{SQLDataSet1};
+    db::TReadService ClientDataSet1{DataSetProvider1};  // DataSource1 reads it; no control does
+    db::TStatementService SQLQuery1{SQLConnection1};
 
     // The product work table; DBGrid1 is bound to it (DataSource2).
     TProductWorkTable CDS_PRODUCT;

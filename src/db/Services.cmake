@@ -12,11 +12,11 @@ target_link_libraries(tarvell_services_core PUBLIC tarvell_runtime tarvell_drive
 
 if(TARGET tarvell_connection)
   add_library(tarvell_services STATIC
-    ${CMAKE_CURRENT_LIST_DIR}/ClientDataSet.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/DataSetProvider.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ReadService.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ResultProvider.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PreparedCommand.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/SQLDataSet.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/SQLQuery.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ServerQuery.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StatementService.cpp
   )
   target_link_libraries(tarvell_services PUBLIC tarvell_services_core tarvell_connection)
 endif()

@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include "DBGrid.h"
+#include "WorkTableGrid.h"
 
-TGridCellEditor::TGridCellEditor(TDBGrid* grid) : QLineEdit(grid->viewport()), grid_(grid) {
+TGridCellEditor::TGridCellEditor(TWorkTableGrid* grid) : QLineEdit(grid->viewport()), grid_(grid) {
     setFrame(false);
     setContextMenuPolicy(Qt::NoContextMenu);  // no paste around the key rules
     setDragEnabled(false);

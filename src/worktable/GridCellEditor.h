@@ -7,12 +7,12 @@
 #include <QLineEdit>
 #include <functional>
 
-class TDBGrid;
+class TWorkTableGrid;
 
 class TGridCellEditor : public QLineEdit {
     Q_OBJECT
 public:
-    explicit TGridCellEditor(TDBGrid* grid);
+    explicit TGridCellEditor(TWorkTableGrid* grid);
 
     // Whether a character can stand in a float field's text.
     static bool isFloatCharacter(QChar c);
@@ -31,5 +31,5 @@ private:
     bool changesText(const QKeyEvent* event) const;
     bool acceptsChange(const QString& typed);
 
-    TDBGrid* grid_;
+    TWorkTableGrid* grid_;
 };

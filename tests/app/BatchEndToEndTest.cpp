@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "Big5Text.h"
-#include "DBGrid.h"
+#include "WorkTableGrid.h"
 #include "DataLinkStore.h"
 #include "DirectClient.h"
 #include "ErrorDisplay.h"

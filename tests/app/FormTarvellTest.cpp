@@ -94,7 +94,7 @@ TEST_F(FormTarvellTest, GridStartsWithFifteenTitledColumnsOverTheEmptyTable) {
     const int title = metrics.horizontalAdvance(QString::fromUtf8("一般價獲利率")) + 4;
     EXPECT_EQ(grid().columnWidth(4), std::max(digits, title));
     EXPECT_EQ(grid().columnWidth(9), std::max(digits, metrics.horizontalAdvance(QString::fromUtf8("市價")) + 4));
-    EXPECT_EQ(grid().verticalHeader()->width(), TDBGrid::kIndicatorWidth);
+    EXPECT_EQ(grid().verticalHeader()->width(), TWorkTableGrid::kIndicatorWidth);
     EXPECT_TRUE(header->sectionsMovable());
     EXPECT_EQ(header->sectionResizeMode(3), QHeaderView::Interactive);
     EXPECT_TRUE(table().isEmpty());

@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "Big5Text.h"
-#include "DBGrid.h"
+#include "WorkTableGrid.h"
 #include "DataLinkStore.h"
 #include "FrmTarvell.h"
 #include "ProgressBar.h"
@@ -94,7 +94,7 @@ protected:
     }
 
     TProductWorkTable& table() { return form->CDS_PRODUCT; }
-    TDBGrid& grid() { return *form->DBGrid1; }
+    TWorkTableGrid& grid() { return *form->DBGrid1; }
 
     QWidget* focus() { return QApplication::focusWidget() ? QApplication::focusWidget() : form->DBGrid1; }
     void key(Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

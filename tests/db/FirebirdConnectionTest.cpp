@@ -6,13 +6,13 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
-#include "ClientDataSet.h"
+#include "ReadService.h"
 #include "DataLinkStore.h"
-#include "DataSetProvider.h"
+#include "ResultProvider.h"
 #include "DirectClient.h"
 #include "Errors.h"
-#include "SQLDataSet.h"
-#include "SQLQuery.h"
+#include "ServerQuery.h"
+#include "StatementService.h"
 #include "TDataLinkConnection.h"
 #include "TestDatabase.h"
 
@@ -35,9 +35,9 @@ protected:
         testsupport::DataLinkStore::pointAt(folder.path());
         connection = std::make_unique<db::TDataLinkConnection>();
         connection->applyStoredProperties();
-        dataSet = std::make_unique<db::TSQLDataSet>(*connection);
-        provider = std::make_unique<db::TDataSetProvider>(*dataSet);
-        clientDataSet = std::make_unique<db::TClientDataSet>(*provider);
+        dataSet = std::make_unique<db::TServerQuery>(*connection);
+        provider = std::make_unique<db::TResultProvider>(*dataSet);
+        clientDataSet = std::make_unique<db::TReadService>(*provider);
     }
 
     std::string read(const std::string& sql) {
@@ -66,9 +66,9 @@ protected:
     TestDatabase database;
     QTemporaryDir folder;
     std::unique_ptr<db::TDataLinkConnection> connection;
-    std::unique_ptr<db::TSQLDataSet> dataSet;
-    std::unique_ptr<db::TDataSetProvider> provider;
-    std::unique_ptr<db::TClientDataSet> clientDataSet;
+    std::unique_ptr<db::TServerQuery> dataSet;
+    std::unique_ptr<db::TResultProvider> provider;
+    std::unique_ptr<db::TReadService> clientDataSet;
 };
 
 TEST_F(FirebirdConnectionTest, ConnectsOnFirstOpenWithTheFilesTheStoreNames) {
@@ -103,7 +103,7 @@ TEST_F(FirebirdConnectionTest, MissingDatabaseFileGivesTheServersTextOnTheSecond
 
 TEST_F(FirebirdConnectionTest, WriteBackStatementIsCommittedByItself) {
     configure();
-    db::TSQLQuery query(*connection);
+    db::TStatementService query(*connection);
     query.addLine("UPDATE PRODUCT SET SALE_PRICE = :SALE_PRICE ");
     query.addLine("WHERE PROD_ID = :PROD_ID ");
     query.paramByName("SALE_PRICE").setAsFloat(115);
@@ -131,7 +131,7 @@ protected:
 TEST_F(FirebirdServerConnectionTest, ReadsAndWritesThroughTheServer) {
     configure(files);
     EXPECT_EQ(read("SELECT PROD_ID FROM PRODUCT"), "P1");
-    db::TSQLQuery query(*connection);
+    db::TStatementService query(*connection);
     query.addLine("UPDATE PRODUCT SET SALE_PRICE = :SALE_PRICE WHERE PROD_ID = :PROD_ID");
     query.paramByName("SALE_PRICE").setAsFloat(37);
     query.paramByName("PROD_ID").setAsString("P1");

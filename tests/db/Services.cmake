@@ -5,7 +5,7 @@ if(TARGET tarvell_services)
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/ParameterParserTest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/RecordStoreTest.cpp
-      ${CMAKE_CURRENT_LIST_DIR}/SQLQueryLinesTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/StatementServiceLinesTest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/StatementParametersTest.cpp
     LIBS tarvell_services)
 endif()
@@ -19,8 +19,8 @@ endif()
 if(TARGET tarvell_services AND TARGET tarvell_test_firebird AND TARGET dlfirebird)
   tarvell_add_test(services_tests
     SOURCES
-      ${CMAKE_CURRENT_LIST_DIR}/ClientDataSetTest.cpp
-      ${CMAKE_CURRENT_LIST_DIR}/SQLQueryTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/ReadServiceTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/StatementServiceTest.cpp
     LIBS tarvell_services tarvell_test_firebird)
   # The connection loads the driver library by file name from beside the program.
   add_dependencies(services_tests dlfirebird)

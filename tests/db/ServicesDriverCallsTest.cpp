@@ -2,12 +2,12 @@
 // in order, and that every driver object is given back.
 #include <gtest/gtest.h>
 
-#include "ClientDataSet.h"
-#include "DataSetProvider.h"
+#include "ReadService.h"
+#include "ResultProvider.h"
 #include "Errors.h"
 #include "RecordingDriver.h"
-#include "SQLDataSet.h"
-#include "SQLQuery.h"
+#include "ServerQuery.h"
+#include "StatementService.h"
 #include "TDataLinkConnection.h"
 
 namespace db {
@@ -47,7 +47,7 @@ protected:
 TEST_F(ServicesDriverCalls, WriteBackRowIsOnePreparedStatementBoundByPosition) {
     markConnected();
     recording::answers().rowsAffected = 1;
-    TSQLQuery query(connection);
+    TStatementService query(connection);
     query.close();
     query.clearLines();
     query.addLine("UPDATE PRODUCT SET ");
@@ -78,7 +78,7 @@ TEST_F(ServicesDriverCalls, WriteBackRowIsOnePreparedStatementBoundByPosition) {
 
 TEST_F(ServicesDriverCalls, RepeatedNameBindsEveryPlaceItStands) {
     markConnected();
-    TSQLQuery query(connection);
+    TStatementService query(connection);
     query.addLine("UPDATE T SET A = :V, B = :v WHERE K = :K");
     query.paramByName("V").setValue(rt::FieldValue(2));
     query.paramByName("K").setValue(rt::FieldValue::text("x"));
@@ -90,7 +90,7 @@ TEST_F(ServicesDriverCalls, RepeatedNameBindsEveryPlaceItStands) {
 }
 
 TEST_F(ServicesDriverCalls, TypedNullBindsAsNull) {
-    TSQLQuery query(connection);
+    TStatementService query(connection);
     query.addLine("UPDATE T SET A = :A");
     query.paramByName("A").setAsFloat(1);
     query.paramByName("A").setValue(rt::FieldValue::null());
@@ -104,9 +104,9 @@ TEST_F(ServicesDriverCalls, ReadCopiesEveryRowAndGivesTheCursorBackBeforeReturni
     answers.executeGivesCursor = true;
     answers.columns = {{"PROD_ID", dl::ColumnType::Text}, {"STD_COST", dl::ColumnType::Double}};
     answers.rows = {{"A1", "12.5"}, {"A2", std::nullopt}};
-    TSQLDataSet sqlDataSet(connection);
-    TDataSetProvider provider(sqlDataSet);
-    TClientDataSet clientDataSet(provider);
+    TServerQuery sqlDataSet(connection);
+    TResultProvider provider(sqlDataSet);
+    TReadService clientDataSet(provider);
     clientDataSet.setCommandText("select PROD_ID, STD_COST from PRODUCT");
     clientDataSet.open();
 
@@ -137,15 +137,15 @@ protected:
 
 TEST_F(ServicesDriverCallsWithRowsetSize, EveryStatementGetsTheRowsetSize) {
     recording::answers().executeGivesCursor = true;
-    TSQLDataSet sqlDataSet(connection);
-    TDataSetProvider provider(sqlDataSet);
-    TClientDataSet clientDataSet(provider);
+    TServerQuery sqlDataSet(connection);
+    TResultProvider provider(sqlDataSet);
+    TReadService clientDataSet(provider);
     clientDataSet.setCommandText("SELECT 1 FROM T");
     clientDataSet.open();
     EXPECT_EQ(clientDataSet.attribute("LCID"), rt::FieldValue(0x404));
 
     recording::answers().executeGivesCursor = false;
-    TSQLQuery query(connection);
+    TStatementService query(connection);
     query.addLine("DELETE FROM T");
     query.execSQL();
     EXPECT_EQ(recording::calls("cmd1.setOption"), std::vector<std::string>{"cmd1.setOption(1,7)"});
@@ -159,9 +159,9 @@ TEST_F(ServicesDriverCalls, FailedFetchIsWordedAndLeavesNothingOpen) {
     answers.rows = {{"1"}, {"2"}};
     answers.results["next"] = dl::status::SqlError;
     answers.errorText = "fetch broke";
-    TSQLDataSet sqlDataSet(connection);
-    TDataSetProvider provider(sqlDataSet);
-    TClientDataSet clientDataSet(provider);
+    TServerQuery sqlDataSet(connection);
+    TResultProvider provider(sqlDataSet);
+    TReadService clientDataSet(provider);
     clientDataSet.setCommandText("SELECT A FROM T");
     try {
         clientDataSet.open();
@@ -176,7 +176,7 @@ TEST_F(ServicesDriverCalls, FailedFetchIsWordedAndLeavesNothingOpen) {
 TEST_F(ServicesDriverCalls, FailedPrepareGivesTheCommandBack) {
     recording::answers().results["prepare"] = dl::status::SqlError;
     recording::answers().errorText = "Token unknown";
-    TSQLQuery query(connection);
+    TStatementService query(connection);
     query.addLine("UPDATE");
     EXPECT_THROW(query.execSQL(), rt::DatabaseError);
     EXPECT_FALSE(query.prepared());
@@ -185,7 +185,7 @@ TEST_F(ServicesDriverCalls, FailedPrepareGivesTheCommandBack) {
 }
 
 TEST_F(ServicesDriverCalls, DisconnectTakesThePreparedStatementBack) {
-    TSQLQuery query(connection);
+    TStatementService query(connection);
     query.addLine("DELETE FROM T");
     query.execSQL();
     EXPECT_TRUE(query.prepared());

@@ -11,14 +11,14 @@
 
 namespace db {
 
-class TClientDataSet;
-class TDataSetProvider;
+class TReadService;
+class TResultProvider;
 
 // A field of the current row. Cheap to copy; reads whatever row is current
 // when it is asked, like a field object of the dataset.
 class TField {
 public:
-    TField(const TClientDataSet& dataSet, std::size_t column) : dataSet_(&dataSet), column_(column) {}
+    TField(const TReadService& dataSet, std::size_t column) : dataSet_(&dataSet), column_(column) {}
 
     const std::string& fieldName() const;
     std::size_t index() const { return column_; }
@@ -30,13 +30,13 @@ public:
     rt::FieldValue value() const;
 
 private:
-    const TClientDataSet* dataSet_;
+    const TReadService* dataSet_;
     std::size_t column_;
 };
 
-class TClientDataSet {
+class TReadService {
 public:
-    explicit TClientDataSet(TDataSetProvider& provider, std::string name = "ClientDataSet1");
+    explicit TReadService(TResultProvider& provider, std::string name = "ClientDataSet1");
 
     const std::string& name() const { return name_; }
 
@@ -80,7 +80,7 @@ private:
     friend class TField;
     bool hasCurrentRow() const { return row_ < records_.rowCount(); }
 
-    TDataSetProvider& provider_;
+    TResultProvider& provider_;
     std::string name_;
     std::string commandText_;
     RecordStore records_;

@@ -1,4 +1,4 @@
-#include "SQLQuery.h"
+#include "StatementService.h"
 
 #include <limits>
 
@@ -7,44 +7,44 @@
 
 namespace db {
 
-TSQLQuery::TSQLQuery(TDataLinkConnection& connection, std::string name)
+TStatementService::TStatementService(TDataLinkConnection& connection, std::string name)
     : connection_(&connection), name_(std::move(name)) {
     connection_->addClient(this);
 }
 
-TSQLQuery::~TSQLQuery() {
+TStatementService::~TStatementService() {
     close();
     if (connection_) connection_->removeClient(this);
 }
 
-void TSQLQuery::connectionDestroyed() {
+void TStatementService::connectionDestroyed() {
     close();
     connection_ = nullptr;
 }
 
-TDataLinkConnection& TSQLQuery::connection() const {
+TDataLinkConnection& TStatementService::connection() const {
     if (!connection_) throw rt::DatabaseError::forComponent(name_, "Missing connection");
     return *connection_;
 }
 
-void TSQLQuery::close() { command_.release(); }
+void TStatementService::close() { command_.release(); }
 
-void TSQLQuery::clearLines() {
+void TStatementService::clearLines() {
     lines_.clear();
     linesChanged();
 }
 
-void TSQLQuery::addLine(std::string line) {
+void TStatementService::addLine(std::string line) {
     lines_.push_back(std::move(line));
     linesChanged();
 }
 
-void TSQLQuery::setLines(std::vector<std::string> lines) {
+void TStatementService::setLines(std::vector<std::string> lines) {
     lines_ = std::move(lines);
     linesChanged();
 }
 
-void TSQLQuery::linesChanged() {
+void TStatementService::linesChanged() {
     command_.release();
     text_ = joinStatementLines(lines_);
     markers_ = ParameterParser::findMarkers(text_);
@@ -59,7 +59,7 @@ void TSQLQuery::linesChanged() {
     }
 }
 
-std::int64_t TSQLQuery::execSQL() {
+std::int64_t TStatementService::execSQL() {
     if (const TParam* untyped = params_.firstUntyped()) {
         throw rt::DatabaseError(rt::formatMessage("No value for parameter '%s'", untyped->name()));
     }
@@ -75,7 +75,7 @@ std::int64_t TSQLQuery::execSQL() {
     return command_.rowsAffected();
 }
 
-void TSQLQuery::bindParameters() {
+void TStatementService::bindParameters() {
     for (std::size_t i = 0; i < markerParams_.size(); ++i) {
         const TParam& param = params_[markerParams_[i]];
         const auto position = static_cast<std::uint16_t>(i + 1);

@@ -1,35 +1,35 @@
-#include "SQLDataSet.h"
+#include "ServerQuery.h"
 
 #include "Errors.h"
 
 namespace db {
 
-TSQLDataSet::TSQLDataSet(TDataLinkConnection& connection, std::string name)
+TServerQuery::TServerQuery(TDataLinkConnection& connection, std::string name)
     : connection_(&connection), name_(std::move(name)) {
     connection_->addClient(this);
 }
 
-TSQLDataSet::~TSQLDataSet() {
+TServerQuery::~TServerQuery() {
     close();
     if (connection_) connection_->removeClient(this);
 }
 
-void TSQLDataSet::connectionDestroyed() {
+void TServerQuery::connectionDestroyed() {
     close();
     connection_ = nullptr;
 }
 
-TDataLinkConnection& TSQLDataSet::connection() const {
+TDataLinkConnection& TServerQuery::connection() const {
     if (!connection_) throw rt::DatabaseError::forComponent(name_, "Missing connection");
     return *connection_;
 }
 
-void TSQLDataSet::setCommandText(std::string text) {
+void TServerQuery::setCommandText(std::string text) {
     close();
     commandText_ = std::move(text);
 }
 
-void TSQLDataSet::open() {
+void TServerQuery::open() {
     if (active()) return;
     try {
         command_.prepare(connection(), commandText_, 0);
@@ -44,7 +44,7 @@ void TSQLDataSet::open() {
     }
 }
 
-void TSQLDataSet::close() {
+void TServerQuery::close() {
     cursor_.reset();
     command_.release();
 }

@@ -16,13 +16,13 @@ class TGridCellEditor;
 class TRowIndicator;
 class TWorkTableModel;
 
-class TDBGrid : public QTableView, private TDataLinkObserver {
+class TWorkTableGrid : public QTableView, private TDataLinkObserver {
     Q_OBJECT
 public:
     static constexpr int kIndicatorWidth = 11;
 
-    explicit TDBGrid(QWidget* parent = nullptr);
-    ~TDBGrid() override;
+    explicit TWorkTableGrid(QWidget* parent = nullptr);
+    ~TWorkTableGrid() override;
 
     // DataSource2: the table the grid shows and edits.
     void setDataSet(TProductWorkTable* table);

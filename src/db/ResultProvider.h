@@ -7,14 +7,14 @@
 
 namespace db {
 
-class TSQLDataSet;
+class TServerQuery;
 
-class TDataSetProvider {
+class TResultProvider {
 public:
-    explicit TDataSetProvider(TSQLDataSet& dataSet, std::string name = "DataSetProvider1");
+    explicit TResultProvider(TServerQuery& dataSet, std::string name = "DataSetProvider1");
 
     const std::string& name() const { return name_; }
-    TSQLDataSet& dataSet() const { return dataSet_; }
+    TServerQuery& dataSet() const { return dataSet_; }
 
     // Runs commandText on the dataset, copies every row and closes the server
     // cursor, also when reading fails. The result carries the connection's
@@ -24,7 +24,7 @@ public:
 private:
     RecordStore readAll();
 
-    TSQLDataSet& dataSet_;
+    TServerQuery& dataSet_;
     std::string name_;
 };
 

@@ -9,12 +9,12 @@
 
 namespace db {
 
-class TSQLDataSet : public TDataLinkConnectionClient {
+class TServerQuery : public TDataLinkConnectionClient {
 public:
-    explicit TSQLDataSet(TDataLinkConnection& connection, std::string name = "SQLDataSet1");
-    ~TSQLDataSet();
-    TSQLDataSet(const TSQLDataSet&) = delete;
-    TSQLDataSet& operator=(const TSQLDataSet&) = delete;
+    explicit TServerQuery(TDataLinkConnection& connection, std::string name = "SQLDataSet1");
+    ~TServerQuery();
+    TServerQuery(const TServerQuery&) = delete;
+    TServerQuery& operator=(const TServerQuery&) = delete;
 
     const std::string& name() const { return name_; }
     // Raises when the connection is gone.

@@ -1,22 +1,22 @@
 #include <gtest/gtest.h>
 
 #include "Big5Text.h"
-#include "ClientDataSet.h"
-#include "DataSetProvider.h"
+#include "ReadService.h"
+#include "ResultProvider.h"
 #include "Errors.h"
-#include "SQLDataSet.h"
+#include "ServerQuery.h"
 #include "ServicesFixture.h"
 
 namespace db::test {
 namespace {
 
 // The window's three components of the read service, over the fixture's connection.
-class ClientDataSetTest : public ServicesFixture {
+class ReadServiceTest : public ServicesFixture {
 protected:
     void makeComponents() {
-        sqlDataSet = std::make_unique<TSQLDataSet>(*connection);
-        provider = std::make_unique<TDataSetProvider>(*sqlDataSet);
-        clientDataSet = std::make_unique<TClientDataSet>(*provider);
+        sqlDataSet = std::make_unique<TServerQuery>(*connection);
+        provider = std::make_unique<TResultProvider>(*sqlDataSet);
+        clientDataSet = std::make_unique<TReadService>(*provider);
         clientDataSet->setDecimalSeparator('.');
     }
     void SetUp() override {
@@ -35,12 +35,12 @@ protected:
         clientDataSet->open();
     }
 
-    std::unique_ptr<TSQLDataSet> sqlDataSet;
-    std::unique_ptr<TDataSetProvider> provider;
-    std::unique_ptr<TClientDataSet> clientDataSet;
+    std::unique_ptr<TServerQuery> sqlDataSet;
+    std::unique_ptr<TResultProvider> provider;
+    std::unique_ptr<TReadService> clientDataSet;
 };
 
-TEST_F(ClientDataSetTest, ReadsEveryRowInServerOrderWithItsTypesAndNulls) {
+TEST_F(ReadServiceTest, ReadsEveryRowInServerOrderWithItsTypesAndNulls) {
     const std::string name = big5::fromUtf8("醬油 (大)");
     database.execute(std::vector<std::string>{
         "CREATE TABLE PRODUCT (PROD_ID VARCHAR(20), PROD_NAME VARCHAR(50), STD_COST DOUBLE PRECISION, "
@@ -98,7 +98,7 @@ TEST_F(ClientDataSetTest, ReadsEveryRowInServerOrderWithItsTypesAndNulls) {
     EXPECT_EQ(clientDataSet->fieldByName("prod_id").asString(), "A001");
 }
 
-TEST_F(ClientDataSetTest, NumbersUseTheDecimalSeparatorAsked) {
+TEST_F(ReadServiceTest, NumbersUseTheDecimalSeparatorAsked) {
     database.execute(std::vector<std::string>{"CREATE TABLE T (V DOUBLE PRECISION)", "INSERT INTO T VALUES (21.375)"});
     clientDataSet->setDecimalSeparator(',');
     openWith("SELECT V FROM T");
@@ -106,7 +106,7 @@ TEST_F(ClientDataSetTest, NumbersUseTheDecimalSeparatorAsked) {
     EXPECT_EQ(clientDataSet->fields(0).value(), rt::FieldValue(21.375));
 }
 
-TEST_F(ClientDataSetTest, EmptyResultHasNoRowsAndReadsEmpty) {
+TEST_F(ReadServiceTest, EmptyResultHasNoRowsAndReadsEmpty) {
     database.execute(std::vector<std::string>{"CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10), D_PROFIT1 NUMERIC(9,2))"});
     openWith("SELECT * FROM PROD_ITEM WHERE PD_ITEMID = 'none'");
     EXPECT_TRUE(clientDataSet->active());
@@ -116,7 +116,7 @@ TEST_F(ClientDataSetTest, EmptyResultHasNoRowsAndReadsEmpty) {
     EXPECT_TRUE(clientDataSet->fieldByName("PD_ITEMID").value().isNull());
 }
 
-TEST_F(ClientDataSetTest, FieldsFoundByNameIgnoringCaseOrNamedInTheError) {
+TEST_F(ReadServiceTest, FieldsFoundByNameIgnoringCaseOrNamedInTheError) {
     database.execute(std::vector<std::string>{"CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10), D_PROFIT1 NUMERIC(9,2), "
                       "d_profit2 DOUBLE PRECISION)",
                       "INSERT INTO PROD_ITEM VALUES ('01', 10, 12.5)"});
@@ -132,7 +132,7 @@ TEST_F(ClientDataSetTest, FieldsFoundByNameIgnoringCaseOrNamedInTheError) {
     }
 }
 
-TEST_F(ClientDataSetTest, ResultCarriesTheLocaleCode) {
+TEST_F(ReadServiceTest, ResultCarriesTheLocaleCode) {
     database.execute(std::vector<std::string>{"CREATE TABLE T (A INTEGER)"});
     connectWith({{"LocaleCode", "0404"}});
     makeComponents();
@@ -145,7 +145,7 @@ TEST_F(ClientDataSetTest, ResultCarriesTheLocaleCode) {
     EXPECT_EQ(clientDataSet->attribute("LCID"), rt::FieldValue(0));
 }
 
-TEST_F(ClientDataSetTest, CloseDropsTheResultAndTheNextOpenReadsAgain) {
+TEST_F(ReadServiceTest, CloseDropsTheResultAndTheNextOpenReadsAgain) {
     database.execute(std::vector<std::string>{"CREATE TABLE T (A INTEGER)", "INSERT INTO T VALUES (1)"});
     openWith("SELECT A FROM T");
     ASSERT_EQ(clientDataSet->recordCount(), 1u);
@@ -159,7 +159,7 @@ TEST_F(ClientDataSetTest, CloseDropsTheResultAndTheNextOpenReadsAgain) {
     EXPECT_EQ(clientDataSet->fields(0).asString(), "2");
 }
 
-TEST_F(ClientDataSetTest, AStatementErrorLeavesTheDataSetClosedWithTheServersText) {
+TEST_F(ReadServiceTest, AStatementErrorLeavesTheDataSetClosedWithTheServersText) {
     database.execute(std::vector<std::string>{"CREATE TABLE T (A INTEGER)"});
     try {
         openWith("SELECT * FROM PROD_ITEM WHERE PD_ITEMID = 'it's'");
@@ -175,7 +175,7 @@ TEST_F(ClientDataSetTest, AStatementErrorLeavesTheDataSetClosedWithTheServersTex
     EXPECT_TRUE(clientDataSet->active());
 }
 
-TEST_F(ClientDataSetTest, DisconnectReleasesTheStatementOfAnOpenDataSet) {
+TEST_F(ReadServiceTest, DisconnectReleasesTheStatementOfAnOpenDataSet) {
     database.execute(std::vector<std::string>{"CREATE TABLE T (A INTEGER)", "INSERT INTO T VALUES (1)"});
     sqlDataSet->setCommandText("SELECT A FROM T");
     sqlDataSet->open();

@@ -2,7 +2,7 @@
 
 #include "Big5Text.h"
 #include "Errors.h"
-#include "SQLQuery.h"
+#include "StatementService.h"
 #include "ServicesFixture.h"
 
 namespace db::test {
@@ -24,7 +24,7 @@ const std::vector<std::string> priceNames = {"SALE_PRICE", "N_PRICE",     "P_PRI
                                              "P_PRICE2",   "PSALE_PRICE", "VIP_PRICE"};
 
 
-class SQLQueryTest : public ServicesFixture {
+class StatementServiceTest : public ServicesFixture {
 protected:
     void SetUp() override {
         ServicesFixture::SetUp();
@@ -37,7 +37,7 @@ protected:
             "INSERT INTO PRODUCT (PROD_ID) VALUES ('A002')",
             "INSERT INTO PRODUCT (PROD_ID) VALUES ('" + big5Key + "')",
         });
-        query = std::make_unique<TSQLQuery>(*connection);
+        query = std::make_unique<TStatementService>(*connection);
     }
     void TearDown() override { query.reset(); }
 
@@ -66,10 +66,10 @@ protected:
     }
 
     const std::string big5Key = big5::fromUtf8("醬油01");
-    std::unique_ptr<TSQLQuery> query;
+    std::unique_ptr<TStatementService> query;
 };
 
-TEST_F(SQLQueryTest, WriteBackUpdatesTheMatchedRowAndCountsIt) {
+TEST_F(StatementServiceTest, WriteBackUpdatesTheMatchedRowAndCountsIt) {
     EXPECT_EQ(writeBack("A001", prices(115)), 1);
     EXPECT_EQ(writeBack(big5Key, prices(36.5)), 1);
     EXPECT_EQ(writeBack("NO SUCH", prices(1)), 0);
@@ -81,7 +81,7 @@ TEST_F(SQLQueryTest, WriteBackUpdatesTheMatchedRowAndCountsIt) {
     EXPECT_EQ(pricesOf("A002"), Row(6, rt::FieldValue::null()));
 }
 
-TEST_F(SQLQueryTest, NullPriceRefusedBeforeAnythingRuns) {
+TEST_F(StatementServiceTest, NullPriceRefusedBeforeAnythingRuns) {
     auto values = prices(10);
     values[0] = rt::FieldValue::null();
     try {
@@ -93,7 +93,7 @@ TEST_F(SQLQueryTest, NullPriceRefusedBeforeAnythingRuns) {
     EXPECT_EQ(pricesOf("A001"), Row(6, rt::FieldValue::null()));
 }
 
-TEST_F(SQLQueryTest, TypedParameterSetToNullWritesNull) {
+TEST_F(StatementServiceTest, TypedParameterSetToNullWritesNull) {
     query->addLine("UPDATE PRODUCT SET SALE_PRICE = :P, N_PRICE = :P WHERE PROD_ID = :K");
     query->paramByName("K").setAsString("A001");
     query->paramByName("P").setAsFloat(5);
@@ -108,7 +108,7 @@ TEST_F(SQLQueryTest, TypedParameterSetToNullWritesNull) {
     EXPECT_TRUE(pricesOf("A001")[1].isNull());
 }
 
-TEST_F(SQLQueryTest, MarkersInQuotesAreLeftToTheServer) {
+TEST_F(StatementServiceTest, MarkersInQuotesAreLeftToTheServer) {
     query->addLine("UPDATE PRODUCT SET PROD_NAME = ':NOT_A_PARAMETER' WHERE PROD_ID = :K");
     ASSERT_EQ(query->params().count(), 1u);
     query->paramByName("K").setAsString("A002");
@@ -117,7 +117,7 @@ TEST_F(SQLQueryTest, MarkersInQuotesAreLeftToTheServer) {
               rt::FieldValue::text(":NOT_A_PARAMETER"));
 }
 
-TEST_F(SQLQueryTest, FailedStatementLeavesEarlierRowsWritten) {
+TEST_F(StatementServiceTest, FailedStatementLeavesEarlierRowsWritten) {
     EXPECT_EQ(writeBack("A001", prices(100)), 1);
     auto refused = prices(200);
     refused[5] = rt::FieldValue(-1.0);  // breaks the table's check
@@ -135,7 +135,7 @@ TEST_F(SQLQueryTest, FailedStatementLeavesEarlierRowsWritten) {
     EXPECT_EQ(writeBack(big5Key, prices(1)), 1);
 }
 
-TEST_F(SQLQueryTest, DisconnectReleasesThePreparedStatement) {
+TEST_F(StatementServiceTest, DisconnectReleasesThePreparedStatement) {
     EXPECT_EQ(writeBack("A001", prices(1)), 1);
     EXPECT_TRUE(query->prepared());
     connection->close();
@@ -143,7 +143,7 @@ TEST_F(SQLQueryTest, DisconnectReleasesThePreparedStatement) {
     EXPECT_EQ(query->execSQL(), 1);
 }
 
-TEST_F(SQLQueryTest, StatementErrorComesFromTheServer) {
+TEST_F(StatementServiceTest, StatementErrorComesFromTheServer) {
     query->addLine("UPDATE NO_SUCH_TABLE SET A = 1");
     try {
         query->execSQL();

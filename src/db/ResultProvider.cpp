@@ -1,6 +1,6 @@
-#include "DataSetProvider.h"
+#include "ResultProvider.h"
 
-#include "SQLDataSet.h"
+#include "ServerQuery.h"
 
 namespace db {
 
@@ -10,7 +10,7 @@ namespace {
 // out of the way of the common path: a failure is worded only when it happens.
 class CursorReader {
 public:
-    explicit CursorReader(TSQLDataSet& dataSet) : dataSet_(dataSet), cursor_(*dataSet.cursor()) {}
+    explicit CursorReader(TServerQuery& dataSet) : dataSet_(dataSet), cursor_(*dataSet.cursor()) {}
 
     RecordStore read() {
         RecordStore store;
@@ -66,16 +66,16 @@ private:
         if (dl::statusOf(result) != 0) dataSet_.checkCursor(result);
     }
 
-    TSQLDataSet& dataSet_;
+    TServerQuery& dataSet_;
     dl::IDriverCursor& cursor_;
 };
 
 }  // namespace
 
-TDataSetProvider::TDataSetProvider(TSQLDataSet& dataSet, std::string name)
+TResultProvider::TResultProvider(TServerQuery& dataSet, std::string name)
     : dataSet_(dataSet), name_(std::move(name)) {}
 
-RecordStore TDataSetProvider::getRecords(const std::string& commandText) {
+RecordStore TResultProvider::getRecords(const std::string& commandText) {
     dataSet_.close();
     dataSet_.setCommandText(commandText);
     dataSet_.open();

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Errors.h"
-#include "SQLQuery.h"
+#include "StatementService.h"
 #include "TDataLinkConnection.h"
 
 namespace db {
@@ -19,9 +19,9 @@ const std::vector<std::string> writeBackLines = {
 };
 
 // Lines and parameters need no database: the connection is never opened.
-TEST(SQLQueryLines, TextIsTheLinesEachEndingInCrLf) {
+TEST(StatementServiceLines, TextIsTheLinesEachEndingInCrLf) {
     TDataLinkConnection connection;
-    TSQLQuery query(connection);
+    TStatementService query(connection);
     query.addLine("UPDATE T SET A = :A ");
     query.addLine("WHERE K = :K ");
     EXPECT_EQ(query.text(), "UPDATE T SET A = :A \r\nWHERE K = :K \r\n");
@@ -30,9 +30,9 @@ TEST(SQLQueryLines, TextIsTheLinesEachEndingInCrLf) {
     EXPECT_EQ(query.params()[1].name(), "K");
 }
 
-TEST(SQLQueryLines, ParametersStillNamedKeepTheirValuesAndClearingDropsThem) {
+TEST(StatementServiceLines, ParametersStillNamedKeepTheirValuesAndClearingDropsThem) {
     TDataLinkConnection connection;
-    TSQLQuery query(connection);
+    TStatementService query(connection);
     for (std::size_t i = 0; i < 3; ++i) query.addLine(writeBackLines[i]);
     query.paramByName("sale_price").setAsFloat(115);
     query.paramByName("N_PRICE").setAsFloat(116);
@@ -50,9 +50,9 @@ TEST(SQLQueryLines, ParametersStillNamedKeepTheirValuesAndClearingDropsThem) {
     EXPECT_TRUE(query.paramByName("SALE_PRICE").isNull());
 }
 
-TEST(SQLQueryLines, UnknownParameterIsNamed) {
+TEST(StatementServiceLines, UnknownParameterIsNamed) {
     TDataLinkConnection connection;
-    TSQLQuery query(connection);
+    TStatementService query(connection);
     query.addLine("UPDATE T SET A = :A ");
     try {
         query.paramByName("B");
@@ -62,9 +62,9 @@ TEST(SQLQueryLines, UnknownParameterIsNamed) {
     }
 }
 
-TEST(SQLQueryLines, UntypedParameterRefusedWithoutConnecting) {
+TEST(StatementServiceLines, UntypedParameterRefusedWithoutConnecting) {
     TDataLinkConnection connection;
-    TSQLQuery query(connection);
+    TStatementService query(connection);
     for (const auto& line : writeBackLines) query.addLine(line);
     query.paramByName("SALE_PRICE").setAsFloat(1);
     query.paramByName("N_PRICE").setValue(rt::FieldValue::null());

@@ -14,12 +14,12 @@
 
 namespace db {
 
-class TSQLQuery : public TDataLinkConnectionClient {
+class TStatementService : public TDataLinkConnectionClient {
 public:
-    explicit TSQLQuery(TDataLinkConnection& connection, std::string name = "SQLQuery1");
-    ~TSQLQuery();
-    TSQLQuery(const TSQLQuery&) = delete;
-    TSQLQuery& operator=(const TSQLQuery&) = delete;
+    explicit TStatementService(TDataLinkConnection& connection, std::string name = "SQLQuery1");
+    ~TStatementService();
+    TStatementService(const TStatementService&) = delete;
+    TStatementService& operator=(const TStatementService&) = delete;
 
     const std::string& name() const { return name_; }
     // Raises when the connection is gone.

@@ -1,4 +1,4 @@
-#include "DBGrid.h"
+#include "WorkTableGrid.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -16,13 +16,13 @@
 // I-beam while it is being edited, a star while it is new.
 class TRowIndicator : public QHeaderView {
 public:
-    explicit TRowIndicator(TDBGrid* grid) : QHeaderView(Qt::Vertical, grid), grid_(grid) {
+    explicit TRowIndicator(TWorkTableGrid* grid) : QHeaderView(Qt::Vertical, grid), grid_(grid) {
         setSectionResizeMode(QHeaderView::Fixed);
         setHighlightSections(false);
         setMinimumSectionSize(1);
     }
 
-    QSize sizeHint() const override { return QSize(TDBGrid::kIndicatorWidth, QHeaderView::sizeHint().height()); }
+    QSize sizeHint() const override { return QSize(TWorkTableGrid::kIndicatorWidth, QHeaderView::sizeHint().height()); }
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
@@ -54,10 +54,10 @@ private:
         }
     }
 
-    TDBGrid* grid_;
+    TWorkTableGrid* grid_;
 };
 
-TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent) {
+TWorkTableGrid::TWorkTableGrid(QWidget* parent) : QTableView(parent) {
     indicator_ = new TRowIndicator(this);
     setVerticalHeader(indicator_);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -88,11 +88,11 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent) {
     changeEvent(nullptr);
 }
 
-TDBGrid::~TDBGrid() {
+TWorkTableGrid::~TWorkTableGrid() {
     if (table_) table_->removeObserver(this);
 }
 
-void TDBGrid::setDataSet(TProductWorkTable* table) {
+void TWorkTableGrid::setDataSet(TProductWorkTable* table) {
     hideEditor();
     if (table_) table_->removeObserver(this);
     delete model_;
@@ -108,18 +108,18 @@ void TDBGrid::setDataSet(TProductWorkTable* table) {
 
 // ---- columns ----
 
-void TDBGrid::setColumnReadOnly(int column, bool readOnly) { table_->field(column).setReadOnly(readOnly); }
+void TWorkTableGrid::setColumnReadOnly(int column, bool readOnly) { table_->field(column).setReadOnly(readOnly); }
 
-bool TDBGrid::columnReadOnly(int column) const { return table_->field(column).readOnly(); }
+bool TWorkTableGrid::columnReadOnly(int column) const { return table_->field(column).readOnly(); }
 
-void TDBGrid::setColumnWidth(int column, int width) {
+void TWorkTableGrid::setColumnWidth(int column, int width) {
     programWidths_[column] = width;
     layingOut_ = true;
     QTableView::setColumnWidth(column, width);
     layingOut_ = false;
 }
 
-int TDBGrid::defaultColumnWidth(int column) const {
+int TWorkTableGrid::defaultColumnWidth(int column) const {
     // The overhang of a TrueType font is nought, so the rule reduces to the
     // width of "0" times the display width, plus 4; or the title, plus 4.
     const QFontMetrics metrics(font());
@@ -129,7 +129,7 @@ int TDBGrid::defaultColumnWidth(int column) const {
     return std::max(byDigits, byTitle);
 }
 
-void TDBGrid::layoutColumns() {
+void TWorkTableGrid::layoutColumns() {
     if (!table_ || !model_) return;
     layingOut_ = true;
     for (int column = 0; column < model_->columnCount(); ++column) {
@@ -142,7 +142,7 @@ void TDBGrid::layoutColumns() {
     placeEditor();
 }
 
-void TDBGrid::changeEvent(QEvent* event) {
+void TWorkTableGrid::changeEvent(QEvent* event) {
     if (event) QTableView::changeEvent(event);
     if (event && event->type() != QEvent::FontChange) return;
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
@@ -152,25 +152,25 @@ void TDBGrid::changeEvent(QEvent* event) {
 
 // ---- state ----
 
-int TDBGrid::dataRow() const { return table_ && !table_->isEmpty() ? table_->currentRow() : 0; }
+int TWorkTableGrid::dataRow() const { return table_ && !table_->isEmpty() ? table_->currentRow() : 0; }
 
-int TDBGrid::currentColumn() const {
+int TWorkTableGrid::currentColumn() const {
     const QModelIndex current = currentIndex();
     return current.isValid() ? current.column() : editableColumn(-1, 1);
 }
 
-bool TDBGrid::untouchedNewRow() const {
+bool TWorkTableGrid::untouchedNewRow() const {
     return table_->state() == TProductWorkTable::State::Insert && !table_->modified() &&
            !(editorMode() && editor_->isModified());
 }
 
-bool TDBGrid::isLastRow() const { return table_->isEmpty() || table_->currentRow() == table_->rowCount() - 1; }
+bool TWorkTableGrid::isLastRow() const { return table_->isEmpty() || table_->currentRow() == table_->rowCount() - 1; }
 
-bool TDBGrid::currentFieldReadOnly() const { return table_ && table_->field(currentColumn()).readOnly(); }
+bool TWorkTableGrid::currentFieldReadOnly() const { return table_ && table_->field(currentColumn()).readOnly(); }
 
-bool TDBGrid::currentFieldIsFloat() const { return table_ && table_->field(currentColumn()).dataType() == TFieldType::Float; }
+bool TWorkTableGrid::currentFieldIsFloat() const { return table_ && table_->field(currentColumn()).dataType() == TFieldType::Float; }
 
-bool TDBGrid::startRowEdit() {
+bool TWorkTableGrid::startRowEdit() {
     bool started = false;
     guarded([this, &started] {
         table_->edit();
@@ -179,7 +179,7 @@ bool TDBGrid::startRowEdit() {
     return started;
 }
 
-void TDBGrid::guarded(const std::function<void()>& action) {
+void TWorkTableGrid::guarded(const std::function<void()>& action) {
     try {
         action();
     } catch (const std::exception& error) {
@@ -193,15 +193,15 @@ void TDBGrid::guarded(const std::function<void()>& action) {
 // The table's current row is the grid's. Moves made by the program are
 // followed once control returns to the event loop, not at every step of a
 // long batch.
-void TDBGrid::cursorChanged() { syncLater(); }
+void TWorkTableGrid::cursorChanged() { syncLater(); }
 
-void TDBGrid::syncLater() {
+void TWorkTableGrid::syncLater() {
     if (syncPending_) return;
     syncPending_ = true;
     QMetaObject::invokeMethod(this, [this] { syncToTable(); }, Qt::QueuedConnection);
 }
 
-void TDBGrid::syncToTable() {
+void TWorkTableGrid::syncToTable() {
     syncPending_ = false;
     if (!table_ || !table_->active() || !model_) return;
     const int row = dataRow();
@@ -216,22 +216,22 @@ void TDBGrid::syncToTable() {
     viewport()->update();
 }
 
-void TDBGrid::fieldsChanged() {
+void TWorkTableGrid::fieldsChanged() {
     layoutColumns();
     if (editorMode()) editor_->setReadOnly(currentFieldReadOnly());
     horizontalHeader()->viewport()->update();
 }
 
 // Before the row is posted or left, what the editor holds goes into it.
-void TDBGrid::updateRecord() { writeEditorText(); }
+void TWorkTableGrid::updateRecord() { writeEditorText(); }
 
 // ---- the cell editor ----
 
-bool TDBGrid::editorMode() const { return editor_ && editor_->isVisible(); }
+bool TWorkTableGrid::editorMode() const { return editor_ && editor_->isVisible(); }
 
-QLineEdit* TDBGrid::cellEditor() const { return editorMode() ? editor_ : nullptr; }
+QLineEdit* TWorkTableGrid::cellEditor() const { return editorMode() ? editor_ : nullptr; }
 
-void TDBGrid::showEditor() {
+void TWorkTableGrid::showEditor() {
     if (!table_ || !table_->active() || editorMode()) return;
     syncToTable();
     editor_->setFont(font());
@@ -242,7 +242,7 @@ void TDBGrid::showEditor() {
     editor_->setFocus(Qt::OtherFocusReason);
 }
 
-void TDBGrid::hideEditor() {
+void TWorkTableGrid::hideEditor() {
     if (!editorMode()) return;
     const bool hadFocus = editor_->hasFocus();
     editor_->hide();
@@ -250,18 +250,18 @@ void TDBGrid::hideEditor() {
     if (hadFocus) setFocus(Qt::OtherFocusReason);
 }
 
-void TDBGrid::placeEditor() {
+void TWorkTableGrid::placeEditor() {
     if (!editorMode() || !model_) return;
     editor_->setGeometry(visualRect(model_->index(dataRow(), currentColumn())).adjusted(1, 1, -1, -1));
 }
 
-void TDBGrid::resetEditorText() {
+void TWorkTableGrid::resetEditorText() {
     editor_->setText(model_->cellText(dataRow(), currentColumn()));
     editor_->selectAll();
     editor_->setModified(false);
 }
 
-void TDBGrid::writeEditorText() {
+void TWorkTableGrid::writeEditorText() {
     if (!editorMode() || !editor_->isModified()) return;
     table_->edit();
     table_->setText(currentColumn(), big5::fromUnicode(editor_->text()));
@@ -270,12 +270,12 @@ void TDBGrid::writeEditorText() {
 
 // ---- keys ----
 
-void TDBGrid::editorKey(QKeyEvent* event) { handleKey(event, true); }
+void TWorkTableGrid::editorKey(QKeyEvent* event) { handleKey(event, true); }
 
-void TDBGrid::keyPressEvent(QKeyEvent* event) { handleKey(event, false); }
+void TWorkTableGrid::keyPressEvent(QKeyEvent* event) { handleKey(event, false); }
 
 // Text composed with an input method opens the editor like a typed key.
-void TDBGrid::inputMethodEvent(QInputMethodEvent* event) {
+void TWorkTableGrid::inputMethodEvent(QInputMethodEvent* event) {
     if (!table_ || !table_->active() || event->commitString().isEmpty()) {
         event->ignore();
         return;
@@ -284,9 +284,9 @@ void TDBGrid::inputMethodEvent(QInputMethodEvent* event) {
     if (editorMode()) QApplication::sendEvent(editor_, event);
 }
 
-bool TDBGrid::focusNextPrevChild(bool) { return false; }  // Tab moves between cells
+bool TWorkTableGrid::focusNextPrevChild(bool) { return false; }  // Tab moves between cells
 
-void TDBGrid::handleKey(QKeyEvent* event, bool fromEditor) {
+void TWorkTableGrid::handleKey(QKeyEvent* event, bool fromEditor) {
     if (!table_ || !table_->active()) {
         event->ignore();
         return;
@@ -345,7 +345,7 @@ void TDBGrid::handleKey(QKeyEvent* event, bool fromEditor) {
     event->ignore();
 }
 
-void TDBGrid::setCurrentCell(int row, int column) {
+void TWorkTableGrid::setCurrentCell(int row, int column) {
     const QModelIndex target = model_->index(row, column);
     if (target.isValid()) selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
     syncToTable();
@@ -353,7 +353,7 @@ void TDBGrid::setCurrentCell(int row, int column) {
 
 // Leaving a cell writes the editor's text; leaving the row posts it (or
 // drops it when it is new and untouched).
-void TDBGrid::moveToCell(int row, int column) {
+void TWorkTableGrid::moveToCell(int row, int column) {
     writeEditorText();
     hideEditor();
     if (!table_->isEmpty() && row != table_->currentRow())
@@ -361,14 +361,14 @@ void TDBGrid::moveToCell(int row, int column) {
     setCurrentCell(dataRow(), column);
 }
 
-void TDBGrid::appendRow(int column) {
+void TWorkTableGrid::appendRow(int column) {
     writeEditorText();
     hideEditor();
     table_->append();
     setCurrentCell(dataRow(), column);
 }
 
-void TDBGrid::keyDown() {
+void TWorkTableGrid::keyDown() {
     writeEditorText();
     if (untouchedNewRow()) {
         if (isLastRow()) return;  // already the blank row at the end
@@ -384,7 +384,7 @@ void TDBGrid::keyDown() {
     moveToCell(dataRow() + 1, currentColumn());
 }
 
-void TDBGrid::keyUp() {
+void TWorkTableGrid::keyUp() {
     writeEditorText();
     if (untouchedNewRow() && isLastRow()) {
         hideEditor();
@@ -402,7 +402,7 @@ void TDBGrid::keyUp() {
 }
 
 // The next editable column in visual order from a visual position, or -1.
-int TDBGrid::editableColumn(int fromVisual, int step) const {
+int TWorkTableGrid::editableColumn(int fromVisual, int step) const {
     if (!table_ || !table_->active()) return 0;
     const QHeaderView* header = horizontalHeader();
     for (int visual = fromVisual + step; visual >= 0 && visual < header->count(); visual += step) {
@@ -412,7 +412,7 @@ int TDBGrid::editableColumn(int fromVisual, int step) const {
     return -1;
 }
 
-void TDBGrid::keyTab(bool forward) {
+void TWorkTableGrid::keyTab(bool forward) {
     const int visual = horizontalHeader()->visualIndex(currentColumn());
     const int inRow = editableColumn(visual, forward ? 1 : -1);
     if (inRow >= 0) {
@@ -434,14 +434,14 @@ void TDBGrid::keyTab(bool forward) {
     }
 }
 
-void TDBGrid::keyInsert() {
+void TWorkTableGrid::keyInsert() {
     writeEditorText();
     hideEditor();
     table_->insert();
     setCurrentCell(dataRow(), currentColumn());
 }
 
-void TDBGrid::keyDeleteRecord() {
+void TWorkTableGrid::keyDeleteRecord() {
     if (table_->isEmpty()) return;
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
@@ -452,7 +452,7 @@ void TDBGrid::keyDeleteRecord() {
     setCurrentCell(dataRow(), currentColumn());
 }
 
-void TDBGrid::keyEscape() {
+void TWorkTableGrid::keyEscape() {
     if (editorMode() && editor_->isModified()) {
         resetEditorText();
         hideEditor();
@@ -463,7 +463,7 @@ void TDBGrid::keyEscape() {
     setCurrentCell(dataRow(), currentColumn());
 }
 
-void TDBGrid::keyEnter() {
+void TWorkTableGrid::keyEnter() {
     if (editorMode()) {
         writeEditorText();
         hideEditor();
@@ -473,7 +473,7 @@ void TDBGrid::keyEnter() {
 }
 
 // Leaving the grid drops an untouched new row, or keeps what was typed.
-void TDBGrid::leavingGrid() {
+void TWorkTableGrid::leavingGrid() {
     if (!table_ || !table_->active()) return;
     if (untouchedNewRow()) {
         hideEditor();
@@ -486,7 +486,7 @@ void TDBGrid::leavingGrid() {
 
 // ---- mouse and geometry ----
 
-void TDBGrid::mousePressEvent(QMouseEvent* event) {
+void TWorkTableGrid::mousePressEvent(QMouseEvent* event) {
     const QModelIndex clicked = indexAt(event->position().toPoint());
     if (!table_ || !clicked.isValid() || event->button() != Qt::LeftButton) {
         QTableView::mousePressEvent(event);
@@ -501,19 +501,19 @@ void TDBGrid::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
-void TDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+void TWorkTableGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     if (!editorMode() && indexAt(event->position().toPoint()).isValid()) guarded([this] { showEditor(); });
     event->accept();
 }
 
-void TDBGrid::mouseMoveEvent(QMouseEvent* event) { event->accept(); }  // no drag selection
+void TWorkTableGrid::mouseMoveEvent(QMouseEvent* event) { event->accept(); }  // no drag selection
 
-void TDBGrid::scrollContentsBy(int dx, int dy) {
+void TWorkTableGrid::scrollContentsBy(int dx, int dy) {
     QTableView::scrollContentsBy(dx, dy);
     placeEditor();
 }
 
-void TDBGrid::updateGeometries() {
+void TWorkTableGrid::updateGeometries() {
     QTableView::updateGeometries();
     placeEditor();
 }

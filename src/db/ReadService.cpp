@@ -1,8 +1,8 @@
-#include "ClientDataSet.h"
+#include "ReadService.h"
 
 #include <QLocale>
 
-#include "DataSetProvider.h"
+#include "ResultProvider.h"
 #include "Errors.h"
 #include "StatementParameters.h"
 
@@ -47,30 +47,30 @@ rt::FieldValue TField::value() const {
     return dataSet_->records_.valueAt(column_, dataSet_->row_);
 }
 
-TClientDataSet::TClientDataSet(TDataSetProvider& provider, std::string name)
+TReadService::TReadService(TResultProvider& provider, std::string name)
     : provider_(provider), name_(std::move(name)), decimalSeparator_(localeDecimalSeparator()) {}
 
-void TClientDataSet::open() {
+void TReadService::open() {
     if (active_) return;
     records_ = provider_.getRecords(commandText_);
     active_ = true;
     first();
 }
 
-void TClientDataSet::close() {
+void TReadService::close() {
     records_ = RecordStore();
     active_ = false;
     row_ = 0;
     eof_ = bof_ = true;
 }
 
-void TClientDataSet::first() {
+void TReadService::first() {
     row_ = 0;
     bof_ = true;
     eof_ = records_.rowCount() == 0;
 }
 
-void TClientDataSet::next() {
+void TReadService::next() {
     if (row_ + 1 < records_.rowCount()) {
         ++row_;
         bof_ = false;
@@ -79,7 +79,7 @@ void TClientDataSet::next() {
     }
 }
 
-TField TClientDataSet::fields(std::size_t index) const {
+TField TReadService::fields(std::size_t index) const {
     if (index >= records_.columnCount()) {
         throw rt::DatabaseError(
             rt::formatMessage("List index out of bounds (%s)", std::to_string(index)));
@@ -87,7 +87,7 @@ TField TClientDataSet::fields(std::size_t index) const {
     return TField(*this, index);
 }
 
-TField TClientDataSet::fieldByName(std::string_view name) const {
+TField TReadService::fieldByName(std::string_view name) const {
     const std::size_t column = records_.findColumn(name);
     if (column == RecordStore::npos) {
         throw rt::DatabaseError::forComponent(name_, rt::formatMessage("Field '%s' not found", name));
@@ -95,7 +95,7 @@ TField TClientDataSet::fieldByName(std::string_view name) const {
     return TField(*this, column);
 }
 
-rt::FieldValue TClientDataSet::attribute(std::string_view name) const {
+rt::FieldValue TReadService::attribute(std::string_view name) const {
     if (active_ && sameName(name, "LCID")) return rt::FieldValue(records_.localeCode());
     return rt::FieldValue::null();
 }
