@@ -109,6 +109,25 @@ TEST(FirebirdDriverRead, TrimCharDropsTheBlanksOfFixedLengthText) {
     EXPECT_EQ(session.select("SELECT C, V FROM T"), (std::vector<Row>{{text("AB"), text("CD  ")}}));
 }
 
+// A table with a date or a flag among its columns can still be read whole
+// (SELECT * of a sub-category): such values arrive as the server's text.
+TEST(FirebirdDriverRead, DatesTimesFlagsAndBinaryBlobsArriveAsText) {
+    TestDatabase database;
+    database.execute({"CREATE TABLE T (D DATE, T TIME, TS TIMESTAMP, B BOOLEAN, BIN BLOB SUB_TYPE 0, N DATE)",
+                      "INSERT INTO T VALUES ('2026-12-08', '14:05:06', '2026-12-08 14:05:06', TRUE, 'xyz', NULL)"});
+    Session session;
+    ASSERT_EQ(session.connect(database.path()), 0);
+    const auto rows = session.select("SELECT * FROM T");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], text("2026-12-08"));
+    EXPECT_EQ(rows[0][1].toString().substr(0, 8), "14:05:06");
+    // The server writes timestamps its own way (08-DEC-2026 14:05:06.0000).
+    EXPECT_NE(rows[0][2].toString().find("2026 14:05:06"), std::string::npos) << rows[0][2].toString();
+    EXPECT_EQ(rows[0][3], text("TRUE"));
+    EXPECT_EQ(rows[0][4], text("xyz"));
+    EXPECT_TRUE(rows[0][5].isNull());
+}
+
 TEST(FirebirdDriverRead, EmptyResultHasColumnsButNoRow) {
     TestDatabase database;
     createProducts(database, 3);

@@ -21,7 +21,13 @@ long readInteger(const char* bytes, int length) {
     return value;
 }
 
-Column describeColumn(const XSQLVAR& var) {
+// Dates, times and flags have no value type of their own across the
+// boundary: the server hands them over as text ("2026-12-08",
+// "08-DEC-2026 14:00:00.0000", "TRUE"), so that a table holding such a column
+// can still be read whole.
+constexpr short kTextForOtherTypes = 32;
+
+Column describeColumn(XSQLVAR& var) {
     Column column;
     column.name.assign(var.aliasname, static_cast<std::size_t>(var.aliasname_length));
     switch (var.sqltype & ~1) {
@@ -37,11 +43,18 @@ Column describeColumn(const XSQLVAR& var) {
             break;
         case SQL_TEXT:
         case SQL_VARYING:
+        case SQL_BLOB:  // text or not, its bytes as stored
             column.type = dl::ColumnType::Text;
             break;
-        case SQL_BLOB:
+        case SQL_TYPE_DATE:
+        case SQL_TYPE_TIME:
+        case SQL_TIMESTAMP:
+        case SQL_BOOLEAN:
+            var.sqltype = static_cast<short>(SQL_VARYING | (var.sqltype & 1));
+            var.sqllen = kTextForOtherTypes;
+            var.sqlscale = 0;
+            var.sqlsubtype = 0;
             column.type = dl::ColumnType::Text;
-            column.supported = var.sqlsubtype == isc_blob_text;
             break;
         default:
             column.type = dl::ColumnType::Text;
