@@ -11,8 +11,10 @@ namespace db {
 namespace {
 
 QString storedPath(const QString& valueName) {
-    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
-                          QStringLiteral("DataLink"));
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
+                    QStringLiteral("DataLink"));
+    // The user's own key alone: no organisation-wide or system-wide values.
+    store.setFallbacksEnabled(false);
     if (!store.contains(valueName)) return {};
     const QVariant value = store.value(valueName);
     if (value.typeId() != QMetaType::QString)
