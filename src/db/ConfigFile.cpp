@@ -37,9 +37,9 @@ bool isSectionHeader(std::string_view line) {
 std::string storedLine(std::string_view line) {
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) return std::string(line);
-    std::string stored(text::trim(line.substr(0, equals)));
+    std::string stored(rt::text::trim(line.substr(0, equals)));
     stored += '=';
-    stored += text::trim(line.substr(equals + 1));
+    stored += rt::text::trim(line.substr(equals + 1));
     return stored;
 }
 
@@ -58,10 +58,10 @@ std::vector<ConfigFile::Section> ConfigFile::read() const {
     if (!exists()) return sections;
     const std::string bytes = readBytes(path_);
     for (std::string_view raw : splitLines(bytes)) {
-        const std::string_view line = text::trim(raw);
+        const std::string_view line = rt::text::trim(raw);
         if (line.empty() || line.front() == ';') continue;
         if (isSectionHeader(line)) {
-            sections.push_back({std::string(text::trim(line.substr(1, line.size() - 2))), {}});
+            sections.push_back({std::string(rt::text::trim(line.substr(1, line.size() - 2))), {}});
         } else if (!sections.empty()) {
             sections.back().lines.push_back(storedLine(line));
         }
@@ -71,7 +71,7 @@ std::vector<ConfigFile::Section> ConfigFile::read() const {
 
 std::vector<std::string> ConfigFile::sectionLines(std::string_view section) const {
     for (Section& candidate : read())
-        if (text::equalsIgnoreCase(candidate.name, section)) return std::move(candidate.lines);
+        if (rt::text::equalsIgnoreCase(candidate.name, section)) return std::move(candidate.lines);
     return {};
 }
 

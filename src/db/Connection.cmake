@@ -1,6 +1,5 @@
 # The connection and its configuration files.
 add_library(tarvell_connection STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/TextRules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ParameterList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConfigFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConfigFileLocator.cpp

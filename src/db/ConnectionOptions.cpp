@@ -39,11 +39,11 @@ void passOption(dl::IDriverConnection& connection, const OptionRow& row, const s
                 int& isolationLevel) {
     switch (row.reading) {
     case Reading::Text:
-        connection.setOptionText(row.option, std::string(text::trim(value)).c_str());
+        connection.setOptionText(row.option, std::string(rt::text::trim(value)).c_str());
         break;
     case Reading::TextUnlessBlank:
-        if (!text::trim(value).empty())
-            connection.setOptionText(row.option, std::string(text::trim(value)).c_str());
+        if (!rt::text::trim(value).empty())
+            connection.setOptionText(row.option, std::string(rt::text::trim(value)).c_str());
         break;
     case Reading::Flag:
         connection.setOption(row.option, readFlag(value) ? 1 : 0);
@@ -60,7 +60,7 @@ void passOption(dl::IDriverConnection& connection, const OptionRow& row, const s
 
 }  // namespace
 
-bool readFlag(std::string_view value) { return text::toUpper(text::trim(value)) == "TRUE"; }
+bool readFlag(std::string_view value) { return rt::text::toUpper(rt::text::trim(value)) == "TRUE"; }
 
 std::optional<std::int32_t> parseInteger(std::string_view text) {
     std::string_view digits = text;
@@ -74,14 +74,14 @@ std::optional<std::int32_t> parseInteger(std::string_view text) {
 }
 
 std::int32_t readInteger(std::string_view value) {
-    const std::string_view trimmed = text::trim(value);
+    const std::string_view trimmed = rt::text::trim(value);
     const auto number = parseInteger(trimmed);
     if (!number) throw rt::ConversionError(rt::formatMessage("'%s' is not a valid integer value", trimmed));
     return *number;
 }
 
 int readIsolationLevel(std::string_view value) {
-    const std::string lowered = text::toLower(value);
+    const std::string lowered = rt::text::toLower(value);
     if (lowered == "repeatableread") return 1;
     if (lowered == "dirtyread") return 2;
     return 0;

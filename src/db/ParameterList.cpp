@@ -22,7 +22,7 @@ std::optional<std::string_view> ParameterList::nameOf(std::string_view line) {
 std::optional<std::size_t> ParameterList::indexOf(std::string_view name) const {
     for (std::size_t index = 0; index < lines_.size(); ++index) {
         const auto lineName = nameOf(lines_[index]);
-        if (lineName && text::equalsIgnoreCase(*lineName, name)) return index;
+        if (lineName && rt::text::equalsIgnoreCase(*lineName, name)) return index;
     }
     return std::nullopt;
 }

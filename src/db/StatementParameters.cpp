@@ -1,18 +1,13 @@
 #include "StatementParameters.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "Errors.h"
+#include "TextRules.h"
 
 namespace db {
 
-bool sameName(std::string_view left, std::string_view right) {
-    return std::ranges::equal(left, right, [](char a, char b) {
-        return std::toupper(static_cast<unsigned char>(a)) ==
-               std::toupper(static_cast<unsigned char>(b));
-    });
-}
+bool sameName(std::string_view left, std::string_view right) { return rt::text::equalsIgnoreCase(left, right); }
 
 void TParam::setValue(rt::FieldValue value) {
     if (type_ == ParameterType::Unknown) {

@@ -24,7 +24,7 @@ thread_local dl::DriverEntry t_driverEntry = nullptr;
 
 [[noreturn]] void fail(std::string_view message) { throw rt::DatabaseError(std::string(message)); }
 
-std::string trimmed(std::string_view value) { return std::string(text::trim(value)); }
+std::string trimmed(std::string_view value) { return std::string(rt::text::trim(value)); }
 
 // Library names are Big5 like every setting; the file system wants its own encoding.
 QByteArray fileSystemName(std::string_view name) { return QFile::encodeName(big5::toUnicode(name)); }
@@ -170,7 +170,7 @@ void TDataLinkConnection::checkSettings() {
     if (loadParamsOnConnect_) libraryName_ = driverSectionValue("LibraryName");
     if (libraryName_.empty()) fail("DLL/Shared Library Name not Set");
     if (loadParamsOnConnect_) vendorLib_ = trimmed(driverSectionValue("VendorLib"));
-    if (text::trim(vendorLib_).empty()) fail("DLL/Shared Library Name not Set");
+    if (rt::text::trim(vendorLib_).empty()) fail("DLL/Shared Library Name not Set");
     if (loadParamsOnConnect_) getDriverFunc_ = driverSectionValue("GetDriverFunc");
     if (params_.value("Database").empty())
         fail(connectionName_.empty() ? "Connection name missing" : "Missing Database property");
@@ -241,7 +241,7 @@ ParameterList TDataLinkConnection::loginList() const {
         const auto name = ParameterList::nameOf(line);
         if (!name) continue;
         for (const char* loginName : kLoginNames) {
-            if (!text::equalsIgnoreCase(*name, loginName)) continue;
+            if (!rt::text::equalsIgnoreCase(*name, loginName)) continue;
             const std::string value = params_.value(loginName);
             login.add(loginName, std::string_view(loginName) == "Database" ? trimmed(value) : value);
         }
@@ -310,11 +310,11 @@ std::unique_ptr<TDataLinkConnection> TDataLinkConnection::makeSecondConnection()
 }
 
 int TDataLinkConnection::rowsetSize() const {
-    return parseInteger(text::trim(params_.value("RowsetSize"))).value_or(20);
+    return parseInteger(rt::text::trim(params_.value("RowsetSize"))).value_or(20);
 }
 
 int TDataLinkConnection::localeCode() const {
-    const std::string_view code = text::trim(params_.value("LocaleCode"));
+    const std::string_view code = rt::text::trim(params_.value("LocaleCode"));
     if (code.empty()) return 0;
     int value = 0;
     const auto [end, error] = std::from_chars(code.data(), code.data() + code.size(), value, 16);

@@ -5,15 +5,9 @@
 
 #include "Big5Text.h"
 #include "Errors.h"
+#include "TextRules.h"
 
 namespace {
-
-bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
 
 bool isStringField(int field) { return field == product::PROD_ID || field == product::PROD_NAME; }
 
@@ -79,7 +73,7 @@ const TField& TProductWorkTable::field(int index) const { return fields_.at(stat
 
 int TProductWorkTable::fieldIndex(std::string_view name) const {
     for (const auto& f : fields_)
-        if (sameNameIgnoringCase(f.fieldName(), name)) return f.index();
+        if (rt::text::equalsIgnoreCase(f.fieldName(), name)) return f.index();
     return -1;
 }
 

@@ -51,9 +51,9 @@ TEST(ConfigFile, SectionsAndKeysIgnoreLetterCaseButNotBig5Characters) {
     EXPECT_EQ(file.value(kTrailUpper, "key"), "upper");
     EXPECT_EQ(file.value("FIREBIRD", kTrailUpper), "");
     EXPECT_EQ(file.value("firebird", kTrailLower), "lower");
-    EXPECT_FALSE(db::text::equalsIgnoreCase(kTrailLower, kTrailUpper));
-    EXPECT_TRUE(db::text::equalsIgnoreCase("\xA4\x61x", "\xA4\x61X"));
-    EXPECT_EQ(db::text::toUpper(kTrailLower + "b"), kTrailLower + "B");
+    EXPECT_FALSE(rt::text::equalsIgnoreCase(kTrailLower, kTrailUpper));
+    EXPECT_TRUE(rt::text::equalsIgnoreCase("\xA4\x61x", "\xA4\x61X"));
+    EXPECT_EQ(rt::text::toUpper(kTrailLower + "b"), kTrailLower + "B");
 }
 
 TEST(ConfigFile, MissingFileOrSectionReadsEmpty) {

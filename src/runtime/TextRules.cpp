@@ -2,7 +2,7 @@
 
 #include "Big5Text.h"
 
-namespace db::text {
+namespace rt::text {
 
 namespace {
 
@@ -53,4 +53,4 @@ bool equalsIgnoreCase(std::string_view left, std::string_view right) {
 std::string toUpper(std::string_view text) { return fold(text, asciiUpper); }
 std::string toLower(std::string_view text) { return fold(text, asciiLower); }
 
-}  // namespace db::text
+}  // namespace rt::text

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace db::text {
+namespace rt::text {
 
 // Strips leading and trailing bytes up to and including the blank (control
 // characters and blanks). No Big5 byte of a double-byte character is that low.
@@ -16,4 +16,4 @@ bool equalsIgnoreCase(std::string_view left, std::string_view right);
 std::string toUpper(std::string_view text);
 std::string toLower(std::string_view text);
 
-}  // namespace db::text
+}  // namespace rt::text
