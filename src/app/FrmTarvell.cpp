@@ -269,7 +269,9 @@ void TFormTarvell::FormShow() {
     ClientDataSet1.first();
     while (!ClientDataSet1.eof()) {
         const std::string entry = ClientDataSet1.fields(0).asString() + "," + ClientDataSet1.fields(1).asString();
-        ComboBox1->addItem(big5::toUnicode(entry));
+        // The entry's own bytes go with it: not every Big5 code comes back
+        // the same from Unicode.
+        ComboBox1->addItem(big5::toUnicode(entry), QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
         ClientDataSet1.next();
     }
 }
@@ -280,7 +282,7 @@ void TFormTarvell::SpeedButton1Click() {
     // would send its prices to another product at write-back.
     const TOnExit relock([this] { lockProductColumns(true); });
 
-    const std::string selected = big5::fromUnicode(ComboBox1->currentText());
+    const std::string selected = selectorText();
     if (selected.empty()) return;
     const std::string key = app::sqlStringLiteral(app::subCategoryKey(selected));
 
@@ -294,6 +296,18 @@ void TFormTarvell::SpeedButton1Click() {
     ClientDataSet1.setCommandText("SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = " + key);
     ClientDataSet1.open();
     if (ClientDataSet1.recordCount() > 0) appendProductRows(rates);
+}
+
+// The selector's text as Big5: an entry of the list as it was read, text
+// typed by the operator converted.
+std::string TFormTarvell::selectorText() const {
+    const QString shown = ComboBox1->currentText();
+    const int entry = ComboBox1->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (entry >= 0) {
+        const QByteArray bytes = ComboBox1->itemData(entry).toByteArray();
+        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    return big5::fromUnicode(shown);
 }
 
 void TFormTarvell::lockProductColumns(bool locked) {

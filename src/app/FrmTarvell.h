@@ -74,6 +74,7 @@ private:
     void createTopPanel();
     void createBottomPanel();
     void selectCompletedItem();
+    std::string selectorText() const;
     void lockProductColumns(bool locked);
     double readRate(int tier) const;
     void appendProductRows(const std::array<double, 6>& rates);

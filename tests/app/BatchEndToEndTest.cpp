@@ -263,6 +263,20 @@ TEST_F(BatchTest, KeyHoldingAQuoteFindsItsOwnRowsAndRunsNothingElse) {
     EXPECT_TRUE(boxes.seen().empty());
 }
 
+// A2 CC is one of the Big5 codes that comes back from Unicode as another
+// code (A4 51); the key picked from the list keeps its own bytes.
+TEST_F(BatchTest, KeyPickedFromTheListKeepsItsBytes) {
+    const std::string key = "K\xA2\xCC";
+    addSubCategory(key, "Odd code", "10, 10, 10, 10, 10, 10");
+    addProduct("P1", "Tea", "50", key);
+    start();
+    ASSERT_EQ(form->ComboBox1->count(), 1);
+    form->ComboBox1->setCurrentIndex(0);
+    click(form->SpeedButton1);
+    EXPECT_EQ(table().rowCount(), 1);
+    EXPECT_TRUE(boxes.seen().empty());
+}
+
 TEST_F(BatchTest, RatesStoredAsTextReadAsNumbersOrZero) {
     database.execute({"DROP TABLE PROD_ITEM",
                       "CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10), PD_ITEMNAME VARCHAR(40), "
