@@ -139,6 +139,11 @@ void TFormTarvell::createTopPanel() {
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setEditable(true);  // completes inline, ignoring case
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    // The text stays as typed: Qt would otherwise swap it, on Enter or when
+    // the focus leaves, for the entry it matches apart from letter case, and
+    // the data view would read another key than the one typed.
+    QObject::disconnect(ComboBox1->lineEdit(), &QLineEdit::returnPressed, nullptr, nullptr);
+    QObject::disconnect(ComboBox1->lineEdit(), &QLineEdit::editingFinished, nullptr, nullptr);
     ComboBox1->setMaxVisibleItems(8);
     ComboBox1->setItemDelegate(new TFixedHeightDelegate(ComboBox1));
     ComboBox1->setGeometry(96, 11, 145, 23);

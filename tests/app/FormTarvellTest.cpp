@@ -152,6 +152,13 @@ TEST_F(FormTarvellTest, SelectorCompletesInlineIgnoringCaseAndNeverAddsTypedText
     QTest::keyClick(form->ComboBox1->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(form->ComboBox1->count(), 2);
     EXPECT_EQ(form->ComboBox1->currentText(), "Z9,nothing");
+    // Text that matches an entry apart from letter case stays as typed, on
+    // Enter and when the focus leaves.
+    form->ComboBox1->setEditText(QString::fromUtf8("a01,飲料"));
+    QTest::keyClick(form->ComboBox1->lineEdit(), Qt::Key_Return);
+    form->DBGrid1->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(form->ComboBox1->currentText(), QString::fromUtf8("a01,飲料"));
 }
 
 TEST_F(FormTarvellTest, ExitButtonAndAltF4CloseTheWindowWithoutAQuestion) {
