@@ -24,6 +24,7 @@
 #include "DirectClient.h"
 #include "ServerQuery.h"
 #include "StatementService.h"
+#include "WriteBackStatement.h"
 #include "TDataLinkConnection.h"
 #include "TestDatabase.h"
 
@@ -129,25 +130,14 @@ std::vector<rt::FieldValue> pricesFor(int index, int round) {
     return prices;
 }
 
-const std::vector<std::string> writeBackLines = {
-    "UPDATE PRODUCT SET ",
-    " SALE_PRICE = :SALE_PRICE , ",
-    " N_PRICE = :N_PRICE , ",
-    " P_PRICE = :P_PRICE , ",
-    " P_PRICE2 = :P_PRICE2 , ",
-    " PSALE_PRICE = :PSALE_PRICE, ",
-    " VIP_PRICE = :VIP_PRICE ",
-    "WHERE PROD_ID = :PROD_ID ",
-};
-const char* const priceNames[] = {"SALE_PRICE", "N_PRICE", "P_PRICE", "P_PRICE2", "PSALE_PRICE", "VIP_PRICE"};
 
 // Exactly as the write-back issues one row.
 void updateThroughService(db::TStatementService& query, int index, int round) {
     query.close();
     query.clearLines();
-    for (const auto& line : writeBackLines) query.addLine(line);
+    for (const auto& line : writeback::lines) query.addLine(line);
     const auto prices = pricesFor(index, round);
-    for (int tier = 0; tier < 6; ++tier) query.paramByName(priceNames[tier]).setValue(prices[tier]);
+    for (int tier = 0; tier < 6; ++tier) query.paramByName(writeback::priceParameters[tier]).setValue(prices[tier]);
     query.paramByName("PROD_ID").setValue(rt::FieldValue::text(productId(index)));
     query.execSQL();
 }

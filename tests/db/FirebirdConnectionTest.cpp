@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-#include <cstdlib>
 
 #include "ReadService.h"
 #include "DataLinkStore.h"
 #include "ResultProvider.h"
 #include "DirectClient.h"
 #include "Errors.h"
+#include "LocalServer.h"
 #include "ServerQuery.h"
 #include "StatementService.h"
 #include "TDataLinkConnection.h"
@@ -117,13 +117,11 @@ TEST_F(FirebirdConnectionTest, WriteBackStatementIsCommittedByItself) {
 class FirebirdServerConnectionTest : public FirebirdConnectionTest {
 protected:
     void SetUp() override {
-        const char* host = std::getenv("TARVELL_FB_SERVER");
-        const char* password = std::getenv("TARVELL_FB_PASSWORD");
-        if (!host || !*host || !password)
-            GTEST_SKIP() << "no server: scripts/test.sh sets TARVELL_FB_SERVER and TARVELL_FB_PASSWORD";
+        const auto server = tarvell::test::LocalServer::fromEnvironment();
+        if (!server) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
         FirebirdConnectionTest::SetUp();
         files.database = database.serverName("localhost");
-        files.password = password;
+        files.password = server->password;
     }
     ConfigurationFiles files;
 };

@@ -3,6 +3,7 @@
 #include "Big5Text.h"
 #include "Errors.h"
 #include "StatementService.h"
+#include "WriteBackStatement.h"
 #include "ServicesFixture.h"
 
 namespace db::test {
@@ -10,18 +11,6 @@ namespace {
 
 using Row = tarvell::test::DirectClient::Row;
 
-const std::vector<std::string> writeBackLines = {
-    "UPDATE PRODUCT SET ",
-    " SALE_PRICE = :SALE_PRICE , ",
-    " N_PRICE = :N_PRICE , ",
-    " P_PRICE = :P_PRICE , ",
-    " P_PRICE2 = :P_PRICE2 , ",
-    " PSALE_PRICE = :PSALE_PRICE, ",
-    " VIP_PRICE = :VIP_PRICE ",
-    "WHERE PROD_ID = :PROD_ID ",
-};
-const std::vector<std::string> priceNames = {"SALE_PRICE", "N_PRICE",     "P_PRICE",
-                                             "P_PRICE2",   "PSALE_PRICE", "VIP_PRICE"};
 
 
 class StatementServiceTest : public ServicesFixture {
@@ -45,9 +34,9 @@ protected:
     std::int64_t writeBack(const std::string& key, const std::vector<rt::FieldValue>& prices) {
         query->close();
         query->clearLines();
-        for (const auto& line : writeBackLines) query->addLine(line);
-        for (std::size_t tier = 0; tier < priceNames.size(); ++tier) {
-            query->paramByName(priceNames[tier]).setValue(prices[tier]);
+        for (const auto& line : writeback::lines) query->addLine(line);
+        for (std::size_t tier = 0; tier < writeback::priceParameters.size(); ++tier) {
+            query->paramByName(writeback::priceParameters[tier]).setValue(prices[tier]);
         }
         query->paramByName("PROD_ID").setValue(rt::FieldValue::text(key));
         return query->execSQL();

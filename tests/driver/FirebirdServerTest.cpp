@@ -3,10 +3,9 @@
 #include "DriverSession.h"
 
 #include <DirectClient.h>
+#include <LocalServer.h>
 #include <TestDatabase.h>
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 using drivertest::Row;
 using drivertest::Session;
@@ -18,12 +17,10 @@ namespace {
 class FirebirdServer : public testing::Test {
 protected:
     void SetUp() override {
-        const char* host = std::getenv("TARVELL_FB_SERVER");
-        const char* password = std::getenv("TARVELL_FB_PASSWORD");
-        if (!host || !*host || !password)
-            GTEST_SKIP() << "no server: scripts/test.sh sets TARVELL_FB_SERVER and TARVELL_FB_PASSWORD";
-        host_ = host;
-        password_ = password;
+        const auto server = tarvell::test::LocalServer::fromEnvironment();
+        if (!server) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
+        host_ = server->host;
+        password_ = server->password;
     }
     std::string host_;
     std::string password_;
