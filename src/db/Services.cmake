@@ -10,13 +10,11 @@ add_library(tarvell_services_core STATIC
 target_include_directories(tarvell_services_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(tarvell_services_core PUBLIC tarvell_runtime tarvell_driver_interface)
 
-if(TARGET tarvell_connection)
-  add_library(tarvell_services STATIC
-    ${CMAKE_CURRENT_LIST_DIR}/ReadService.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ResultProvider.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/PreparedCommand.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ServerQuery.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/StatementService.cpp
-  )
-  target_link_libraries(tarvell_services PUBLIC tarvell_services_core tarvell_connection)
-endif()
+add_library(tarvell_services STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/ReadService.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ResultProvider.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PreparedCommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ServerQuery.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/StatementService.cpp
+)
+target_link_libraries(tarvell_services PUBLIC tarvell_services_core tarvell_connection)

@@ -17,10 +17,6 @@ namespace {
     throw ConversionError(message);
 }
 
-bool isNumber(FieldValue::Kind kind) {
-    return kind == FieldValue::Kind::Integer || kind == FieldValue::Kind::Double;
-}
-
 // Whole-number arithmetic stays whole unless it would overflow, where the
 // result moves to double rather than wrapping around.
 template <class IntegerOp, class DoubleOp>
