@@ -118,12 +118,13 @@ const SubCategory kWrittenBack{"02", "飲料冰品", {"18", "12", "9.5", "11", "
 constexpr int kOtherSubCategories = 10;
 constexpr int kOtherProducts = 1000;
 
-// Names of the length a shop gives them: brand, product, grade, pack, size.
+// Names of the length a shop gives them: brand (invented), product, grade,
+// pack, size.
 const char* const kNameStemsUtf8[] = {
-    "金蘭 純釀醬油 特級 禮盒裝 ",
-    "統一 麥香紅茶 鋁箔包 ",
-    "義美 蘇打餅乾 家庭號 量販包 ",
-    "光泉 全脂鮮乳 ",
+    "醇釀坊 純釀醬油 特級 禮盒裝 ",
+    "晴川 古早紅茶 鋁箔包 ",
+    "脆谷 蘇打餅乾 家庭號 量販包 ",
+    "牧雲 全脂鮮乳 ",
 };
 
 std::string insertProducts(const std::string& key, int count) {
