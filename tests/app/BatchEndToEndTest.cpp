@@ -283,13 +283,18 @@ TEST_F(BatchTest, RatesStoredAsTextReadAsNumbersOrZero) {
                       "d_profit1 VARCHAR(20), d_profit2 VARCHAR(20), d_profit3 VARCHAR(20), "
                       "d_profit4 VARCHAR(20), d_profit5 VARCHAR(20), d_profit6 VARCHAR(20))"});
     addSubCategory("T1", "Text rates", "' 12.5 ', NULL, 'abc', '', '1,000', '-3e1'");
+    addSubCategory("T2", "Beyond a double", "'1e999', '-1e999', '1e-999', '15', '2e308', '9e99'");
     addProduct("P1", "Tea", "10", "T1");
+    addProduct("P2", "Milk", "10", "T2");
     start();
     view("T1,Text rates");
-    ASSERT_EQ(table().rowCount(), 1);
-    const double expected[] = {12.5, 0, 0, 0, 0, -30};
-    for (int tier = 1; tier <= 6; ++tier)
-        EXPECT_EQ(table().valueAt(0, product::rateField(tier)).toDouble(), expected[tier - 1]) << tier;
+    view("T2,Beyond a double");
+    ASSERT_EQ(table().rowCount(), 2);
+    const double expected[2][6] = {{12.5, 0, 0, 0, 0, -30}, {0, 0, 0, 15, 0, 9e99}};
+    for (int row = 0; row < 2; ++row)
+        for (int tier = 1; tier <= 6; ++tier)
+            EXPECT_EQ(table().valueAt(row, product::rateField(tier)).toDouble(), expected[row][tier - 1])
+                << "row " << row << " tier " << tier;
 }
 
 TEST_F(BatchTest, MissingRateColumnIsReportedAndNumbersStayLocked) {
