@@ -405,6 +405,35 @@ TEST_F(WriteBackTest, FailingRowStopsTheWriteBackWithEarlierRowsWritten) {
     EXPECT_TRUE(pricesInDatabase("P3")[0].isNull());
 }
 
+// A row the calculation refused keeps no price of the earlier calculation:
+// the write-back stops at it instead of writing those.
+TEST_F(WriteBackTest, ARowRefusedForItsRangeStopsTheNextWriteBackAtIt) {
+    click(form->SpeedButton2);
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    ASSERT_EQ(pricesInDatabase("P2")[0].toDouble(), 38.0);
+    ASSERT_EQ(pricesInDatabase("P3")[0].toDouble(), 22.0);
+    for (const auto& [row, cost] : {std::pair{1, 4e9}, std::pair{2, 50.0}}) {
+        table().moveTo(row);
+        table().edit();
+        table().setValue(product::STD_COST, rt::FieldValue(cost));
+        table().post();
+    }
+    boxes.expectEnter();
+    click(form->SpeedButton2);
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    ASSERT_EQ(boxes.seen().size(), 5u);
+    EXPECT_EQ(boxes.seen()[2].text,
+              QStringLiteral("Price of product 'P2' (tier 1) is 4600000000, outside the range -2147483648 to 2147483647."));
+    EXPECT_EQ(boxes.seen()[4].text, QStringLiteral("No value for parameter 'SALE_PRICE'"));
+    EXPECT_EQ(pricesInDatabase("P1")[0].toDouble(), 115.0);
+    EXPECT_EQ(pricesInDatabase("P2")[0].toDouble(), 38.0);
+    EXPECT_EQ(pricesInDatabase("P3")[0].toDouble(), 22.0);
+}
+
 TEST_F(WriteBackTest, RowsOfOneProductAreWrittenInOrderTheLastWinning) {
     view("A1,Drinks");
     ASSERT_EQ(table().rowCount(), 6);

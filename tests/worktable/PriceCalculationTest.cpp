@@ -110,21 +110,30 @@ TEST_F(PriceCalculationTest, NullRateFailsAtItsOwnTierAfterEarlierTiersAreRounde
     EXPECT_TRUE(table.valueAt(0, product::priceField(1)).isNull());
 }
 
-TEST_F(PriceCalculationTest, PriceOutsideTheIntegerRangeRefusesTheRowNamingProductAndValue) {
+// Like a null cost: the row stays in editing and keeps no price of an
+// earlier calculation from the failing tier on, so a write-back stops there.
+TEST_F(PriceCalculationTest, PriceOutsideTheIntegerRangeStopsAtItsRowEmptyingTheRestOfIt) {
     appendProduct(table, "A", FieldValue(100.0), FieldValue(15.0));
-    appendProduct(table, "BIG", FieldValue(3e9), FieldValue(0.0));
+    appendProduct(table, "BIG", FieldValue(19.0), FieldValue(0.0));
     appendProduct(table, "C", FieldValue(100.0), FieldValue(15.0));
+    countRows();
+    EXPECT_EQ(pricesOf(1), "19 19 19 19 19 19");
+    table.moveTo(1);
+    table.edit();
+    table.setValue(product::STD_COST, FieldValue(3e7));
+    table.setValue(product::rateField(4), FieldValue(10000.0));  // 3e7 x 101
+    table.post();
     try {
         countRows();
         FAIL() << "no error";
     } catch (const rt::AppError& error) {
         EXPECT_STREQ(error.what(),
-                     "Price of product 'BIG' (tier 1) is 3000000000, outside the range -2147483648 to 2147483647");
+                     "Price of product 'BIG' (tier 4) is 3030000000, outside the range -2147483648 to 2147483647");
     }
+    EXPECT_EQ(table.currentRow(), 1);
+    EXPECT_EQ(table.state(), TProductWorkTable::State::Edit);
+    EXPECT_EQ(pricesOf(1), "30000000 30000000 30000000   ");
     EXPECT_EQ(pricesOf(0), "115 115 115 115 115 115");
-    EXPECT_EQ(table.state(), TProductWorkTable::State::Browse);
-    EXPECT_TRUE(table.valueAt(1, product::priceField(1)).isNull());
-    EXPECT_TRUE(table.valueAt(2, product::priceField(1)).isNull());
 }
 
 }  // namespace
