@@ -101,17 +101,29 @@ TEST_F(FormTarvellTest, GridStartsWithFifteenTitledColumnsOverTheEmptyTable) {
 }
 
 TEST_F(FormTarvellTest, ReadOnlySwitchSetsTheFieldAndKeepsWidths) {
-    grid().horizontalHeader()->resizeSection(3, 77);  // as if dragged by the operator
     grid().setColumnReadOnly(0, true);
     grid().setColumnReadOnly(1, true);
     EXPECT_TRUE(table().field(0).readOnly());
     EXPECT_TRUE(table().field(1).readOnly());
     EXPECT_FALSE(table().field(2).readOnly());
-    EXPECT_EQ(grid().columnWidth(0), 120);
-    EXPECT_EQ(grid().columnWidth(1), 220);
-    EXPECT_EQ(grid().columnWidth(3), 77);
     grid().setColumnReadOnly(0, false);
     EXPECT_FALSE(table().field(0).readOnly());
+}
+
+// Each data view switches the first two columns twice, re-laying the grid
+// out; the widths the operator dragged stay, the program's own and the
+// defaults stay where the operator left them alone.
+TEST_F(FormTarvellTest, WidthsTheOperatorDraggedSurviveEveryReLayout) {
+    QHeaderView* header = grid().horizontalHeader();
+    header->resizeSection(1, 400);  // as if dragged by the operator
+    header->resizeSection(3, 77);
+    const int defaultWidth = grid().columnWidth(4);
+    click(form->SpeedButton1);
+    click(form->SpeedButton1);
+    EXPECT_EQ(grid().columnWidth(0), 120);
+    EXPECT_EQ(grid().columnWidth(1), 400);
+    EXPECT_EQ(grid().columnWidth(3), 77);
+    EXPECT_EQ(grid().columnWidth(4), defaultWidth);
 }
 
 TEST_F(FormTarvellTest, TabOrderStartsAtTheSelectorThenTheGrid) {
