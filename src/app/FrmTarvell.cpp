@@ -356,6 +356,11 @@ void TFormTarvell::appendProductRows(const std::array<double, 6>& rates) {
 void TFormTarvell::SpeedButton2Click() {
     ProgressBar1->setMaximum(CDS_PRODUCT.rowCount());
     ProgressBar1->setValue(0);
+    // Moving to the first row finishes the grid's open editing and may drop
+    // an untouched blank row at the end: the bar counts the rows that are
+    // left to visit.
+    CDS_PRODUCT.first();
+    ProgressBar1->setMaximum(CDS_PRODUCT.rowCount());
     TProgressStepper progress(*ProgressBar1);
     pricing::priceAllRows(CDS_PRODUCT, [&progress] { progress.step(); });
 }
