@@ -264,16 +264,26 @@ TEST_F(BatchTest, KeyHoldingAQuoteFindsItsOwnRowsAndRunsNothingElse) {
 }
 
 // A2 CC is one of the Big5 codes that comes back from Unicode as another
-// code (A4 51); the key picked from the list keeps its own bytes.
+// code (A4 51): both show as 十. The entry picked from the list keeps its
+// own bytes, also when another entry shows the same text.
 TEST_F(BatchTest, KeyPickedFromTheListKeepsItsBytes) {
-    const std::string key = "K\xA2\xCC";
-    addSubCategory(key, "Odd code", "10, 10, 10, 10, 10, 10");
-    addProduct("P1", "Tea", "50", key);
+    const std::string odd = "K\xA2\xCC";
+    const std::string plain = "K\xA4\x51";
+    addSubCategory(odd, "Ten", "10, 10, 10, 10, 10, 10");
+    addSubCategory(plain, "Ten", "20, 20, 20, 20, 20, 20");
+    addProduct("P-ODD", "Tea", "50", odd);
+    addProduct("P-PLAIN", "Milk", "50", plain);
     start();
-    ASSERT_EQ(form->ComboBox1->count(), 1);
-    form->ComboBox1->setCurrentIndex(0);
-    click(form->SpeedButton1);
-    EXPECT_EQ(table().rowCount(), 1);
+    ASSERT_EQ(form->ComboBox1->count(), 2);
+    ASSERT_EQ(form->ComboBox1->itemText(0), form->ComboBox1->itemText(1));
+    for (int entry : {1, 0}) {
+        form->ComboBox1->setCurrentIndex(entry);
+        click(form->SpeedButton1);
+        const std::string key = form->ComboBox1->itemData(entry).toByteArray().toStdString();
+        ASSERT_EQ(table().rowCount(), entry == 1 ? 1 : 2);
+        EXPECT_EQ(text(table().rowCount() - 1, product::PROD_ID), key.rfind(odd, 0) == 0 ? "P-ODD" : "P-PLAIN")
+            << "entry " << entry;
+    }
     EXPECT_TRUE(boxes.seen().empty());
 }
 
