@@ -17,7 +17,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -36,6 +35,7 @@
 #include "DataLinkStore.h"
 #include "DirectClient.h"
 #include "FrmTarvell.h"
+#include "MessageBoxWatch.h"
 #include "TestDatabase.h"
 
 namespace {
@@ -185,18 +185,7 @@ std::string rateSelect(const SubCategory& category) {
     std::exit(1);
 }
 
-constexpr int kPollMilliseconds = 5;
-
-// Calls onBox with the next modal message box once it is up.
-void whenNextBox(std::function<void(QMessageBox*)> onBox) {
-    QTimer::singleShot(kPollMilliseconds, [onBox = std::move(onBox)]() mutable {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            onBox(box);
-            return;
-        }
-        whenNextBox(std::move(onBox));
-    });
-}
+using bench::whenNextBox;
 
 void clickButton(QMessageBox* box, const QString& text) {
     for (QAbstractButton* button : box->buttons())
@@ -212,14 +201,7 @@ void clickButton(QMessageBox* box, const QString& text) {
 class ShownWindow {
 public:
     ShownWindow() : form_(std::make_unique<TFormTarvell>()) {
-        QTimer guard;
-        QObject::connect(&guard, &QTimer::timeout, [] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                fail("the window showed \"" + box->text().toStdString() + "\"");
-        });
-        guard.start(20);
         form_->show();
-        guard.stop();
         QApplication::processEvents();
     }
     ~ShownWindow() {
@@ -448,6 +430,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     standardMessageHandler = qInstallMessageHandler(dropOffscreenNoise);
     QApplication application(argc, argv);
+    bench::endOnUnexpectedBoxes();
     const Settings settings = parseArguments(argc, argv);
     std::printf("batch_benchmark: data view and calculation of %d products, write-back of %d, %d rounds\n",
                 settings.products, settings.updates, settings.rounds);
