@@ -47,13 +47,21 @@ TEST_F(PriceCalculationTest, WorkedExamples) {
     appendProduct(table, "D", FieldValue(0.0), FieldValue(15.0));
     appendProduct(table, "E", FieldValue(50.0), FieldValue(-100.0));
     appendProduct(table, "F", FieldValue(50.0), FieldValue(-150.0));
-    EXPECT_EQ(countRows(), 6);
+    // Worked as rate / 100 x cost + cost; cost x (1 + rate / 100) would give
+    // 111, 56 and 100 here.
+    appendProduct(table, "G", FieldValue(100.0), FieldValue(10.0));
+    appendProduct(table, "H", FieldValue(50.0), FieldValue(10.0));
+    appendProduct(table, "I", FieldValue(90.0), FieldValue(10.0));
+    EXPECT_EQ(countRows(), 9);
     EXPECT_EQ(pricesOf(0), "115 115 115 115 115 115");
     EXPECT_EQ(pricesOf(1), "37 37 37 37 37 37");  // 36.3 rounded up
     EXPECT_EQ(pricesOf(2), "22 22 22 22 22 22");  // 21.375
     EXPECT_EQ(pricesOf(3), "0 0 0 0 0 0");
     EXPECT_EQ(pricesOf(4), "0 0 0 0 0 0");
     EXPECT_EQ(pricesOf(5), "-25 -25 -25 -25 -25 -25");
+    EXPECT_EQ(pricesOf(6), "110 110 110 110 110 110");
+    EXPECT_EQ(pricesOf(7), "55 55 55 55 55 55");
+    EXPECT_EQ(pricesOf(8), "99 99 99 99 99 99");
     EXPECT_EQ(table.state(), TProductWorkTable::State::Browse);
 }
 
