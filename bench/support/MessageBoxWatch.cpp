@@ -15,16 +15,16 @@ namespace {
 
 class TMessageBoxWatch : public QObject {
 public:
-    std::deque<std::function<void(QMessageBox*)>> expected;
+    void expect(std::function<void(QMessageBox*)> onBox) { expected_.push_back(std::move(onBox)); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::Show) return false;
         auto* box = qobject_cast<QMessageBox*>(watched);
         if (!box) return false;
-        if (expected.empty()) endOn(*box);
-        auto onBox = std::move(expected.front());
-        expected.pop_front();
+        if (expected_.empty()) endOn(*box);
+        auto onBox = std::move(expected_.front());
+        expected_.pop_front();
         // Answered from the box's own event loop: a click before exec() has
         // started its loop would leave the box waiting.
         QTimer::singleShot(0, box, [onBox = std::move(onBox), box = QPointer<QMessageBox>(box)] {
@@ -40,6 +40,8 @@ private:
                      qPrintable(QCoreApplication::applicationName()), qPrintable(box.text()));
         std::exit(1);
     }
+
+    std::deque<std::function<void(QMessageBox*)>> expected_;
 };
 
 TMessageBoxWatch* watch() {
@@ -56,6 +58,6 @@ TMessageBoxWatch* watch() {
 
 void endOnUnexpectedBoxes() { watch(); }
 
-void whenNextBox(std::function<void(QMessageBox*)> onBox) { watch()->expected.push_back(std::move(onBox)); }
+void whenNextBox(std::function<void(QMessageBox*)> onBox) { watch()->expect(std::move(onBox)); }
 
 }  // namespace bench
