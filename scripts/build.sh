@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Configures and builds everything into build/ (or $TARVELL_BUILD_DIR).
+# Configures and builds into build/ (or $TARVELL_BUILD_DIR): everything, or
+# only the targets named on the command line.
+#
+#   scripts/build.sh                      # program, libraries, tests, benchmarks
+#   scripts/build.sh Tarvell dlfirebird   # what the program needs to run
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TARVELL_BUILD_DIR:-$root/build}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc)"
+targets=()
+for target in "$@"; do targets+=(--target "$target"); done
+cmake --build "$build" -j "$(nproc)" "${targets[@]}"

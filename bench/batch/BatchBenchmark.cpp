@@ -17,7 +17,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -36,6 +35,7 @@
 #include "DataLinkStore.h"
 #include "DirectClient.h"
 #include "FrmTarvell.h"
+#include "MessageBoxWatch.h"
 #include "TestDatabase.h"
 
 namespace {
@@ -118,12 +118,13 @@ const SubCategory kWrittenBack{"02", "飲料冰品", {"18", "12", "9.5", "11", "
 constexpr int kOtherSubCategories = 10;
 constexpr int kOtherProducts = 1000;
 
-// Names of the length a shop gives them: brand, product, grade, pack, size.
+// Names of the length a shop gives them: brand (invented), product, grade,
+// pack, size.
 const char* const kNameStemsUtf8[] = {
-    "金蘭 純釀醬油 特級 禮盒裝 ",
-    "統一 麥香紅茶 鋁箔包 ",
-    "義美 蘇打餅乾 家庭號 量販包 ",
-    "光泉 全脂鮮乳 ",
+    "醇釀坊 純釀醬油 特級 禮盒裝 ",
+    "晴川 古早紅茶 鋁箔包 ",
+    "脆谷 蘇打餅乾 家庭號 量販包 ",
+    "牧雲 全脂鮮乳 ",
 };
 
 std::string insertProducts(const std::string& key, int count) {
@@ -184,18 +185,7 @@ std::string rateSelect(const SubCategory& category) {
     std::exit(1);
 }
 
-constexpr int kPollMilliseconds = 5;
-
-// Calls onBox with the next modal message box once it is up.
-void whenNextBox(std::function<void(QMessageBox*)> onBox) {
-    QTimer::singleShot(kPollMilliseconds, [onBox = std::move(onBox)]() mutable {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            onBox(box);
-            return;
-        }
-        whenNextBox(std::move(onBox));
-    });
-}
+using bench::whenNextBox;
 
 void clickButton(QMessageBox* box, const QString& text) {
     for (QAbstractButton* button : box->buttons())
@@ -211,14 +201,7 @@ void clickButton(QMessageBox* box, const QString& text) {
 class ShownWindow {
 public:
     ShownWindow() : form_(std::make_unique<TFormTarvell>()) {
-        QTimer guard;
-        QObject::connect(&guard, &QTimer::timeout, [] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                fail("the window showed \"" + box->text().toStdString() + "\"");
-        });
-        guard.start(20);
         form_->show();
-        guard.stop();
         QApplication::processEvents();
     }
     ~ShownWindow() {
@@ -447,6 +430,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     standardMessageHandler = qInstallMessageHandler(dropOffscreenNoise);
     QApplication application(argc, argv);
+    bench::endOnUnexpectedBoxes();
     const Settings settings = parseArguments(argc, argv);
     std::printf("batch_benchmark: data view and calculation of %d products, write-back of %d, %d rounds\n",
                 settings.products, settings.updates, settings.rounds);

@@ -304,10 +304,15 @@ void TFormTarvell::SpeedButton1Click() {
 }
 
 // The selector's text as Big5: an entry of the list as it was read, text
-// typed by the operator converted.
+// typed by the operator converted. Two entries may show the same text from
+// different Big5 bytes (A2 CC and A4 51 both show as 十), so the chosen
+// entry's own bytes go first.
 std::string TFormTarvell::selectorText() const {
     const QString shown = ComboBox1->currentText();
-    const int entry = ComboBox1->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int current = ComboBox1->currentIndex();
+    const int entry = current >= 0 && ComboBox1->itemText(current) == shown
+                          ? current
+                          : ComboBox1->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (entry >= 0) {
         const QByteArray bytes = ComboBox1->itemData(entry).toByteArray();
         return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -351,6 +356,11 @@ void TFormTarvell::appendProductRows(const std::array<double, 6>& rates) {
 void TFormTarvell::SpeedButton2Click() {
     ProgressBar1->setMaximum(CDS_PRODUCT.rowCount());
     ProgressBar1->setValue(0);
+    // Moving to the first row finishes the grid's open editing and may drop
+    // an untouched blank row at the end: the bar counts the rows that are
+    // left to visit.
+    CDS_PRODUCT.first();
+    ProgressBar1->setMaximum(CDS_PRODUCT.rowCount());
     TProgressStepper progress(*ProgressBar1);
     pricing::priceAllRows(CDS_PRODUCT, [&progress] { progress.step(); });
 }

@@ -120,7 +120,9 @@ std::optional<double> parseDecimal(std::string_view text, char decimalSeparator)
     if (at != text.size()) return std::nullopt;
     double value = 0;
     const auto result = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-    if (result.ec != std::errc() && result.ec != std::errc::result_out_of_range) return std::nullopt;
+    // Text beyond a double's range is no number: taking it would leave the
+    // untouched 0 (or a silently lost value) where the operator typed 1e999.
+    if (result.ec != std::errc()) return std::nullopt;
     return value;
 }
 

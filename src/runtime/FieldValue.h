@@ -59,7 +59,8 @@ std::string formatGeneral(double value);
 
 // Reads a decimal number the way the operator types one: optional blanks
 // (spaces only) around it, optional sign, digits with at most one decimal
-// separator, optional exponent. Anything else gives no value.
+// separator, optional exponent. Anything else gives no value, and so does a
+// number a double cannot hold (1e999, 1e-999).
 std::optional<double> parseDecimal(std::string_view text, char decimalSeparator = '.');
 
 }  // namespace rt

@@ -14,13 +14,15 @@ namespace {
 constexpr double kLowest = -2147483648.0;
 constexpr double kHighest = 2147483647.0;
 
+// Ends the row the way a null cost does: left in editing, with the tiers
+// before the failing one rounded and the failing tier and every later one
+// empty, so that no price of an earlier calculation survives in the row and
+// a write-back stops at it.
 [[noreturn]] void refuseRow(TProductWorkTable& table, int tier, double unrounded) {
-    // The product number is read before the edit is undone; the row keeps
-    // the prices it had.
-    const std::string productId = table.text(product::PROD_ID);
-    table.cancel();
-    std::string message = "Price of product '" + productId + "' (tier " + std::to_string(tier) + ") is " +
-                          rt::formatGeneral(unrounded) + ", outside the range -2147483648 to 2147483647";
+    for (int emptied = tier; emptied <= product::kTierCount; ++emptied)
+        table.setValue(product::priceField(emptied), rt::FieldValue::null());
+    std::string message = "Price of product '" + table.text(product::PROD_ID) + "' (tier " + std::to_string(tier) +
+                          ") is " + rt::formatGeneral(unrounded) + ", outside the range -2147483648 to 2147483647";
     throw rt::ConversionError(message);
 }
 

@@ -18,8 +18,8 @@ bool fitsPriceRange(double unrounded);
 // One row: put it into editing, store the six unrounded prices, replace
 // each by its ceiling, post. A null cost or rate fails at the ceiling with
 // the conversion error and leaves the row in editing; a price outside the
-// 32-bit range refuses the row (its edit is cancelled) with an error naming
-// the product and the value.
+// 32-bit range fails the same way, with an error naming the product and the
+// value, and leaves that tier and every later one empty.
 void priceCurrentRow(TProductWorkTable& table);
 
 // Every row from the first: onRow runs before each row is priced.

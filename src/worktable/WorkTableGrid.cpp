@@ -114,6 +114,7 @@ bool TWorkTableGrid::columnReadOnly(int column) const { return table_->field(col
 
 void TWorkTableGrid::setColumnWidth(int column, int width) {
     programWidths_[column] = width;
+    operatorSized_.remove(column);
     layingOut_ = true;
     QTableView::setColumnWidth(column, width);
     layingOut_ = false;
@@ -132,11 +133,12 @@ int TWorkTableGrid::defaultColumnWidth(int column) const {
 void TWorkTableGrid::layoutColumns() {
     if (!table_ || !model_) return;
     layingOut_ = true;
+    // The operator's width wins over the program's and the default, until
+    // the program ends (or the program sets that column again).
     for (int column = 0; column < model_->columnCount(); ++column) {
-        if (programWidths_.contains(column))
-            QTableView::setColumnWidth(column, programWidths_.value(column));
-        else if (!operatorSized_.value(column))
-            QTableView::setColumnWidth(column, defaultColumnWidth(column));
+        if (operatorSized_.value(column)) continue;
+        QTableView::setColumnWidth(column, programWidths_.contains(column) ? programWidths_.value(column)
+                                                                          : defaultColumnWidth(column));
     }
     layingOut_ = false;
     placeEditor();

@@ -33,7 +33,9 @@ public:
     // the open table.
     void setColumnReadOnly(int column, bool readOnly);
     bool columnReadOnly(int column) const;
-    // A width set by the program stays through every later re-layout.
+    // A width set by the program stays through every later re-layout, until
+    // the operator drags that column to a width of their own, which then
+    // stays.
     void setColumnWidth(int column, int width);
     int defaultColumnWidth(int column) const;
     void layoutColumns();

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <deque>
 #include <memory>
 
@@ -40,7 +41,7 @@ public:
         QString title;
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QStringList buttons;
+        QStringList buttons;  // left to right
     };
 
     BoxAnswers() {
@@ -65,7 +66,12 @@ private:
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || box == answering_) return;
         Seen seen{box->windowTitle(), box->text(), box->icon(), {}};
-        for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
+        // As the operator sees them: left to right on the screen.
+        QList<QAbstractButton*> buttons = box->buttons();
+        std::sort(buttons.begin(), buttons.end(), [](QAbstractButton* left, QAbstractButton* right) {
+            return left->mapToGlobal(QPoint()).x() < right->mapToGlobal(QPoint()).x();
+        });
+        for (QAbstractButton* button : buttons) seen.buttons << button->text();
         seen_.push_back(seen);
         answering_ = box;
         if (pending_.empty()) {
@@ -264,16 +270,26 @@ TEST_F(BatchTest, KeyHoldingAQuoteFindsItsOwnRowsAndRunsNothingElse) {
 }
 
 // A2 CC is one of the Big5 codes that comes back from Unicode as another
-// code (A4 51); the key picked from the list keeps its own bytes.
+// code (A4 51): both show as 十. The entry picked from the list keeps its
+// own bytes, also when another entry shows the same text.
 TEST_F(BatchTest, KeyPickedFromTheListKeepsItsBytes) {
-    const std::string key = "K\xA2\xCC";
-    addSubCategory(key, "Odd code", "10, 10, 10, 10, 10, 10");
-    addProduct("P1", "Tea", "50", key);
+    const std::string odd = "K\xA2\xCC";
+    const std::string plain = "K\xA4\x51";
+    addSubCategory(odd, "Ten", "10, 10, 10, 10, 10, 10");
+    addSubCategory(plain, "Ten", "20, 20, 20, 20, 20, 20");
+    addProduct("P-ODD", "Tea", "50", odd);
+    addProduct("P-PLAIN", "Milk", "50", plain);
     start();
-    ASSERT_EQ(form->ComboBox1->count(), 1);
-    form->ComboBox1->setCurrentIndex(0);
-    click(form->SpeedButton1);
-    EXPECT_EQ(table().rowCount(), 1);
+    ASSERT_EQ(form->ComboBox1->count(), 2);
+    ASSERT_EQ(form->ComboBox1->itemText(0), form->ComboBox1->itemText(1));
+    for (int entry : {1, 0}) {
+        form->ComboBox1->setCurrentIndex(entry);
+        click(form->SpeedButton1);
+        const std::string key = form->ComboBox1->itemData(entry).toByteArray().toStdString();
+        ASSERT_EQ(table().rowCount(), entry == 1 ? 1 : 2);
+        EXPECT_EQ(text(table().rowCount() - 1, product::PROD_ID), key.rfind(odd, 0) == 0 ? "P-ODD" : "P-PLAIN")
+            << "entry " << entry;
+    }
     EXPECT_TRUE(boxes.seen().empty());
 }
 
@@ -283,13 +299,18 @@ TEST_F(BatchTest, RatesStoredAsTextReadAsNumbersOrZero) {
                       "d_profit1 VARCHAR(20), d_profit2 VARCHAR(20), d_profit3 VARCHAR(20), "
                       "d_profit4 VARCHAR(20), d_profit5 VARCHAR(20), d_profit6 VARCHAR(20))"});
     addSubCategory("T1", "Text rates", "' 12.5 ', NULL, 'abc', '', '1,000', '-3e1'");
+    addSubCategory("T2", "Beyond a double", "'1e999', '-1e999', '1e-999', '15', '2e308', '9e99'");
     addProduct("P1", "Tea", "10", "T1");
+    addProduct("P2", "Milk", "10", "T2");
     start();
     view("T1,Text rates");
-    ASSERT_EQ(table().rowCount(), 1);
-    const double expected[] = {12.5, 0, 0, 0, 0, -30};
-    for (int tier = 1; tier <= 6; ++tier)
-        EXPECT_EQ(table().valueAt(0, product::rateField(tier)).toDouble(), expected[tier - 1]) << tier;
+    view("T2,Beyond a double");
+    ASSERT_EQ(table().rowCount(), 2);
+    const double expected[2][6] = {{12.5, 0, 0, 0, 0, -30}, {0, 0, 0, 15, 0, 9e99}};
+    for (int row = 0; row < 2; ++row)
+        for (int tier = 1; tier <= 6; ++tier)
+            EXPECT_EQ(table().valueAt(row, product::rateField(tier)).toDouble(), expected[row][tier - 1])
+                << "row " << row << " tier " << tier;
 }
 
 TEST_F(BatchTest, MissingRateColumnIsReportedAndNumbersStayLocked) {
@@ -307,23 +328,6 @@ TEST_F(BatchTest, MissingRateColumnIsReportedAndNumbersStayLocked) {
     // However the data view ends, product numbers and names are locked again.
     EXPECT_TRUE(table().field(product::PROD_ID).readOnly());
     EXPECT_TRUE(table().field(product::PROD_NAME).readOnly());
-}
-
-TEST_F(BatchTest, CalculationPricesTheLoadedRows) {
-    addSubCategory("A1", "Drinks", "15, 10, 12.5, 0, -100, -150");
-    addProduct("P1", "Tea", "100", "A1");
-    addProduct("P2", "Milk", "19", "A1");
-    start();
-    view("A1,Drinks");
-    click(form->SpeedButton2);
-    // 19 x 1.125 = 21.375 rounds up to 22; 19 x -0.5 = -9.5 rounds toward zero.
-    const double expected[2][6] = {{115, 110, 113, 100, 0, -50}, {22, 21, 22, 19, 0, -9}};
-    for (int row = 0; row < 2; ++row)
-        for (int tier = 1; tier <= 6; ++tier)
-            EXPECT_EQ(table().valueAt(row, product::priceField(tier)).toDouble(), expected[row][tier - 1])
-                << "row " << row << " tier " << tier;
-    EXPECT_EQ(form->ProgressBar1->maximum(), 2);
-    EXPECT_EQ(form->ProgressBar1->value(), 2);
 }
 
 class WriteBackTest : public BatchTest {
@@ -398,6 +402,35 @@ TEST_F(WriteBackTest, FailingRowStopsTheWriteBackWithEarlierRowsWritten) {
     EXPECT_EQ(pricesInDatabase("P1")[0].toDouble(), 115.0);
     EXPECT_TRUE(pricesInDatabase("P2")[0].isNull());
     EXPECT_TRUE(pricesInDatabase("P3")[0].isNull());
+}
+
+// A row the calculation refused keeps no price of the earlier calculation:
+// the write-back stops at it instead of writing those.
+TEST_F(WriteBackTest, ARowRefusedForItsRangeStopsTheNextWriteBackAtIt) {
+    click(form->SpeedButton2);
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    ASSERT_EQ(pricesInDatabase("P2")[0].toDouble(), 38.0);
+    ASSERT_EQ(pricesInDatabase("P3")[0].toDouble(), 22.0);
+    for (const auto& [row, cost] : {std::pair{1, 4e9}, std::pair{2, 50.0}}) {
+        table().moveTo(row);
+        table().edit();
+        table().setValue(product::STD_COST, rt::FieldValue(cost));
+        table().post();
+    }
+    boxes.expectEnter();
+    click(form->SpeedButton2);
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    ASSERT_EQ(boxes.seen().size(), 5u);
+    EXPECT_EQ(boxes.seen()[2].text,
+              QStringLiteral("Price of product 'P2' (tier 1) is 4600000000, outside the range -2147483648 to 2147483647."));
+    EXPECT_EQ(boxes.seen()[4].text, QStringLiteral("No value for parameter 'SALE_PRICE'"));
+    EXPECT_EQ(pricesInDatabase("P1")[0].toDouble(), 115.0);
+    EXPECT_EQ(pricesInDatabase("P2")[0].toDouble(), 38.0);
+    EXPECT_EQ(pricesInDatabase("P3")[0].toDouble(), 22.0);
 }
 
 TEST_F(WriteBackTest, RowsOfOneProductAreWrittenInOrderTheLastWinning) {

@@ -44,16 +44,4 @@ TEST(ErrorDisplayTest, ShowsTheMessageWithTitleErrorIconAndOneOk) {
     EXPECT_EQ(seen->text, QString::fromUtf8("CDS_PRODUCT: Field '商品' not found."));
 }
 
-TEST(ErrorDisplayTest, HandlerEndsWhereTheErrorWasRaised) {
-    auto seen = answerNextBox(QMessageBox::Ok);
-    int reached = 0;
-    app::runHandler([&] {
-        reached = 1;
-        throw rt::ConversionError("Could not convert variant of type (Null) into type (Double)");
-        reached = 2;
-    });
-    EXPECT_EQ(reached, 1);
-    EXPECT_EQ(seen->text, "Could not convert variant of type (Null) into type (Double)");
-}
-
 }  // namespace

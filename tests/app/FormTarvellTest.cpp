@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QSignalSpy>
 
 #include "SpeedButton.h"
 #include "WindowDriver.h"
@@ -44,11 +43,12 @@ TEST_F(FormTarvellTest, ControlsCarryTheirNamesTextsAndPlaces) {
     EXPECT_EQ(combo->geometry(), QRect(96, 11, 145, 23));
     EXPECT_TRUE(combo->isEditable());
     EXPECT_EQ(combo->maxVisibleItems(), 8);
-    combo->addItem("A01,x");
-    EXPECT_EQ(combo->view()->sizeHintForRow(0), 15);
-    combo->clear();
+    // The first show failed here: the selector is left empty, nothing chosen.
+    EXPECT_EQ(combo->count(), 0);
     EXPECT_EQ(combo->currentIndex(), -1);
     EXPECT_TRUE(combo->currentText().isEmpty());
+    combo->addItem("A01,x");
+    EXPECT_EQ(combo->view()->sizeHintForRow(0), 15);
     EXPECT_NE(form->findChild<QProgressBar*>("ProgressBar1"), nullptr);
     EXPECT_NE(form->findChild<QWidget*>("Panel2"), nullptr);
 }
@@ -101,17 +101,29 @@ TEST_F(FormTarvellTest, GridStartsWithFifteenTitledColumnsOverTheEmptyTable) {
 }
 
 TEST_F(FormTarvellTest, ReadOnlySwitchSetsTheFieldAndKeepsWidths) {
-    grid().horizontalHeader()->resizeSection(3, 77);  // as if dragged by the operator
     grid().setColumnReadOnly(0, true);
     grid().setColumnReadOnly(1, true);
     EXPECT_TRUE(table().field(0).readOnly());
     EXPECT_TRUE(table().field(1).readOnly());
     EXPECT_FALSE(table().field(2).readOnly());
-    EXPECT_EQ(grid().columnWidth(0), 120);
-    EXPECT_EQ(grid().columnWidth(1), 220);
-    EXPECT_EQ(grid().columnWidth(3), 77);
     grid().setColumnReadOnly(0, false);
     EXPECT_FALSE(table().field(0).readOnly());
+}
+
+// Each data view switches the first two columns twice, re-laying the grid
+// out; the widths the operator dragged stay, the program's own and the
+// defaults stay where the operator left them alone.
+TEST_F(FormTarvellTest, WidthsTheOperatorDraggedSurviveEveryReLayout) {
+    QHeaderView* header = grid().horizontalHeader();
+    header->resizeSection(1, 400);  // as if dragged by the operator
+    header->resizeSection(3, 77);
+    const int defaultWidth = grid().columnWidth(4);
+    click(form->SpeedButton1);
+    click(form->SpeedButton1);
+    EXPECT_EQ(grid().columnWidth(0), 120);
+    EXPECT_EQ(grid().columnWidth(1), 400);
+    EXPECT_EQ(grid().columnWidth(3), 77);
+    EXPECT_EQ(grid().columnWidth(4), defaultWidth);
 }
 
 TEST_F(FormTarvellTest, TabOrderStartsAtTheSelectorThenTheGrid) {
@@ -121,17 +133,20 @@ TEST_F(FormTarvellTest, TabOrderStartsAtTheSelectorThenTheGrid) {
     EXPECT_EQ(QApplication::focusWidget(), form->DBGrid1);
 }
 
-TEST_F(FormTarvellTest, SpeedButtonsFireOnlyOnALeftReleaseInside) {
-    QSignalSpy clicks(form->SpeedButton1, &QAbstractButton::clicked);
-    click(form->SpeedButton1, Qt::RightButton);
-    EXPECT_EQ(clicks.count(), 0);
-    QTest::mousePress(form->SpeedButton1, Qt::LeftButton);
-    QTest::mouseRelease(form->SpeedButton1, Qt::LeftButton, {}, QPoint(200, 200));  // outside
-    EXPECT_EQ(clicks.count(), 0);
-    click(form->SpeedButton1);
-    click(form->SpeedButton1);  // nothing locked out
-    EXPECT_EQ(clicks.count(), 2);
-    EXPECT_EQ(QApplication::focusWidget(), form->DBGrid1);  // focus stayed
+// Each press runs the handler again, and the focus stays where it was.
+TEST_F(FormTarvellTest, SpeedButtonsRunTheirHandlerAtEveryPressAndLeaveTheFocus) {
+    table().append();
+    table().setValue("STD_COST", rt::FieldValue(100.0));
+    for (int tier = 1; tier <= product::kTierCount; ++tier) table().setValue(product::rateField(tier), rt::FieldValue(0));
+    table().post();
+    click(form->SpeedButton2);
+    EXPECT_EQ(text(0, product::priceField(1)), "100");
+    table().edit();
+    table().setValue("STD_COST", rt::FieldValue(7.0));
+    table().post();
+    click(form->SpeedButton2);
+    EXPECT_EQ(text(0, product::priceField(1)), "7");
+    EXPECT_EQ(QApplication::focusWidget(), form->DBGrid1);
 }
 
 TEST_F(FormTarvellTest, SelectorCompletesInlineIgnoringCaseAndNeverAddsTypedText) {

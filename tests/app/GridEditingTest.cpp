@@ -248,15 +248,22 @@ TEST_F(GridEditingTest, FloatColumnDropsALetterWithABeep) {
 
 TEST_F(GridEditingTest, AFloatTextThatIsNoNumberIsReportedAndTheCellKept) {
     seedRows({"A"});
-    grid().setCurrentIndex(grid().model()->index(0, product::STD_COST));
-    type("1.2.3");
-    auto seen = answerNextBox(QMessageBox::Ok);
-    key(Qt::Key_Down);
-    ASSERT_TRUE(seen->seen);
-    EXPECT_EQ(seen->text, "'1.2.3' is not a valid floating point value.");
-    EXPECT_EQ(table().currentRow(), 0);
-    ASSERT_NE(grid().cellEditor(), nullptr);
-    EXPECT_EQ(grid().cellEditor()->text(), "1.2.3");
+    // Numbers beyond a double are no numbers either: stored, they came out 0.
+    const QString texts[] = {"1.2.3", "1e999", QString(400, QChar('9'))};
+    for (const QString& typed : texts) {
+        grid().setCurrentIndex(grid().model()->index(0, product::STD_COST));
+        type(typed);
+        auto seen = answerNextBox(QMessageBox::Ok);
+        key(typed == texts[0] ? Qt::Key_Down : Qt::Key_Return);
+        ASSERT_TRUE(seen->seen) << typed.toStdString();
+        EXPECT_EQ(seen->text, "'" + typed + "' is not a valid floating point value.");
+        EXPECT_EQ(table().currentRow(), 0);
+        EXPECT_EQ(table().value(product::STD_COST), FieldValue(10.0));
+        ASSERT_NE(grid().cellEditor(), nullptr);
+        EXPECT_EQ(grid().cellEditor()->text(), typed);
+        key(Qt::Key_Escape);
+        key(Qt::Key_Escape);
+    }
 }
 
 TEST_F(GridEditingTest, ACharacterBig5CannotHoldIsReportedNotStoredWrong) {

@@ -4,9 +4,10 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QStringList>
-#include <fcntl.h>
-#include <unistd.h>
+#include <QTemporaryDir>
 
 #include "ConfigFileLocator.h"
 #include "ConnectionTestSupport.h"
@@ -156,41 +157,52 @@ TEST_F(ConnectionSettings, TheRegistryValuesDecideWhereTheFilesAre) {
     EXPECT_FALSE(connection_->connected());
 }
 
-TEST_F(ConnectionSettings, WithoutTheRegistryKeyTheFilesBesideTheExecutableServe) {
-    DataLinkStore::clear();
-    const QString folder = QCoreApplication::applicationDirPath();
-    makeConnection();
-    EXPECT_EQ(connection_->connectionsFilePath(), folder + "/dlconnections.ini");
+// Set in the copy of this test program that the test below runs.
+constexpr const char* kInCopyOfTheProgram = "TARVELL_TEST_IN_COPY";
 
-    // Other test programs share that folder: only go on when it holds no
-    // configuration files, and leave none behind.
-    const QString connections = folder + "/dlconnections.ini";
-    const QString drivers = folder + "/dldrivers.ini";
-    const int first = ::open(QFile::encodeName(connections).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (first < 0) GTEST_SKIP() << "configuration files already lie beside the executable";
-    ::close(first);
-    const int second = ::open(QFile::encodeName(drivers).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (second < 0) {
-        QFile::remove(connections);
-        GTEST_SKIP() << "configuration files already lie beside the executable";
+// The real test programs' folder may hold configuration files of its own
+// (the run command writes the demo's there), so the case runs in a copy of
+// this program in a folder of its own, with the files beside the copy.
+TEST_F(ConnectionSettings, WithoutTheRegistryKeyTheFilesBesideTheExecutableServe) {
+    if (qEnvironmentVariableIsSet(kInCopyOfTheProgram)) {
+        DataLinkStore::clear();
+        const QString folder = QCoreApplication::applicationDirPath();
+        makeConnection();
+        EXPECT_EQ(connection_->connectionsFilePath(), folder + "/dlconnections.ini");
+        connection_->open();
+        EXPECT_TRUE(connection_->connected());
+        EXPECT_EQ(connection_->Params().value("Database"), "dbhost:/data/POSDATA.FDB");
+        return;
     }
-    ::close(second);
-    auto writeBeside = [](const QString& path, const std::string& bytes) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString copy = folder.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    // The driver library is loaded by file name from beside the program.
+    ASSERT_TRUE(QFile::link(programFolder + "/librecordingdriver.so", folder.filePath("librecordingdriver.so")));
+    const auto writeBeside = [&folder](const QString& name, const std::string& bytes) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes.data(), static_cast<qint64>(bytes.size()));
     };
-    writeBeside(connections, kConnections);
-    writeBeside(drivers, kDrivers);
-    try {
-        connection_->open();
-    } catch (const std::exception& error) {
-        ADD_FAILURE() << error.what();
-    }
-    QFile::remove(connections);
-    QFile::remove(drivers);
-    EXPECT_TRUE(connection_->connected());
-    EXPECT_EQ(connection_->Params().value("Database"), "dbhost:/data/POSDATA.FDB");
+    writeBeside("dlconnections.ini", kConnections);
+    writeBeside("dldrivers.ini", kDrivers);
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(kInCopyOfTheProgram, "1");
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    program.start(copy, {QStringLiteral("--gtest_filter=%1.%2").arg(test->test_suite_name(), test->name())});
+    ASSERT_TRUE(program.waitForFinished(120000)) << "the copy did not end";
+    const QString output = QString::fromLocal8Bit(program.readAll());
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test.")) << output.toStdString();
 }
 
 TEST_F(ConnectionSettings, RetryAfterAFailureReadsTheDriverAgainButNotTheConnectionSection) {

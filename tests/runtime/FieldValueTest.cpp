@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "Errors.h"
 #include "FieldValue.h"
 
@@ -59,8 +61,13 @@ TEST(FieldValue, ParseDecimalAcceptsOnlyPlainNumbers) {
     EXPECT_EQ(rt::parseDecimal("1.5e2"), 150.0);
     EXPECT_EQ(rt::parseDecimal("2E-1"), 0.2);
     EXPECT_EQ(rt::parseDecimal("12,5", ','), 12.5);
-    for (const char* bad : {"", " ", "abc", "1,000", "12.5.1", "1e", "\t5", "5%", "-", "."})
+    EXPECT_EQ(rt::parseDecimal("1.7976931348623157e308"), 1.7976931348623157e308);
+    const std::string fourHundredNines(400, '9');
+    for (const std::string bad : {"", " ", "abc", "1,000", "12.5.1", "1e", "\t5", "5%", "-", ".",
+                                  // beyond a double, either way
+                                  "1e999", "-1e999", "1e-999", "1.8e308", fourHundredNines.c_str()})
         EXPECT_FALSE(rt::parseDecimal(bad).has_value()) << '"' << bad << '"';
+    EXPECT_THROW(FieldValue::text("1e999").toDouble(), rt::ConversionError);
 }
 
 }  // namespace

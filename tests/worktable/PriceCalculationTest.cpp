@@ -47,13 +47,21 @@ TEST_F(PriceCalculationTest, WorkedExamples) {
     appendProduct(table, "D", FieldValue(0.0), FieldValue(15.0));
     appendProduct(table, "E", FieldValue(50.0), FieldValue(-100.0));
     appendProduct(table, "F", FieldValue(50.0), FieldValue(-150.0));
-    EXPECT_EQ(countRows(), 6);
+    // Worked as rate / 100 x cost + cost; cost x (1 + rate / 100) would give
+    // 111, 56 and 100 here.
+    appendProduct(table, "G", FieldValue(100.0), FieldValue(10.0));
+    appendProduct(table, "H", FieldValue(50.0), FieldValue(10.0));
+    appendProduct(table, "I", FieldValue(90.0), FieldValue(10.0));
+    EXPECT_EQ(countRows(), 9);
     EXPECT_EQ(pricesOf(0), "115 115 115 115 115 115");
     EXPECT_EQ(pricesOf(1), "37 37 37 37 37 37");  // 36.3 rounded up
     EXPECT_EQ(pricesOf(2), "22 22 22 22 22 22");  // 21.375
     EXPECT_EQ(pricesOf(3), "0 0 0 0 0 0");
     EXPECT_EQ(pricesOf(4), "0 0 0 0 0 0");
     EXPECT_EQ(pricesOf(5), "-25 -25 -25 -25 -25 -25");
+    EXPECT_EQ(pricesOf(6), "110 110 110 110 110 110");
+    EXPECT_EQ(pricesOf(7), "55 55 55 55 55 55");
+    EXPECT_EQ(pricesOf(8), "99 99 99 99 99 99");
     EXPECT_EQ(table.state(), TProductWorkTable::State::Browse);
 }
 
@@ -110,21 +118,30 @@ TEST_F(PriceCalculationTest, NullRateFailsAtItsOwnTierAfterEarlierTiersAreRounde
     EXPECT_TRUE(table.valueAt(0, product::priceField(1)).isNull());
 }
 
-TEST_F(PriceCalculationTest, PriceOutsideTheIntegerRangeRefusesTheRowNamingProductAndValue) {
+// Like a null cost: the row stays in editing and keeps no price of an
+// earlier calculation from the failing tier on, so a write-back stops there.
+TEST_F(PriceCalculationTest, PriceOutsideTheIntegerRangeStopsAtItsRowEmptyingTheRestOfIt) {
     appendProduct(table, "A", FieldValue(100.0), FieldValue(15.0));
-    appendProduct(table, "BIG", FieldValue(3e9), FieldValue(0.0));
+    appendProduct(table, "BIG", FieldValue(19.0), FieldValue(0.0));
     appendProduct(table, "C", FieldValue(100.0), FieldValue(15.0));
+    countRows();
+    EXPECT_EQ(pricesOf(1), "19 19 19 19 19 19");
+    table.moveTo(1);
+    table.edit();
+    table.setValue(product::STD_COST, FieldValue(3e7));
+    table.setValue(product::rateField(4), FieldValue(10000.0));  // 3e7 x 101
+    table.post();
     try {
         countRows();
         FAIL() << "no error";
     } catch (const rt::AppError& error) {
         EXPECT_STREQ(error.what(),
-                     "Price of product 'BIG' (tier 1) is 3000000000, outside the range -2147483648 to 2147483647");
+                     "Price of product 'BIG' (tier 4) is 3030000000, outside the range -2147483648 to 2147483647");
     }
+    EXPECT_EQ(table.currentRow(), 1);
+    EXPECT_EQ(table.state(), TProductWorkTable::State::Edit);
+    EXPECT_EQ(pricesOf(1), "30000000 30000000 30000000   ");
     EXPECT_EQ(pricesOf(0), "115 115 115 115 115 115");
-    EXPECT_EQ(table.state(), TProductWorkTable::State::Browse);
-    EXPECT_TRUE(table.valueAt(1, product::priceField(1)).isNull());
-    EXPECT_TRUE(table.valueAt(2, product::priceField(1)).isNull());
 }
 
 }  // namespace
