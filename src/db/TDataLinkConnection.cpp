@@ -310,11 +310,11 @@ std::unique_ptr<TDataLinkConnection> TDataLinkConnection::makeSecondConnection()
 }
 
 int TDataLinkConnection::rowsetSize() const {
-    return parseInteger(rt::text::trim(params_.value("RowsetSize"))).value_or(20);
+    return parseInteger(trimmed(params_.value("RowsetSize"))).value_or(20);
 }
 
 int TDataLinkConnection::localeCode() const {
-    const std::string_view code = rt::text::trim(params_.value("LocaleCode"));
+    const std::string code = trimmed(params_.value("LocaleCode"));
     if (code.empty()) return 0;
     int value = 0;
     const auto [end, error] = std::from_chars(code.data(), code.data() + code.size(), value, 16);
