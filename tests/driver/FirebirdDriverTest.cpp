@@ -355,3 +355,78 @@ TEST(FirebirdDriverRead, WideResultsManyParametersAndTextBlobs) {
     for (int i = 1; i <= 20; ++i) EXPECT_EQ(rows[0][static_cast<std::size_t>(i - 1)], rt::FieldValue(std::int64_t{i}));
     EXPECT_EQ(rows[0][20], text(memo));
 }
+
+namespace {
+
+// "DELETE FROM T WHERE ID = 1" and a comment, `length` bytes in all: cut
+// to 16 bits the text would read "DELETE FROM T" and empty the table.
+std::string paddedDelete(std::size_t length) {
+    const std::string head = "DELETE FROM T WHERE ID = 1 /* ";
+    const std::string tail = " */";
+    return head + std::string(length - head.size() - tail.size(), 'x') + tail;
+}
+
+}  // namespace
+
+TEST(FirebirdDriverWrite, StatementTextTheClientCannotCarryWholeIsRefusedAndNothingRuns) {
+    TestDatabase database;
+    database.execute({"CREATE TABLE T (ID INTEGER)", "INSERT INTO T VALUES (1)", "INSERT INTO T VALUES (2)",
+                      "INSERT INTO T VALUES (3)"});
+    Session session;
+    ASSERT_EQ(session.connect(database.path()), 0);
+    DirectClient client(database.path());
+    // 65536 + 13 bytes: the low 16 bits of its length are those of "DELETE FROM T".
+    for (std::size_t length : {std::size_t{65536}, std::size_t{65549}, std::size_t{200000}}) {
+        EXPECT_EQ(session.tryExecute(paddedDelete(length)), dl::status::InvalidLength) << length;
+        EXPECT_EQ(session.lastError(), "Statement text of " + std::to_string(length) +
+                                           " bytes is longer than the 65535 bytes the client library takes; "
+                                           "nothing was prepared");
+        EXPECT_EQ(client.select("SELECT COUNT(*) FROM T"), (std::vector<Row>{{std::int64_t{3}}}));
+    }
+    EXPECT_EQ(session.execute(paddedDelete(65535)), 1);
+    EXPECT_EQ(client.select("SELECT ID FROM T ORDER BY ID"), (std::vector<Row>{{std::int64_t{2}}, {std::int64_t{3}}}));
+}
+
+TEST(FirebirdDriverConnect, AttachTextsTheClientCannotCarryWholeAreRefusedAndNothingIsAttached) {
+    TestDatabase database;
+    const std::string path = database.path();
+    struct Case {
+        const char* what;
+        std::string database, user, password, role, charSet;
+        std::string message;
+    };
+    const std::string long255(255, 'p');
+    const std::string long256(256, 'p');
+    const Case cases[] = {
+        // Cut to 16 bits, this name is the database's own path followed by blanks.
+        {"name wrapping to the path", path + std::string(65536, ' '), "sysdba", "", "", "",
+         "Database name of " + std::to_string(path.size() + 65536) +
+             " bytes is longer than the 32767 bytes the client library takes"},
+        {"name past a signed 16-bit length", path + std::string(40000 - path.size(), '/'), "sysdba", "", "", "",
+         "Database name of 40000 bytes is longer than the 32767 bytes the client library takes"},
+        {"password", path, "sysdba", long256, "", "",
+         "Password of 256 bytes is longer than the 255 bytes an attach parameter holds"},
+        {"user", path, long256, "", "", "", "User name of 256 bytes is longer than the 255 bytes an attach parameter holds"},
+        {"role", path, "sysdba", "", long256, "",
+         "Role name of 256 bytes is longer than the 255 bytes an attach parameter holds"},
+        {"character set", path, "sysdba", "", "", long256,
+         "Character set of 256 bytes is longer than the 255 bytes an attach parameter holds"},
+    };
+    for (const Case& c : cases) {
+        Session session;
+        session.connection()->setOptionText(dl::connopt::RoleName, c.role.c_str());
+        session.connection()->setOptionText(dl::connopt::ServerCharSet, c.charSet.c_str());
+        EXPECT_EQ(dl::statusOf(session.connection()->connect(c.database.c_str(), c.user.c_str(), c.password.c_str())),
+                  dl::status::InvalidLength)
+            << c.what;
+        EXPECT_EQ(drivertest::errorText(session.connection()), c.message) << c.what;
+        dl::DriverRef<dl::IDriverCommand> command;
+        EXPECT_EQ(dl::statusOf(session.connection()->getCommand(command.receive())), dl::status::InvalidHandle)
+            << c.what << ": attached after all";
+    }
+    // Texts of 255 bytes still fit.
+    Session session;
+    session.connection()->setOptionText(dl::connopt::RoleName, long255.c_str());
+    EXPECT_EQ(dl::statusOf(session.connection()->connect(path.c_str(), "sysdba", long255.c_str())), 0)
+        << drivertest::errorText(session.connection());
+}

@@ -33,6 +33,10 @@ dl::DriverResult FirebirdCommand::prepare(const char* sql, std::uint16_t) {
     closeCursor();
     rowsAffected_ = 0;
     if (!sql) return error_.set(dl::status::InvalidParameter, "No statement text given");
+    if (const std::size_t length = std::strlen(sql); length > PreparedStatement::MaxTextLength)
+        return error_.set(dl::status::InvalidLength, "Statement text of " + std::to_string(length) +
+                                                         " bytes is longer than the 65535 bytes the client "
+                                                         "library takes; nothing was prepared");
     if (!connection_->attached()) return error_.set(dl::status::InvalidHandle, "Not connected");
     if (!(statement_ && statementUsable() && statement_->sql() == sql)) {
         releaseStatement();

@@ -38,7 +38,11 @@ dl::DriverResult FirebirdConnection::connect(const char* database, const char* u
     disconnect();
     if (!database || !*database) return error_.set(dl::status::InvalidParameter, "No database given");
     std::string name = settings_.databaseName(database);
-    std::string parameters = settings_.attachParameters(user ? user : "", password ? password : "");
+    const std::string userName = user ? user : "";
+    const std::string passwordText = password ? password : "";
+    if (std::string refusal = settings_.attachRefusal(name, userName, passwordText); !refusal.empty())
+        return error_.set(dl::status::InvalidLength, std::move(refusal));
+    std::string parameters = settings_.attachParameters(userName, passwordText);
     ISC_STATUS_ARRAY status;
     api_->attach_database(status, static_cast<short>(name.size()), name.data(), &db_,
                           static_cast<short>(parameters.size()), parameters.data());
