@@ -1,10 +1,13 @@
 // The Firebird driver library against fresh embedded databases.
 #include "DriverSession.h"
+#include "FailingAllocations.h"
 
 #include <Big5Text.h>
 #include <DirectClient.h>
 #include <TestDatabase.h>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using drivertest::Row;
 using drivertest::Session;
@@ -429,4 +432,107 @@ TEST(FirebirdDriverConnect, AttachTextsTheClientCannotCarryWholeAreRefusedAndNot
     session.connection()->setOptionText(dl::connopt::RoleName, long255.c_str());
     EXPECT_EQ(dl::statusOf(session.connection()->connect(path.c_str(), "sysdba", long255.c_str())), 0)
         << drivertest::errorText(session.connection());
+}
+
+namespace {
+
+// Executes the prepared command and reads the first column of every row as text.
+std::vector<std::string> textColumn(dl::IDriverCommand* command) {
+    std::vector<std::string> values;
+    dl::DriverRef<dl::IDriverCursor> cursor;
+    EXPECT_EQ(command->execute(cursor.receive()), 0) << drivertest::errorText(command);
+    bool hasRow = false;
+    while (cursor && cursor->next(&hasRow) == 0 && hasRow) {
+        const char* data = nullptr;
+        std::uint32_t length = 0;
+        bool isNull = true;
+        EXPECT_EQ(cursor->getText(1, &data, &length, &isNull), 0);
+        values.emplace_back(data, length);
+    }
+    return values;
+}
+
+}  // namespace
+
+// Every call that fails inside the driver, an allocation included, comes back
+// as a status with its text on the object; the objects stay usable.
+TEST(FirebirdDriverFailures, NothingThrownInsideTheDriverCrossesItsInterface) {
+    using drivertest::FailingAllocations;
+    using Failure = FailingAllocations::Failure;
+    TestDatabase database;
+    createProducts(database, 3);
+    dl::DriverEntry entry = drivertest::driverEntry();
+    ASSERT_NE(entry, nullptr);
+
+    dl::DriverRef<dl::IDriver> driver;
+    dl::DriverResult result = 0;
+    {
+        FailingAllocations failing;
+        result = entry("libfbclient.so.2", "", driver.receive());
+    }
+    EXPECT_EQ(result, dl::status::NoMemory);
+    EXPECT_FALSE(driver);
+    ASSERT_EQ(entry("libfbclient.so.2", "", driver.receive()), 0);
+
+    dl::DriverRef<dl::IDriverConnection> connection;
+    {
+        FailingAllocations failing;
+        result = driver->getConnection(connection.receive());
+    }
+    EXPECT_EQ(result, dl::status::NoMemory);
+    EXPECT_FALSE(connection);
+    ASSERT_EQ(driver->getConnection(connection.receive()), 0);
+
+    // One table for the calls that leave their text on the object they were made on.
+    dl::DriverRef<dl::IDriverCommand> command;
+    dl::DriverRef<dl::IDriverCursor> cursor;
+    struct Case {
+        const char* call;
+        std::function<dl::DriverResult()> run;
+        std::function<std::string()> errorText;
+    };
+    const auto onConnection = [&] { return drivertest::errorText(connection.get()); };
+    const auto onCommand = [&] { return drivertest::errorText(command.get()); };
+    const std::string path = database.path();
+    // Longer than a string keeps without allocating.
+    const std::string lowestKey = "P1000 and then some";
+    const Case cases[] = {
+        {"connect", [&] { return connection->connect(path.c_str(), "sysdba", ""); }, onConnection},
+        {"getCommand", [&] { return connection->getCommand(command.receive()); }, onConnection},
+        {"prepare", [&] { return command->prepare("SELECT PROD_ID FROM PRODUCT WHERE PROD_ID > ? ORDER BY 1", 1); },
+         onCommand},
+        {"bindText", [&] { return command->bindText(1, lowestKey.c_str()); }, onCommand},
+        {"execute", [&] { return command->execute(cursor.receive()); }, onCommand},
+    };
+    for (const Case& c : cases) {
+        for (const Failure failure : {Failure::OutOfMemory, Failure::OtherError}) {
+            {
+                FailingAllocations failing(failure);
+                result = c.run();
+            }
+            if (failure == Failure::OutOfMemory) {
+                EXPECT_EQ(result, dl::status::NoMemory) << c.call;
+                EXPECT_EQ(c.errorText(), "Out of memory") << c.call;
+            } else {
+                EXPECT_EQ(result, dl::status::SqlError) << c.call;
+                EXPECT_EQ(c.errorText(), FailingAllocations::OtherErrorText) << c.call;
+            }
+        }
+        // The same call goes through once memory is there again.
+        ASSERT_EQ(c.run(), 0) << c.call << ": " << c.errorText();
+    }
+
+    // A fetch that fails has taken rows from the server that it could not
+    // keep: the cursor reports that again rather than going on without them.
+    bool hasRow = false;
+    {
+        FailingAllocations failing;
+        result = cursor->next(&hasRow);
+    }
+    EXPECT_EQ(result, dl::status::NoMemory);
+    EXPECT_EQ(drivertest::errorText(cursor.get()), "Out of memory");
+    EXPECT_NE(cursor->next(&hasRow), 0);
+    EXPECT_FALSE(hasRow);
+    // The command runs again with a fresh cursor that reads every row.
+    EXPECT_EQ(textColumn(command.get()), (std::vector<std::string>{"P1001", "P1002", "P1003"}));
 }

@@ -119,7 +119,8 @@ std::string ConnectionSettings::attachRefusal(const std::string& databaseName, c
     const struct {
         const char* what;
         const std::string& value;
-    } items[] = {{"User name", user}, {"Password", password}, {"Role name", roleName}, {"Character set", serverCharSet}};
+    } items[] = {
+        {"User name", user}, {"Password", password}, {"Role name", roleName}, {"Character set", serverCharSet}};
     for (const auto& item : items)
         if (item.value.size() > kMaxItemLength)
             return tooLong(item.what, item.value.size(), kMaxItemLength, "an attach parameter holds");
