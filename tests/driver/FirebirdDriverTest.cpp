@@ -387,7 +387,8 @@ TEST(FirebirdDriverWrite, StatementTextTheClientCannotCarryWholeIsRefusedAndNoth
         EXPECT_EQ(client.select("SELECT COUNT(*) FROM T"), (std::vector<Row>{{std::int64_t{3}}}));
     }
     EXPECT_EQ(session.execute(paddedDelete(65535)), 1);
-    EXPECT_EQ(client.select("SELECT ID FROM T ORDER BY ID"), (std::vector<Row>{{std::int64_t{2}}, {std::int64_t{3}}}));
+    EXPECT_EQ(client.select("SELECT ID FROM T ORDER BY ID"),
+              (std::vector<Row>{{std::int64_t{2}}, {std::int64_t{3}}}));
 }
 
 TEST(FirebirdDriverConnect, AttachTextsTheClientCannotCarryWholeAreRefusedAndNothingIsAttached) {
