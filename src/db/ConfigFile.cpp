@@ -37,7 +37,7 @@ private:
 
 [[noreturn]] void refuseSize(const QString& path) {
     throw rt::DatabaseError(
-        rt::formatMessage("Driver/Connection Registry File '%s' is larger than 16 MiB", pathForMessage(path)));
+        rt::formatMessage("Configuration file '%s' is larger than 16 MiB", pathForMessage(path)));
 }
 
 // The bytes of a regular file, or nothing when the path names none. Opened

@@ -33,11 +33,12 @@ QByteArray fileSystemName(std::string_view name) { return QFile::encodeName(big5
 }  // namespace
 
 TDataLinkConnection::TDataLinkConnection(std::string name) : name_(std::move(name)) {
-    // A store that cannot be read leaves the path empty; the connect then
-    // reports that empty path as not found.
+    // A store that cannot be read (a value that is no path, a store file
+    // too large to read) leaves the path empty; the connect then reports
+    // that empty path as not found.
     try {
         connectionsFilePath_ = ConfigFileLocator::connectionsFile();
-    } catch (const rt::RegistryError&) {
+    } catch (const rt::AppError&) {
         connectionsFilePath_.clear();
     }
     params_.setChangeGuard([this] { checkInactive(); });

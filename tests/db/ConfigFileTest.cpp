@@ -111,7 +111,7 @@ TEST(ConfigFile, AFileLargerThan16MiBIsRefused) {
     EXPECT_EQ(db::ConfigFile(folder.write("limit.ini", exactly)).value("VuzEza", "Database"), "x");
     const QString large = folder.write("large.ini", exactly + "\n");
     EXPECT_EQ(testsupport::messageOf<rt::DatabaseError>([&] { db::ConfigFile{large}; }),
-              "Driver/Connection Registry File '" + large.toStdString() + "' is larger than 16 MiB");
+              "Configuration file '" + large.toStdString() + "' is larger than 16 MiB");
 }
 
 TEST(ConfigFile, AByteOrderMarkAtTheStartIsSkipped) {

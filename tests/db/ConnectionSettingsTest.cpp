@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QStringList>
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -143,15 +142,15 @@ TEST_F(ConnectionSettings, TheRegistryValuesDecideWhereTheFilesAre) {
     makeConnection();
     EXPECT_EQ(failure(), "Driver/Connection Registry File '" + missing.toStdString() + "' not found");
 
-    // A value of the wrong type: swallowed when the connection is made...
-    DataLinkStore::set(ConfigFileLocator::ConnectionValueName, QStringList{"a", "b"});
+    // A value that cannot be a path: swallowed when the connection is made...
+    DataLinkStore::setBytes(ConfigFileLocator::ConnectionValueName, "/srv/\xFF.ini");
     makeConnection();
     EXPECT_EQ(connection_->connectionsFilePath(), QString());
     EXPECT_EQ(failure(), "Driver/Connection Registry File '' not found");
 
     // ...but it ends the connect for the drivers file.
     DataLinkStore::set(ConfigFileLocator::ConnectionValueName, folder_.path("dlconnections.ini"));
-    DataLinkStore::set(ConfigFileLocator::DriverValueName, QStringList{"a", "b"});
+    DataLinkStore::setBytes(ConfigFileLocator::DriverValueName, "/srv/\xFF.ini");
     makeConnection();
     EXPECT_EQ(messageOf<rt::RegistryError>([this] { connection_->open(); }),
               "Invalid data type for 'Driver Registry File'");
@@ -284,7 +283,7 @@ TEST_F(ConnectionSettings, ASecondOpenWhileConnectedReadsNoFile) {
     makeConnection().open();
     const auto calls = recording::log().size();
     removeFiles();
-    DataLinkStore::set(ConfigFileLocator::DriverValueName, QStringList{"a", "b"});
+    DataLinkStore::setBytes(ConfigFileLocator::DriverValueName, "/srv/\xFF.ini");
     connection_->open();
     EXPECT_TRUE(connection_->connected());
     EXPECT_EQ(recording::log().size(), calls);
