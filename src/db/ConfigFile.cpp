@@ -1,8 +1,16 @@
 #include "ConfigFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <QFile>
+#include <cerrno>
+#include <cstdint>
+#include <optional>
+
+#include "ConfigFileLocator.h"
+#include "Errors.h"
 #include "ParameterList.h"
 #include "TextRules.h"
 
@@ -10,11 +18,59 @@ namespace db {
 
 namespace {
 
-std::string readBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = file.readAll();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Closes the descriptor whatever way the reading ends.
+class OpenFile {
+public:
+    explicit OpenFile(int descriptor) : descriptor_(descriptor) {}
+    ~OpenFile() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int get() const { return descriptor_; }
+
+private:
+    int descriptor_;
+};
+
+[[noreturn]] void refuseSize(const QString& path) {
+    throw rt::DatabaseError(
+        rt::formatMessage("Configuration file '%s' is larger than 16 MiB", pathForMessage(path)));
+}
+
+// The bytes of a regular file, or nothing when the path names none. Opened
+// without blocking, so that a FIFO cannot hold the connect, and checked on
+// the open descriptor, so that what is read is what was checked.
+std::optional<std::string> readRegularFile(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    const OpenFile file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (file.get() < 0) {
+        // A file that is there but may not be read reads as empty.
+        if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode))
+            return std::string();
+        return std::nullopt;
+    }
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+    if (static_cast<std::uint64_t>(status.st_size) > ConfigFile::MaxSize) refuseSize(path);
+    // The file may grow while it is read: never more than the limit.
+    std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() > ConfigFile::MaxSize) refuseSize(path);
+            bytes.resize(bytes.size() + 4096);
+        }
+        const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    if (filled > ConfigFile::MaxSize) refuseSize(path);
+    bytes.resize(filled);
+    return bytes;
 }
 
 // CR, LF and CR LF all end a line; what is left of a CR is trimmed anyway.
@@ -45,33 +101,28 @@ std::string storedLine(std::string_view line) {
 
 }  // namespace
 
-ConfigFile::ConfigFile(QString path) : path_(std::move(path)) {}
-
-bool ConfigFile::exists() const {
-    if (path_.isEmpty()) return false;
-    const QFileInfo info(path_);
-    return info.exists() && !info.isDir();
+ConfigFile::ConfigFile(QString path) : path_(std::move(path)) {
+    const std::optional<std::string> bytes = readRegularFile(path_);
+    exists_ = bytes.has_value();
+    if (bytes) parse(*bytes);
 }
 
-std::vector<ConfigFile::Section> ConfigFile::read() const {
-    std::vector<Section> sections;
-    if (!exists()) return sections;
-    const std::string bytes = readBytes(path_);
+void ConfigFile::parse(std::string_view bytes) {
+    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) bytes.remove_prefix(kByteOrderMark.size());
     for (std::string_view raw : splitLines(bytes)) {
         const std::string_view line = rt::text::trim(raw);
         if (line.empty() || line.front() == ';') continue;
         if (isSectionHeader(line)) {
-            sections.push_back({std::string(rt::text::trim(line.substr(1, line.size() - 2))), {}});
-        } else if (!sections.empty()) {
-            sections.back().lines.push_back(storedLine(line));
+            sections_.push_back({std::string(rt::text::trim(line.substr(1, line.size() - 2))), {}});
+        } else if (!sections_.empty()) {
+            sections_.back().lines.push_back(storedLine(line));
         }
     }
-    return sections;
 }
 
 std::vector<std::string> ConfigFile::sectionLines(std::string_view section) const {
-    for (Section& candidate : read())
-        if (rt::text::equalsIgnoreCase(candidate.name, section)) return std::move(candidate.lines);
+    for (const Section& candidate : sections_)
+        if (rt::text::equalsIgnoreCase(candidate.name, section)) return candidate.lines;
     return {};
 }
 

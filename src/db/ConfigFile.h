@@ -1,9 +1,11 @@
 // A configuration file of "[section]" headers and "name=value" lines, as the
-// operator's machine holds them in Big5 bytes. It is read whole on every
-// lookup, so an edit between two lookups is seen, and never written.
+// operator's machine holds them in Big5 bytes. Each ConfigFile is one reading
+// of the file, taken when it is made (a connect makes one per file, so an
+// edit between two connects is seen); the file is never written.
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,11 +14,19 @@ namespace db {
 
 class ConfigFile {
 public:
+    // Larger files are refused: no settings file comes near it, and reading
+    // whatever a wrong path names must not exhaust the machine.
+    static constexpr std::size_t MaxSize = 16 * 1024 * 1024;
+
+    // Reads the file. A path naming no regular file (nothing, a folder, a
+    // FIFO, a device) reads as a file with no sections; one larger than
+    // MaxSize raises rt::DatabaseError. A UTF-8 byte-order mark at the start
+    // (Windows editors write one) is skipped.
     explicit ConfigFile(QString path);
 
     const QString& path() const { return path_; }
-    // A directory or an empty path is no file.
-    bool exists() const;
+    // False for anything but a regular file, and for an empty path.
+    bool exists() const { return exists_; }
 
     // The lines of the first section with that name, in file order: name and
     // value of each "=" line trimmed around the first "=", other lines as
@@ -31,9 +41,11 @@ private:
         std::string name;
         std::vector<std::string> lines;
     };
-    std::vector<Section> read() const;
+    void parse(std::string_view bytes);
 
     QString path_;
+    bool exists_ = false;
+    std::vector<Section> sections_;
 };
 
 }  // namespace db

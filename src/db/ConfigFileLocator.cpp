@@ -1,7 +1,15 @@
 #include "ConfigFileLocator.h"
 
 #include <QCoreApplication>
+
+#ifdef Q_OS_WIN
 #include <QSettings>
+#else
+#include <QStandardPaths>
+#include <QStringDecoder>
+
+#include "ConfigFile.h"
+#endif
 
 #include "Big5Text.h"
 #include "Errors.h"
@@ -10,19 +18,48 @@ namespace db {
 
 namespace {
 
+[[noreturn]] void invalidDataType(const QString& valueName) {
+    throw rt::RegistryError(rt::formatMessage("Invalid data type for '%s'", pathForMessage(valueName)));
+}
+
+#ifdef Q_OS_WIN
+
 QString storedPath(const QString& valueName) {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
-                    QStringLiteral("DataLink"));
+    QSettings registry(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
+                       QStringLiteral("DataLink"));
     // The user's own key alone: no organisation-wide or system-wide values.
-    store.setFallbacksEnabled(false);
-    if (!store.contains(valueName)) return {};
-    const QVariant value = store.value(valueName);
-    if (value.typeId() != QMetaType::QString)
-        throw rt::RegistryError(rt::formatMessage("Invalid data type for '%s'", pathForMessage(valueName)));
+    registry.setFallbacksEnabled(false);
+    if (!registry.contains(valueName)) return {};
+    const QVariant value = registry.value(valueName);
+    if (value.typeId() != QMetaType::QString) invalidDataType(valueName);
     return value.toString();
 }
 
+#else
+
+// The file is written by hand, so its values are taken as written, the way
+// the configuration files are read: the text after "=", trimmed. (Read as a
+// QSettings INI file, a ";" would cut a path, "\" would start an escape,
+// quotes would vanish and a comma would make a list.)
+QString storedPath(const QString& valueName) {
+    const std::string bytes = ConfigFile(ConfigFileLocator::storeFile()).value("General", valueName.toStdString());
+    if (bytes.find('\0') != std::string::npos) invalidDataType(valueName);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString path = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError()) invalidDataType(valueName);
+    return path;
+}
+
+#endif
+
 }  // namespace
+
+#ifndef Q_OS_WIN
+QString ConfigFileLocator::storeFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Kelvane/DataLink.conf");
+}
+#endif
 
 QString ConfigFileLocator::locate(const QString& valueName, const QString& defaultFileName) {
     const QString path = storedPath(valueName);

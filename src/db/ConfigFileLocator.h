@@ -1,11 +1,12 @@
 // Where the connections file and the drivers file lie: named by the current
-// user's "\Software\Kelvane\DataLink" key (read through QSettings' native
-// store: the registry on Windows, ~/.config/Kelvane/DataLink.conf or
-// $XDG_CONFIG_HOME/Kelvane/DataLink.conf elsewhere), or else beside the
-// program's executable. Nothing is ever written to the store.
+// user's "\Software\Kelvane\DataLink" key, or else beside the program's
+// executable. On Windows the key is the registry's; elsewhere it is the file
+// ~/.config/Kelvane/DataLink.conf (or $XDG_CONFIG_HOME/Kelvane/DataLink.conf),
+// whose [General] values are read as written. Nothing is ever written to it.
 #pragma once
 
 #include <QString>
+#include <string>
 
 namespace db {
 
@@ -18,11 +19,18 @@ public:
 
     // The stored path exactly as it stands (no expansion), or the default
     // file beside the executable when the value is missing or empty. A value
-    // that is not a single string raises rt::RegistryError.
+    // that cannot be a path raises rt::RegistryError: in the registry one
+    // that is not a string; in the file one whose bytes are not UTF-8 text
+    // (or hold a zero byte), since no file name could carry it exactly.
     static QString locate(const QString& valueName, const QString& defaultFileName);
 
     static QString connectionsFile() { return locate(ConnectionValueName, ConnectionDefaultName); }
     static QString driversFile() { return locate(DriverValueName, DriverDefaultName); }
+
+#ifndef Q_OS_WIN
+    // The file that stands for the registry key.
+    static QString storeFile();
+#endif
 };
 
 // A file path as Big5 bytes for a message; a character Big5 lacks shows as "?".

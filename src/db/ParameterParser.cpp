@@ -12,14 +12,6 @@ bool endsName(char c) {
 
 bool isQuote(char c) { return c == '\'' || c == '"' || c == '`'; }
 
-// Length of the character at offset: two for a Big5 lead byte with a byte
-// after it, one otherwise.
-std::size_t characterLength(std::string_view text, std::size_t offset) {
-    return big5::isLeadByte(static_cast<unsigned char>(text[offset])) && offset + 1 < text.size()
-               ? 2
-               : 1;
-}
-
 }  // namespace
 
 std::vector<ParameterMarker> ParameterParser::findMarkers(std::string_view text) {
@@ -30,7 +22,7 @@ std::vector<ParameterMarker> ParameterParser::findMarkers(std::string_view text)
         const char c = text[at];
         if (openQuote) {
             if (c == openQuote) openQuote = 0;
-            at += characterLength(text, at);
+            at += big5::characterSize(text, at);
             continue;
         }
         if (isQuote(c)) {
@@ -44,14 +36,14 @@ std::vector<ParameterMarker> ParameterParser::findMarkers(std::string_view text)
         }
         if (c == ':') {
             std::size_t end = at + 1;
-            while (end < text.size() && !endsName(text[end])) end += characterLength(text, end);
+            while (end < text.size() && !endsName(text[end])) end += big5::characterSize(text, end);
             if (end > at + 1) {
                 markers.push_back({std::string(text.substr(at + 1, end - at - 1)), at, end - at});
             }
             at = end > at + 1 ? end : at + 1;
             continue;
         }
-        at += characterLength(text, at);
+        at += big5::characterSize(text, at);
     }
     return markers;
 }

@@ -1,13 +1,26 @@
 #include "PreparedCommand.h"
 
+#include "Errors.h"
 #include "StatementText.h"
 #include "TDataLinkConnection.h"
 
 namespace db {
 
+namespace {
+
+// Texts cross the driver interface zero-terminated: a zero byte inside one
+// would end it there, and a shorter statement or value would be used.
+void requireNoZeroByte(const std::string& text, const std::string& what) {
+    if (text.find('\0') != std::string::npos)
+        throw rt::DatabaseError(what + " holds a zero byte, which the driver cannot take");
+}
+
+}  // namespace
+
 void PreparedCommand::prepare(TDataLinkConnection& connection, const std::string& text,
                               std::uint16_t parameterCount) {
     release();
+    requireNoZeroByte(text, "Statement text");
     connection.open();
     TDataLinkConnection& chosen = connection.connectionForStatement(beginsWithSelect(text));
     dl::IDriverConnection* driverConnection = chosen.driverConnection();
@@ -31,6 +44,7 @@ void PreparedCommand::bindDouble(std::uint16_t position, double value) {
 }
 
 void PreparedCommand::bindText(std::uint16_t position, const std::string& value) {
+    requireNoZeroByte(value, "Text of parameter " + std::to_string(position));
     checkCommand(command_->bindText(position, value.c_str()));
 }
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 #include "Big5Text.h"
 #include "BusyCursor.h"
@@ -32,11 +33,12 @@ QByteArray fileSystemName(std::string_view name) { return QFile::encodeName(big5
 }  // namespace
 
 TDataLinkConnection::TDataLinkConnection(std::string name) : name_(std::move(name)) {
-    // A store that cannot be read leaves the path empty; the connect then
-    // reports that empty path as not found.
+    // A store that cannot be read (a value that is no path, a store file
+    // too large to read) leaves the path empty; the connect then reports
+    // that empty path as not found.
     try {
         connectionsFilePath_ = ConfigFileLocator::connectionsFile();
-    } catch (const rt::RegistryError&) {
+    } catch (const rt::AppError&) {
         connectionsFilePath_.clear();
     }
     params_.setChangeGuard([this] { checkInactive(); });
@@ -161,32 +163,32 @@ void TDataLinkConnection::connectSequence() {
     }
 }
 
+// Each file is read once per connect, and every value taken from it comes
+// from that one reading.
 void TDataLinkConnection::checkSettings() {
     if (loadParamsOnConnect_) {
-        if (!settingsLoaded_) loadConnectionSection();
-        driverName_ = ConfigFile(connectionsFilePath_).value(connectionName_, "DriverName");
+        if (!settingsLoaded_ && connectionName_.empty()) fail("Connection name missing");
+        const ConfigFile connections(connectionsFilePath_);
+        if (!settingsLoaded_) loadConnectionSection(connections);
+        driverName_ = connections.value(connectionName_, "DriverName");
     }
     if (driverName_.empty()) fail("Missing DriverName property");
-    if (loadParamsOnConnect_) libraryName_ = driverSectionValue("LibraryName");
+    std::optional<ConfigFile> drivers;
+    if (loadParamsOnConnect_) drivers.emplace(ConfigFileLocator::driversFile());
+    if (drivers) libraryName_ = drivers->value(driverName_, "LibraryName");
     if (libraryName_.empty()) fail("DLL/Shared Library Name not Set");
-    if (loadParamsOnConnect_) vendorLib_ = trimmed(driverSectionValue("VendorLib"));
+    if (drivers) vendorLib_ = trimmed(drivers->value(driverName_, "VendorLib"));
     if (rt::text::trim(vendorLib_).empty()) fail("DLL/Shared Library Name not Set");
-    if (loadParamsOnConnect_) getDriverFunc_ = driverSectionValue("GetDriverFunc");
+    if (drivers) getDriverFunc_ = drivers->value(driverName_, "GetDriverFunc");
     if (params_.value("Database").empty())
         fail(connectionName_.empty() ? "Connection name missing" : "Missing Database property");
 }
 
-void TDataLinkConnection::loadConnectionSection() {
-    if (connectionName_.empty()) fail("Connection name missing");
-    const ConfigFile file(connectionsFilePath_);
+void TDataLinkConnection::loadConnectionSection(const ConfigFile& file) {
     if (!file.exists())
         fail(rt::formatMessage("Driver/Connection Registry File '%s' not found", pathForMessage(connectionsFilePath_)));
     params_.assign(file.sectionLines(connectionName_));
     settingsLoaded_ = true;
-}
-
-std::string TDataLinkConnection::driverSectionValue(const char* key) const {
-    return ConfigFile(ConfigFileLocator::driversFile()).value(driverName_, key);
 }
 
 void TDataLinkConnection::loadDriverLibrary() {
@@ -310,11 +312,11 @@ std::unique_ptr<TDataLinkConnection> TDataLinkConnection::makeSecondConnection()
 }
 
 int TDataLinkConnection::rowsetSize() const {
-    return parseInteger(rt::text::trim(params_.value("RowsetSize"))).value_or(20);
+    return parseInteger(trimmed(params_.value("RowsetSize"))).value_or(20);
 }
 
 int TDataLinkConnection::localeCode() const {
-    const std::string_view code = rt::text::trim(params_.value("LocaleCode"));
+    const std::string code = trimmed(params_.value("LocaleCode"));
     if (code.empty()) return 0;
     int value = 0;
     const auto [end, error] = std::from_chars(code.data(), code.data() + code.size(), value, 16);

@@ -35,6 +35,8 @@ protected:
 
 enum class ConnectionState { Closed, Connecting, Open, Executing, Disconnecting };
 
+class ConfigFile;
+
 class TDataLinkConnection {
 public:
     explicit TDataLinkConnection(std::string name = "SQLConnection1");
@@ -127,8 +129,7 @@ private:
     void checkInactive() const;
     void connectSequence();
     void checkSettings();
-    void loadConnectionSection();
-    std::string driverSectionValue(const char* key) const;
+    void loadConnectionSection(const ConfigFile& file);
     void loadDriverLibrary();
     void connectDriver();
     ParameterList loginList() const;

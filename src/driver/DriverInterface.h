@@ -7,7 +7,9 @@
 //
 // Rules every call follows:
 //  * Each call returns a DriverResult; its low 16 bits are the status
-//    (0 = success). statusOf() extracts it.
+//    (0 = success). statusOf() extracts it. No call throws: whatever fails
+//    inside the library, an allocation included (status::NoMemory), comes
+//    back as a status.
 //  * Objects are reference counted. An object handed out through an out
 //    parameter arrives with one reference that the caller owns and gives back
 //    with release(). DriverRef<T> does that bookkeeping.

@@ -59,12 +59,6 @@ Converter& fromUtf8Converter() {
     return converter;
 }
 
-bool isTrailByte(unsigned char byte) { return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0xA1 && byte <= 0xFE); }
-
-std::size_t characterSize(std::string_view bytes, std::size_t at) {
-    return isLeadByte(static_cast<unsigned char>(bytes[at])) && at + 1 < bytes.size() ? 2 : 1;
-}
-
 }  // namespace
 
 QString toUnicode(std::string_view bytes) {
@@ -75,8 +69,7 @@ QString toUnicode(std::string_view bytes) {
     while (!toUtf8Converter().run(in, left, utf8)) {
         // Skip the offending character: a lead byte with a valid trail byte
         // is one unmapped character, anything else a single stray byte.
-        const auto lead = static_cast<unsigned char>(in[0]);
-        const std::size_t skip = isLeadByte(lead) && left > 1 && isTrailByte(static_cast<unsigned char>(in[1])) ? 2 : 1;
+        const std::size_t skip = characterSize(std::string_view(in, left), 0);
         utf8 += "\xEF\xBF\xBD";
         in += skip;
         left -= skip;

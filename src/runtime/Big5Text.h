@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <concepts>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -20,13 +21,28 @@ std::string fromUnicode(const QString& text);
 // For literals written in the sources, which are UTF-8.
 std::string fromUtf8(std::string_view utf8);
 
-// True when a byte opens a double-byte character.
+// The bytes a double-byte character is made of.
 inline bool isLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+inline bool isTrailByte(unsigned char byte) { return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0xA1 && byte <= 0xFE); }
+
+// Size of the character at offset `at`: 2 for a lead byte followed by a trail
+// byte, 1 for anything else, so that a stray lead byte never swallows the
+// quote, comma or bracket after it. Every walk over Big5 text steps with this.
+inline std::size_t characterSize(std::string_view bytes, std::size_t at) {
+    return at + 1 < bytes.size() && isLeadByte(static_cast<unsigned char>(bytes[at])) &&
+                   isTrailByte(static_cast<unsigned char>(bytes[at + 1]))
+               ? 2
+               : 1;
+}
 
 // The longest prefix of at most maxBytes bytes that ends on a character
 // boundary: a double-byte character whose second byte would fall past the
 // limit is dropped whole.
 std::string_view cut(std::string_view bytes, std::size_t maxBytes);
+// The view points into its argument; cutting a temporary does not compile.
+template <class Text>
+    requires std::same_as<Text, std::string>
+std::string_view cut(Text&&, std::size_t) = delete;
 
 // Offset of the last character (a double-byte one taken as a whole), or
 // npos for empty text. Scans forward: trail bytes can look like ASCII.

@@ -11,15 +11,11 @@ bool isBlankOrControl(char byte) { return static_cast<unsigned char>(byte) <= 0x
 char asciiUpper(char byte) { return byte >= 'a' && byte <= 'z' ? static_cast<char>(byte - 'a' + 'A') : byte; }
 char asciiLower(char byte) { return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte; }
 
-std::size_t characterSize(std::string_view text, std::size_t at) {
-    return big5::isLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
-}
-
 template <class Fold>
 std::string fold(std::string_view text, Fold foldByte) {
     std::string out(text);
     for (std::size_t at = 0; at < out.size();) {
-        const std::size_t size = characterSize(out, at);
+        const std::size_t size = big5::characterSize(out, at);
         if (size == 1) out[at] = foldByte(out[at]);
         at += size;
     }
@@ -39,7 +35,7 @@ std::string_view trim(std::string_view text) {
 bool equalsIgnoreCase(std::string_view left, std::string_view right) {
     if (left.size() != right.size()) return false;
     for (std::size_t at = 0; at < left.size();) {
-        const std::size_t size = characterSize(left, at);
+        const std::size_t size = big5::characterSize(left, at);
         if (size == 1) {
             if (asciiUpper(left[at]) != asciiUpper(right[at])) return false;
         } else if (left.substr(at, 2) != right.substr(at, 2)) {

@@ -25,6 +25,9 @@ TEST(ErrorDisplayTest, PeriodFollowsALastCharacterGreaterThanThePeriod) {
     // 功 ends in the byte 0x5C, which alone would be a backslash: the
     // character is taken whole.
     EXPECT_EQ(period("成功"), big5::fromUtf8("成功."));
+    // A stray lead byte before the closing ")" is a byte of its own: the last
+    // character is the bracket, which is below the period.
+    EXPECT_EQ(app::withClosingPeriod("key \xA4)"), "key \xA4)");
 }
 
 TEST(ErrorDisplayTest, TitleIsTheExecutableNameCutAtTheFirstDot) {

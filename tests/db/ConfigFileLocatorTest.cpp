@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStringList>
 
 #include "Big5Text.h"
 #include "ConfigFileLocator.h"
@@ -40,11 +39,32 @@ TEST_F(ConfigFileLocatorTest, AStringValueIsThePathExactlyAsStored) {
     EXPECT_TRUE(QFileInfo::exists(expected));
 }
 
-TEST_F(ConfigFileLocatorTest, AValueThatIsNotOneStringIsARegistryError) {
-    DataLinkStore::set(ConfigFileLocator::DriverValueName, QStringList{"a", "b"});
+// The store file as an operator writes it by hand: every value is the text
+// after "=", trimmed, whatever characters the path holds.
+TEST_F(ConfigFileLocatorTest, AHandWrittenStoreIsReadAsWritten) {
+    DataLinkStore::writeFile(
+        "; written by hand\r\n"
+        "[General]\r\n"
+        "  Connection Registry File =  /srv/pos;v2/dl\\connections \"x\",1.ini  \r\n"
+        "Driver Registry File=C:\\POS\\dldrivers.ini\r\n");
+    EXPECT_EQ(ConfigFileLocator::connectionsFile(), "/srv/pos;v2/dl\\connections \"x\",1.ini");
+    EXPECT_EQ(ConfigFileLocator::driversFile(), "C:\\POS\\dldrivers.ini");
+
+    // UTF-8 paths, and value names in any letter case, as the registry has them.
+    DataLinkStore::writeFile("[general]\nconnection registry file=" + QString::fromUtf8("/資料/連線.ini").toStdString() +
+                             "\n[Other]\nDriver Registry File=/not/this.ini\n");
+    EXPECT_EQ(ConfigFileLocator::connectionsFile(), QString::fromUtf8("/資料/連線.ini"));
+    EXPECT_EQ(ConfigFileLocator::driversFile(), QCoreApplication::applicationDirPath() + "/dldrivers.ini")
+        << "only [General] holds the values";
+}
+
+// On this platform every value is text: only one no file name could carry
+// exactly is of the wrong kind.
+TEST_F(ConfigFileLocatorTest, AValueThatCannotBeAPathIsARegistryError) {
+    DataLinkStore::setBytes(ConfigFileLocator::DriverValueName, "/srv/caf\xE9.ini");
     EXPECT_EQ(testsupport::messageOf<rt::RegistryError>([] { ConfigFileLocator::driversFile(); }),
               "Invalid data type for 'Driver Registry File'");
-    DataLinkStore::set(ConfigFileLocator::ConnectionValueName, QByteArray("\x01\x02", 2));
+    DataLinkStore::setBytes(ConfigFileLocator::ConnectionValueName, std::string("/srv/a\0b.ini", 12));
     EXPECT_EQ(testsupport::messageOf<rt::RegistryError>([] { ConfigFileLocator::connectionsFile(); }),
               "Invalid data type for 'Connection Registry File'");
 }

@@ -2,9 +2,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 #include "ConfigFile.h"
 #include "ConnectionTestSupport.h"
+#include "Errors.h"
 #include "TextRules.h"
 
 namespace {
@@ -72,16 +74,54 @@ TEST(ConfigFile, MissingFileOrSectionReadsEmpty) {
     EXPECT_EQ(other.sectionLines(""), (std::vector<std::string>{"A=1", "[Broken", "B=2"}));
 }
 
-TEST(ConfigFile, EveryLookupReadsTheFileAfreshAndNeverWritesIt) {
+TEST(ConfigFile, EachReadingHoldsTheFileAsItWasAndNeverWritesIt) {
     ConfigFolder folder;
-    const std::string first = "[VuzEza]\nDatabase=one\n";
-    const db::ConfigFile file(folder.write("a.ini", first));
-    EXPECT_EQ(file.value("VuzEza", "Database"), "one");
+    const QString path = folder.write("a.ini", "[VuzEza]\nDatabase=one\n");
+    const db::ConfigFile first(path);
     folder.write("a.ini", "[VuzEza]\nDatabase=two\n");
-    EXPECT_EQ(file.value("VuzEza", "Database"), "two");
-    QFile::remove(file.path());
-    EXPECT_EQ(file.value("VuzEza", "Database"), "");
-    EXPECT_FALSE(QFileInfo::exists(file.path()));
+    EXPECT_EQ(first.value("VuzEza", "Database"), "one");
+    EXPECT_EQ(db::ConfigFile(path).value("VuzEza", "Database"), "two");
+    QFile::remove(path);
+    EXPECT_EQ(first.value("VuzEza", "Database"), "one");
+    EXPECT_FALSE(db::ConfigFile(path).exists());
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+// Whatever a path names, reading it neither hangs nor eats the machine: only
+// a regular file is a file.
+TEST(ConfigFile, APathNamingNoRegularFileIsNoFile) {
+    ConfigFolder folder;
+    const QString fifo = folder.path("fifo.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero"), QStringLiteral("/dev/null")}) {
+        const db::ConfigFile file(path);
+        EXPECT_FALSE(file.exists()) << path.toStdString();
+        EXPECT_TRUE(file.sectionLines("VuzEza").empty()) << path.toStdString();
+    }
+    // A link to a regular file is that file.
+    const QString target = folder.write("target.ini", "[VuzEza]\nDatabase=linked\n");
+    ASSERT_TRUE(QFile::link(target, folder.path("link.ini")));
+    EXPECT_EQ(db::ConfigFile(folder.path("link.ini")).value("VuzEza", "Database"), "linked");
+}
+
+TEST(ConfigFile, AFileLargerThan16MiBIsRefused) {
+    ConfigFolder folder;
+    const std::string section = "[VuzEza]\nDatabase=x\n";
+    const std::string exactly = section + std::string(db::ConfigFile::MaxSize - section.size() - 1, ';') + "\n";
+    EXPECT_EQ(db::ConfigFile(folder.write("limit.ini", exactly)).value("VuzEza", "Database"), "x");
+    const QString large = folder.write("large.ini", exactly + "\n");
+    EXPECT_EQ(testsupport::messageOf<rt::DatabaseError>([&] { db::ConfigFile{large}; }),
+              "Configuration file '" + large.toStdString() + "' is larger than 16 MiB");
+}
+
+TEST(ConfigFile, AByteOrderMarkAtTheStartIsSkipped) {
+    ConfigFolder folder;
+    const db::ConfigFile file(folder.write("bom.ini", "\xEF\xBB\xBF[VuzEza]\r\nDatabase=x\r\n"));
+    EXPECT_EQ(file.value("VuzEza", "Database"), "x");
+    // Anywhere else the bytes are text like any other.
+    const db::ConfigFile later(folder.write("later.ini", "[VuzEza]\n\xEF\xBB\xBF" "Database=x\n"));
+    EXPECT_EQ(later.value("VuzEza", "Database"), "");
+    EXPECT_EQ(later.value("VuzEza", "\xEF\xBB\xBF" "Database"), "x");
 }
 
 TEST(ConfigFile, Big5BytesArriveAsStored) {

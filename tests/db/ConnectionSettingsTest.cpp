@@ -8,6 +8,10 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ConfigFileLocator.h"
 #include "ConnectionTestSupport.h"
@@ -142,15 +146,15 @@ TEST_F(ConnectionSettings, TheRegistryValuesDecideWhereTheFilesAre) {
     makeConnection();
     EXPECT_EQ(failure(), "Driver/Connection Registry File '" + missing.toStdString() + "' not found");
 
-    // A value of the wrong type: swallowed when the connection is made...
-    DataLinkStore::set(ConfigFileLocator::ConnectionValueName, QStringList{"a", "b"});
+    // A value that cannot be a path: swallowed when the connection is made...
+    DataLinkStore::setBytes(ConfigFileLocator::ConnectionValueName, "/srv/\xFF.ini");
     makeConnection();
     EXPECT_EQ(connection_->connectionsFilePath(), QString());
     EXPECT_EQ(failure(), "Driver/Connection Registry File '' not found");
 
     // ...but it ends the connect for the drivers file.
     DataLinkStore::set(ConfigFileLocator::ConnectionValueName, folder_.path("dlconnections.ini"));
-    DataLinkStore::set(ConfigFileLocator::DriverValueName, QStringList{"a", "b"});
+    DataLinkStore::setBytes(ConfigFileLocator::DriverValueName, "/srv/\xFF.ini");
     makeConnection();
     EXPECT_EQ(messageOf<rt::RegistryError>([this] { connection_->open(); }),
               "Invalid data type for 'Driver Registry File'");
@@ -159,6 +163,72 @@ TEST_F(ConnectionSettings, TheRegistryValuesDecideWhereTheFilesAre) {
 
 // Set in the copy of this test program that the test below runs.
 constexpr const char* kInCopyOfTheProgram = "TARVELL_TEST_IN_COPY";
+TEST_F(ConnectionSettings, ConfigurationFilesThatAreNoRegularFilesAreNotFound) {
+    const QString fifo = folder_.path("fifo.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+        DataLinkStore::set(ConfigFileLocator::ConnectionValueName, path);
+        makeConnection();
+        EXPECT_EQ(failure(), "Driver/Connection Registry File '" + path.toStdString() + "' not found");
+    }
+    // As the drivers file it holds no driver section.
+    DataLinkStore::set(ConfigFileLocator::ConnectionValueName, folder_.path("dlconnections.ini"));
+    DataLinkStore::set(ConfigFileLocator::DriverValueName, fifo);
+    makeConnection();
+    EXPECT_EQ(failure(), "DLL/Shared Library Name not Set");
+}
+
+TEST_F(ConnectionSettings, FilesWrittenWithAByteOrderMarkConnect) {
+    writeConnections("\xEF\xBB\xBF" + kConnections);
+    writeDrivers("\xEF\xBB\xBF" + kDrivers);
+    makeConnection().open();
+    EXPECT_TRUE(connection_->connected());
+    EXPECT_EQ(connectArguments(), "conn1.connect(dbhost:/data/POSDATA.FDB,sysdba,quorvane)");
+}
+
+// Counts the times the files are opened, as the kernel sees it.
+class FileOpenCounter {
+public:
+    explicit FileOpenCounter(const std::vector<QString>& paths)
+        : descriptor_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        for (const QString& path : paths)
+            watches_.push_back(inotify_add_watch(descriptor_, QFile::encodeName(path).constData(), IN_OPEN));
+    }
+    ~FileOpenCounter() { ::close(descriptor_); }
+    // Opens per watched file, in the order the paths were given.
+    std::vector<int> opens() const {
+        std::vector<int> counts(watches_.size(), 0);
+        alignas(inotify_event) char buffer[4096];
+        ssize_t length = 0;
+        while ((length = ::read(descriptor_, buffer, sizeof buffer)) > 0) {
+            for (char* at = buffer; at < buffer + length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                for (std::size_t i = 0; i < watches_.size(); ++i)
+                    if (watches_[i] == event->wd) ++counts[i];
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return counts;
+    }
+
+private:
+    int descriptor_;
+    std::vector<int> watches_;
+};
+
+TEST_F(ConnectionSettings, AConnectReadsEachFileOnce) {
+    makeConnection();
+    const FileOpenCounter counter({folder_.path("dlconnections.ini"), folder_.path("dldrivers.ini")});
+    connection_->open();
+    ASSERT_TRUE(connection_->connected());
+    EXPECT_EQ(counter.opens(), (std::vector<int>{1, 1}));
+}
+
+TEST_F(ConnectionSettings, WithoutTheRegistryKeyTheFilesBesideTheExecutableServe) {
+    DataLinkStore::clear();
+    const QString folder = QCoreApplication::applicationDirPath();
+    makeConnection();
+    EXPECT_EQ(connection_->connectionsFilePath(), folder + "/dlconnections.ini");
 
 // The real test programs' folder may hold configuration files of its own
 // (the run command writes the demo's there), so the case runs in a copy of
@@ -233,7 +303,7 @@ TEST_F(ConnectionSettings, ASecondOpenWhileConnectedReadsNoFile) {
     makeConnection().open();
     const auto calls = recording::log().size();
     removeFiles();
-    DataLinkStore::set(ConfigFileLocator::DriverValueName, QStringList{"a", "b"});
+    DataLinkStore::setBytes(ConfigFileLocator::DriverValueName, "/srv/\xFF.ini");
     connection_->open();
     EXPECT_TRUE(connection_->connected());
     EXPECT_EQ(recording::log().size(), calls);

@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <QTemporaryDir>
-#include <QVariant>
 #include <memory>
 #include <string>
 

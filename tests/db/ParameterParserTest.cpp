@@ -63,6 +63,15 @@ TEST(ParameterParser, Big5TrailByteThatLooksLikeABackQuoteStartsNoQuote) {
     EXPECT_EQ(namesIn(":" + name + " "), std::vector<std::string>{name});
 }
 
+TEST(ParameterParser, LeadByteWithoutATrailByteIsOneByteOnly) {
+    // 0xA4 opens a double-byte character only when a trail byte follows; a
+    // quote, bracket or blank after it is still itself.
+    EXPECT_EQ(namesIn("'\xA4' , :p"), std::vector<std::string>{"p"});
+    EXPECT_EQ(namesIn(":a\xA4) , :b"), (std::vector<std::string>{"a\xA4", "b"}));
+    EXPECT_EQ(namesIn(":a\xA4 :b\xFE"), (std::vector<std::string>{"a\xA4", "b\xFE"}));
+    EXPECT_EQ(positional("f(:a\xA4)"), "f( ? )");
+}
+
 TEST(ParameterParser, PositionalTextReplacesEachMarker) {
     EXPECT_EQ(positional("UPDATE T SET A = :A , B = :B\r\nWHERE K = :K\r\n"),
               "UPDATE T SET A =  ?  , B =  ? \r\nWHERE K =  ? \r\n");

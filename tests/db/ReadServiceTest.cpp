@@ -175,6 +175,29 @@ TEST_F(ReadServiceTest, AStatementErrorLeavesTheDataSetClosedWithTheServersText)
     EXPECT_TRUE(clientDataSet->active());
 }
 
+// A sub-category key pasted with a page behind it: cut to 16 bits, the text
+// would read "SELECT * FROM PROD_ITEM" and load every sub-category.
+TEST_F(ReadServiceTest, AStatementTooLongForTheClientIsRefusedAndReadsNothing) {
+    database.execute(std::vector<std::string>{"CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10))",
+                                              "INSERT INTO PROD_ITEM VALUES ('A')"});
+    const std::string select = "SELECT * FROM PROD_ITEM";
+    const std::string where = " WHERE PD_ITEMID = '";
+    const std::string key(65536 - where.size() - 1, 'A');
+    const std::string text = select + where + key + "'";
+    ASSERT_EQ(text.size() % 65536, select.size());
+    try {
+        openWith(text);
+        FAIL() << "no error";
+    } catch (const rt::DatabaseError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "DataLink Error: [0x000E]: Invalid Length\r\nSQL Server Error: Statement text of " +
+                      std::to_string(text.size()) +
+                      " bytes is longer than the 65535 bytes the client library takes; nothing was prepared");
+    }
+    EXPECT_FALSE(clientDataSet->active());
+    EXPECT_EQ(clientDataSet->recordCount(), 0u);
+}
+
 TEST_F(ReadServiceTest, DisconnectReleasesTheStatementOfAnOpenDataSet) {
     database.execute(std::vector<std::string>{"CREATE TABLE T (A INTEGER)", "INSERT INTO T VALUES (1)"});
     sqlDataSet->setCommandText("SELECT A FROM T");

@@ -132,6 +132,42 @@ TEST_F(StatementServiceTest, DisconnectReleasesThePreparedStatement) {
     EXPECT_EQ(query->execSQL(), 1);
 }
 
+// The driver is handed texts it must carry whole: one too long for the
+// client library, or one a zero byte would end early, would otherwise run as
+// a shorter statement ("DELETE FROM PRODUCT", say).
+TEST_F(StatementServiceTest, TextsTheDriverCannotCarryWholeAreRefusedAndNothingRuns) {
+    query->addLine("DELETE FROM PRODUCT WHERE PROD_ID = :K /* " + std::string(65520, 'x') + " */");
+    query->paramByName("K").setAsString("A001");
+    try {
+        query->execSQL();
+        FAIL() << "no error";
+    } catch (const rt::DatabaseError& error) {
+        // 65568 bytes once the marker is " ? " and the line ends in CR LF.
+        EXPECT_STREQ(error.what(),
+                     "DataLink Error: [0x000E]: Invalid Length\r\n"
+                     "SQL Server Error: Statement text of 65568 bytes is longer than the 65535 bytes the client "
+                     "library takes; nothing was prepared");
+    }
+    query->clearLines();
+    query->addLine(std::string("DELETE FROM PRODUCT\0 WHERE PROD_ID = 'A001'", 44));
+    try {
+        query->execSQL();
+        FAIL() << "no error";
+    } catch (const rt::DatabaseError& error) {
+        EXPECT_STREQ(error.what(), "Statement text holds a zero byte, which the driver cannot take");
+    }
+    query->clearLines();
+    query->addLine("DELETE FROM PRODUCT WHERE PROD_ID = :K");
+    query->paramByName("K").setAsString(std::string("A001\0X", 6));
+    try {
+        query->execSQL();
+        FAIL() << "no error";
+    } catch (const rt::DatabaseError& error) {
+        EXPECT_STREQ(error.what(), "Text of parameter 1 holds a zero byte, which the driver cannot take");
+    }
+    EXPECT_EQ(readBack("SELECT COUNT(*) FROM PRODUCT"), (std::vector<Row>{{std::int64_t{3}}}));
+}
+
 TEST_F(StatementServiceTest, StatementErrorComesFromTheServer) {
     query->addLine("UPDATE NO_SUCH_TABLE SET A = 1");
     try {

@@ -1,10 +1,13 @@
 // The Firebird driver library against fresh embedded databases.
 #include "DriverSession.h"
+#include "FailingAllocations.h"
 
 #include <Big5Text.h>
 #include <DirectClient.h>
 #include <TestDatabase.h>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using drivertest::Row;
 using drivertest::Session;
@@ -354,4 +357,183 @@ TEST(FirebirdDriverRead, WideResultsManyParametersAndTextBlobs) {
     ASSERT_EQ(rows[0].size(), 21u);
     for (int i = 1; i <= 20; ++i) EXPECT_EQ(rows[0][static_cast<std::size_t>(i - 1)], rt::FieldValue(std::int64_t{i}));
     EXPECT_EQ(rows[0][20], text(memo));
+}
+
+namespace {
+
+// "DELETE FROM T WHERE ID = 1" and a comment, `length` bytes in all: cut
+// to 16 bits the text would read "DELETE FROM T" and empty the table.
+std::string paddedDelete(std::size_t length) {
+    const std::string head = "DELETE FROM T WHERE ID = 1 /* ";
+    const std::string tail = " */";
+    return head + std::string(length - head.size() - tail.size(), 'x') + tail;
+}
+
+}  // namespace
+
+TEST(FirebirdDriverWrite, StatementTextTheClientCannotCarryWholeIsRefusedAndNothingRuns) {
+    TestDatabase database;
+    database.execute({"CREATE TABLE T (ID INTEGER)", "INSERT INTO T VALUES (1)", "INSERT INTO T VALUES (2)",
+                      "INSERT INTO T VALUES (3)"});
+    Session session;
+    ASSERT_EQ(session.connect(database.path()), 0);
+    DirectClient client(database.path());
+    // 65536 + 13 bytes: the low 16 bits of its length are those of "DELETE FROM T".
+    for (std::size_t length : {std::size_t{65536}, std::size_t{65549}, std::size_t{200000}}) {
+        EXPECT_EQ(session.tryExecute(paddedDelete(length)), dl::status::InvalidLength) << length;
+        EXPECT_EQ(session.lastError(), "Statement text of " + std::to_string(length) +
+                                           " bytes is longer than the 65535 bytes the client library takes; "
+                                           "nothing was prepared");
+        EXPECT_EQ(client.select("SELECT COUNT(*) FROM T"), (std::vector<Row>{{std::int64_t{3}}}));
+    }
+    EXPECT_EQ(session.execute(paddedDelete(65535)), 1);
+    EXPECT_EQ(client.select("SELECT ID FROM T ORDER BY ID"),
+              (std::vector<Row>{{std::int64_t{2}}, {std::int64_t{3}}}));
+}
+
+TEST(FirebirdDriverConnect, AttachTextsTheClientCannotCarryWholeAreRefusedAndNothingIsAttached) {
+    TestDatabase database;
+    const std::string path = database.path();
+    struct Case {
+        const char* what;
+        std::string database, user, password, role, charSet;
+        std::string message;
+    };
+    const std::string long255(255, 'p');
+    const std::string long256(256, 'p');
+    const Case cases[] = {
+        // Cut to 16 bits, this name is the database's own path followed by blanks.
+        {"name wrapping to the path", path + std::string(65536, ' '), "sysdba", "", "", "",
+         "Database name of " + std::to_string(path.size() + 65536) +
+             " bytes is longer than the 32767 bytes the client library takes"},
+        {"name past a signed 16-bit length", path + std::string(40000 - path.size(), '/'), "sysdba", "", "", "",
+         "Database name of 40000 bytes is longer than the 32767 bytes the client library takes"},
+        {"password", path, "sysdba", long256, "", "",
+         "Password of 256 bytes is longer than the 255 bytes an attach parameter holds"},
+        {"user", path, long256, "", "", "", "User name of 256 bytes is longer than the 255 bytes an attach parameter holds"},
+        {"role", path, "sysdba", "", long256, "",
+         "Role name of 256 bytes is longer than the 255 bytes an attach parameter holds"},
+        {"character set", path, "sysdba", "", "", long256,
+         "Character set of 256 bytes is longer than the 255 bytes an attach parameter holds"},
+    };
+    for (const Case& c : cases) {
+        Session session;
+        session.connection()->setOptionText(dl::connopt::RoleName, c.role.c_str());
+        session.connection()->setOptionText(dl::connopt::ServerCharSet, c.charSet.c_str());
+        EXPECT_EQ(dl::statusOf(session.connection()->connect(c.database.c_str(), c.user.c_str(), c.password.c_str())),
+                  dl::status::InvalidLength)
+            << c.what;
+        EXPECT_EQ(drivertest::errorText(session.connection()), c.message) << c.what;
+        dl::DriverRef<dl::IDriverCommand> command;
+        EXPECT_EQ(dl::statusOf(session.connection()->getCommand(command.receive())), dl::status::InvalidHandle)
+            << c.what << ": attached after all";
+    }
+    // Texts of 255 bytes still fit.
+    Session session;
+    session.connection()->setOptionText(dl::connopt::RoleName, long255.c_str());
+    EXPECT_EQ(dl::statusOf(session.connection()->connect(path.c_str(), "sysdba", long255.c_str())), 0)
+        << drivertest::errorText(session.connection());
+}
+
+namespace {
+
+// Executes the prepared command and reads the first column of every row as text.
+std::vector<std::string> textColumn(dl::IDriverCommand* command) {
+    std::vector<std::string> values;
+    dl::DriverRef<dl::IDriverCursor> cursor;
+    EXPECT_EQ(command->execute(cursor.receive()), 0) << drivertest::errorText(command);
+    bool hasRow = false;
+    while (cursor && cursor->next(&hasRow) == 0 && hasRow) {
+        const char* data = nullptr;
+        std::uint32_t length = 0;
+        bool isNull = true;
+        EXPECT_EQ(cursor->getText(1, &data, &length, &isNull), 0);
+        values.emplace_back(data, length);
+    }
+    return values;
+}
+
+}  // namespace
+
+// Every call that fails inside the driver, an allocation included, comes back
+// as a status with its text on the object; the objects stay usable.
+TEST(FirebirdDriverFailures, NothingThrownInsideTheDriverCrossesItsInterface) {
+    using drivertest::FailingAllocations;
+    using Failure = FailingAllocations::Failure;
+    TestDatabase database;
+    createProducts(database, 3);
+    dl::DriverEntry entry = drivertest::driverEntry();
+    ASSERT_NE(entry, nullptr);
+
+    dl::DriverRef<dl::IDriver> driver;
+    dl::DriverResult result = 0;
+    {
+        FailingAllocations failing;
+        result = entry("libfbclient.so.2", "", driver.receive());
+    }
+    EXPECT_EQ(result, dl::status::NoMemory);
+    EXPECT_FALSE(driver);
+    ASSERT_EQ(entry("libfbclient.so.2", "", driver.receive()), 0);
+
+    dl::DriverRef<dl::IDriverConnection> connection;
+    {
+        FailingAllocations failing;
+        result = driver->getConnection(connection.receive());
+    }
+    EXPECT_EQ(result, dl::status::NoMemory);
+    EXPECT_FALSE(connection);
+    ASSERT_EQ(driver->getConnection(connection.receive()), 0);
+
+    // One table for the calls that leave their text on the object they were made on.
+    dl::DriverRef<dl::IDriverCommand> command;
+    dl::DriverRef<dl::IDriverCursor> cursor;
+    struct Case {
+        const char* call;
+        std::function<dl::DriverResult()> run;
+        std::function<std::string()> errorText;
+    };
+    const auto onConnection = [&] { return drivertest::errorText(connection.get()); };
+    const auto onCommand = [&] { return drivertest::errorText(command.get()); };
+    const std::string path = database.path();
+    // Longer than a string keeps without allocating.
+    const std::string lowestKey = "P1000 and then some";
+    const Case cases[] = {
+        {"connect", [&] { return connection->connect(path.c_str(), "sysdba", ""); }, onConnection},
+        {"getCommand", [&] { return connection->getCommand(command.receive()); }, onConnection},
+        {"prepare", [&] { return command->prepare("SELECT PROD_ID FROM PRODUCT WHERE PROD_ID > ? ORDER BY 1", 1); },
+         onCommand},
+        {"bindText", [&] { return command->bindText(1, lowestKey.c_str()); }, onCommand},
+        {"execute", [&] { return command->execute(cursor.receive()); }, onCommand},
+    };
+    for (const Case& c : cases) {
+        for (const Failure failure : {Failure::OutOfMemory, Failure::OtherError}) {
+            {
+                FailingAllocations failing(failure);
+                result = c.run();
+            }
+            if (failure == Failure::OutOfMemory) {
+                EXPECT_EQ(result, dl::status::NoMemory) << c.call;
+                EXPECT_EQ(c.errorText(), "Out of memory") << c.call;
+            } else {
+                EXPECT_EQ(result, dl::status::SqlError) << c.call;
+                EXPECT_EQ(c.errorText(), FailingAllocations::OtherErrorText) << c.call;
+            }
+        }
+        // The same call goes through once memory is there again.
+        ASSERT_EQ(c.run(), 0) << c.call << ": " << c.errorText();
+    }
+
+    // A fetch that fails has taken rows from the server that it could not
+    // keep: the cursor reports that again rather than going on without them.
+    bool hasRow = false;
+    {
+        FailingAllocations failing;
+        result = cursor->next(&hasRow);
+    }
+    EXPECT_EQ(result, dl::status::NoMemory);
+    EXPECT_EQ(drivertest::errorText(cursor.get()), "Out of memory");
+    EXPECT_NE(cursor->next(&hasRow), 0);
+    EXPECT_FALSE(hasRow);
+    // The command runs again with a fresh cursor that reads every row.
+    EXPECT_EQ(textColumn(command.get()), (std::vector<std::string>{"P1001", "P1002", "P1003"}));
 }

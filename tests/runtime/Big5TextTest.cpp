@@ -2,6 +2,7 @@
 
 #include "Big5Text.h"
 #include "Errors.h"
+#include "TextRules.h"
 
 namespace {
 
@@ -9,6 +10,9 @@ namespace {
 // in 0x5C, a backslash, which is where backward scanning goes wrong.
 const std::string kProduct = "\xB0\xD3\xAB\x7E";
 const std::string kPermit = "\xB3\x5C";
+
+// big5::cut gives a view into its argument, so a temporary is named first.
+std::string cutCopy(const std::string& bytes, std::size_t maxBytes) { return std::string(big5::cut(bytes, maxBytes)); }
 
 TEST(Big5Text, RoundTripsThroughUnicode) {
     EXPECT_EQ(big5::toUnicode(kProduct), QString::fromUtf8("商品"));
@@ -34,19 +38,37 @@ TEST(Big5Text, CharacterBigFiveCannotHoldIsReported) {
 }
 
 TEST(Big5Text, CutNeverSplitsADoubleByteCharacter) {
-    EXPECT_EQ(big5::cut(kProduct, 4), kProduct);
-    EXPECT_EQ(big5::cut(kProduct, 3), "\xB0\xD3");
-    EXPECT_EQ(big5::cut("A" + kProduct, 2), "A");
-    EXPECT_EQ(big5::cut("A" + kProduct, 3), "A\xB0\xD3");
-    EXPECT_EQ(big5::cut("", 5), "");
+    EXPECT_EQ(cutCopy(kProduct, 4), kProduct);
+    EXPECT_EQ(cutCopy(kProduct, 3), "\xB0\xD3");
+    EXPECT_EQ(cutCopy("A" + kProduct, 2), "A");
+    EXPECT_EQ(cutCopy("A" + kProduct, 3), "A\xB0\xD3");
+    EXPECT_EQ(cutCopy("", 5), "");
 
     // 25 ASCII bytes to 20; 30 double-byte characters (60 bytes) to 50 bytes.
-    EXPECT_EQ(big5::cut(std::string(25, '7'), 20), std::string(20, '7'));
+    EXPECT_EQ(cutCopy(std::string(25, '7'), 20), std::string(20, '7'));
     std::string sixty;
     for (int i = 0; i < 30; ++i) sixty += kPermit;
-    EXPECT_EQ(big5::cut(sixty, 50).size(), 50u);
+    EXPECT_EQ(cutCopy(sixty, 50).size(), 50u);
     // Odd offset: one ASCII byte first leaves 49 bytes, never half a character.
-    EXPECT_EQ(big5::cut("X" + sixty, 50).size(), 49u);
+    EXPECT_EQ(cutCopy("X" + sixty, 50).size(), 49u);
+}
+
+// A lead byte before a byte that is no trail byte is a stray byte of its own:
+// the byte after it is a character again, whatever walks the text.
+TEST(Big5Text, LeadByteWithoutATrailByteStandsAlone) {
+    const std::string strayQuote = "\xA4'";
+    EXPECT_EQ(big5::characterSize(strayQuote, 0), 1u);
+    EXPECT_EQ(big5::characterSize(kPermit, 0), 2u);
+    EXPECT_EQ(big5::characterSize("\xA4", 0), 1u);
+    EXPECT_EQ(big5::characterSize("\xA4\x7F", 0), 1u);
+    EXPECT_EQ(big5::characterSize("\xA4\xA0", 0), 1u);
+    EXPECT_EQ(big5::characterSize("\xA4\xA1", 0), 2u);
+
+    EXPECT_EQ(big5::lastCharacterStart("x\xA4)"), 2u);
+    EXPECT_EQ(cutCopy("\xA4)", 1), "\xA4");
+    EXPECT_EQ(big5::toUnicode("\xA4)"), QString(QChar(0xFFFD)) + ")");
+    EXPECT_EQ(rt::text::toUpper("\xA4" "a\xA4)b"), "\xA4" "a\xA4)B");
+    EXPECT_TRUE(rt::text::equalsIgnoreCase("\xA4)x", "\xA4)X"));
 }
 
 TEST(Big5Text, LastCharacterIsFoundScanningForward) {

@@ -3,6 +3,8 @@
 #include <ibase.h>
 
 #include <cstring>
+#include <limits>
+#include <stdexcept>
 
 namespace fbdrv {
 
@@ -26,11 +28,21 @@ dl::DriverResult copyText(const std::string& value, void* buffer, std::int32_t m
     return copyOut(value.c_str(), static_cast<std::int32_t>(value.size() + 1), buffer, maxLength, length);
 }
 
+// A parameter block item carries its length in one byte.
+constexpr std::size_t kMaxItemLength = 255;
+// isc_attach_database takes the lengths of the name and of the block as short.
+constexpr std::size_t kMaxAttachLength = std::numeric_limits<short>::max();
+
 void addText(std::string& block, char item, const std::string& value) {
-    std::size_t size = value.size() < 255 ? value.size() : 255;
+    if (value.size() > kMaxItemLength) throw std::length_error("attach parameter longer than 255 bytes");
     block += item;
-    block += static_cast<char>(size);
-    block.append(value, 0, size);
+    block += static_cast<char>(value.size());
+    block += value;
+}
+
+std::string tooLong(const char* what, std::size_t length, std::size_t limit, const char* holder) {
+    return std::string(what) + " of " + std::to_string(length) + " bytes is longer than the " +
+           std::to_string(limit) + " bytes " + holder;
 }
 
 void addInteger(std::string& block, char item, std::int64_t value) {
@@ -100,6 +112,21 @@ dl::DriverResult ConnectionSettings::get(std::int32_t option, void* buffer, std:
     }
 }
 
+std::string ConnectionSettings::attachRefusal(const std::string& databaseName, const std::string& user,
+                                              const std::string& password) const {
+    if (databaseName.size() > kMaxAttachLength)
+        return tooLong("Database name", databaseName.size(), kMaxAttachLength, "the client library takes");
+    const struct {
+        const char* what;
+        const std::string& value;
+    } items[] = {
+        {"User name", user}, {"Password", password}, {"Role name", roleName}, {"Character set", serverCharSet}};
+    for (const auto& item : items)
+        if (item.value.size() > kMaxItemLength)
+            return tooLong(item.what, item.value.size(), kMaxItemLength, "an attach parameter holds");
+    return {};
+}
+
 std::string ConnectionSettings::attachParameters(const std::string& user, const std::string& password) const {
     std::string block(1, isc_dpb_version1);
     addText(block, isc_dpb_user_name, user);
@@ -108,6 +135,7 @@ std::string ConnectionSettings::attachParameters(const std::string& user, const 
     if (!roleName.empty()) addText(block, isc_dpb_sql_role_name, roleName);
     addInteger(block, isc_dpb_sql_dialect, sqlDialect);
     if (connectionTimeout > 0) addInteger(block, isc_dpb_connect_timeout, connectionTimeout);
+    if (block.size() > kMaxAttachLength) throw std::length_error("attach parameter block too long");
     return block;
 }
 

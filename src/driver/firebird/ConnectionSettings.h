@@ -33,7 +33,14 @@ struct ConnectionSettings {
     dl::DriverResult get(std::int32_t option, void* buffer, std::int32_t maxLength, std::int32_t* length) const;
 
     unsigned short dialect() const { return static_cast<unsigned short>(sqlDialect); }
-    // The attach parameter block for user and password.
+    // Why the client library cannot carry this attach whole (a text longer
+    // than its length field holds), or empty when it can. Checked before
+    // anything is handed over: a cut name would attach to another file, a
+    // cut password or role would log in as someone else's settings.
+    std::string attachRefusal(const std::string& databaseName, const std::string& user,
+                              const std::string& password) const;
+    // The attach parameter block for user and password, once attachRefusal
+    // has passed them.
     std::string attachParameters(const std::string& user, const std::string& password) const;
     // The database name handed to the client: "host:path" gains the port.
     std::string databaseName(const std::string& database) const;

@@ -1,4 +1,5 @@
 // The one symbol the library exports.
+#include "CallGuard.h"
 #include "ClientLibrary.h"
 #include "FirebirdDriver.h"
 
@@ -12,11 +13,13 @@ extern "C" __attribute__((visibility("default"))) dl::DriverResult getSQLDriverF
     if (!driver) return dl::status::InvalidParameter;
     *driver = nullptr;
     if (!vendorLib || !*vendorLib) return dl::status::DriverInitFailed;
-    std::string error;
-    auto api = fbdrv::loadClientLibrary(vendorLib, &error);
-    if (!api) return dl::status::DriverInitFailed;
-    *driver = new fbdrv::FirebirdDriver(std::move(api));
-    return dl::status::Success;
+    return fbdrv::guarded(nullptr, [&] {
+        std::string error;
+        auto api = fbdrv::loadClientLibrary(vendorLib, &error);
+        if (!api) return dl::status::DriverInitFailed;
+        *driver = new fbdrv::FirebirdDriver(std::move(api));
+        return dl::status::Success;
+    });
 }
 
 // Checked at compile time: the entry has the type the program looks it up as.

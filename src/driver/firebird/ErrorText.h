@@ -18,7 +18,7 @@ inline bool failed(const ISC_STATUS* status) { return status[0] == 1 && status[1
 
 class ErrorText {
 public:
-    void clear() { text_.clear(); }
+    void clear() noexcept { text_.clear(); }
     // Keeps the text and returns the status, for `return error.set(...)`.
     dl::DriverResult set(dl::DriverResult status, std::string text) {
         text_ = std::move(text);

@@ -1,5 +1,6 @@
 #include "FirebirdCommand.h"
 
+#include "CallGuard.h"
 #include "FirebirdCursor.h"
 
 #include <cstring>
@@ -12,6 +13,37 @@ namespace {
 char nullValue[8];
 }  // namespace
 
+// The interface methods: each runs its work under guarded(), so that nothing
+// thrown crosses into the program.
+
+dl::DriverResult FirebirdCommand::setOption(std::int32_t option, std::int64_t value) {
+    return guarded(&error_, [&] { return setOptionUnguarded(option, value); });
+}
+
+dl::DriverResult FirebirdCommand::prepare(const char* sql, std::uint16_t parameterCount) {
+    return guarded(&error_, [&] { return prepareUnguarded(sql, parameterCount); });
+}
+
+dl::DriverResult FirebirdCommand::bindDouble(std::uint16_t position, double value) {
+    return guarded(&error_, [&] { return bindDoubleUnguarded(position, value); });
+}
+
+dl::DriverResult FirebirdCommand::bindText(std::uint16_t position, const char* value) {
+    return guarded(&error_, [&] { return bindTextUnguarded(position, value); });
+}
+
+dl::DriverResult FirebirdCommand::bindNull(std::uint16_t position) {
+    return guarded(&error_, [&] { return bindNullUnguarded(position); });
+}
+
+dl::DriverResult FirebirdCommand::execute(dl::IDriverCursor** cursor) {
+    return guarded(&error_, [&] { return executeUnguarded(cursor); });
+}
+
+dl::DriverResult FirebirdCommand::getRowsAffected(std::int64_t* rows) {
+    return guarded(&error_, [&] { return getRowsAffectedUnguarded(rows); });
+}
+
 FirebirdCommand::FirebirdCommand(FirebirdConnection* connection) : connection_(connection) {}
 
 FirebirdCommand::~FirebirdCommand() {
@@ -19,7 +51,7 @@ FirebirdCommand::~FirebirdCommand() {
     releaseStatement();
 }
 
-dl::DriverResult FirebirdCommand::setOption(std::int32_t option, std::int64_t value) {
+dl::DriverResult FirebirdCommand::setOptionUnguarded(std::int32_t option, std::int64_t value) {
     error_.clear();
     if (option == dl::cmdopt::RowsetSize) {
         if (value < 1) value = 1;
@@ -28,11 +60,15 @@ dl::DriverResult FirebirdCommand::setOption(std::int32_t option, std::int64_t va
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCommand::prepare(const char* sql, std::uint16_t) {
+dl::DriverResult FirebirdCommand::prepareUnguarded(const char* sql, std::uint16_t) {
     error_.clear();
     closeCursor();
     rowsAffected_ = 0;
     if (!sql) return error_.set(dl::status::InvalidParameter, "No statement text given");
+    if (const std::size_t length = std::strlen(sql); length > PreparedStatement::MaxTextLength)
+        return error_.set(dl::status::InvalidLength, "Statement text of " + std::to_string(length) +
+                                                         " bytes is longer than the 65535 bytes the client "
+                                                         "library takes; nothing was prepared");
     if (!connection_->attached()) return error_.set(dl::status::InvalidHandle, "Not connected");
     if (!(statement_ && statementUsable() && statement_->sql() == sql)) {
         releaseStatement();
@@ -56,7 +92,7 @@ dl::DriverResult FirebirdCommand::bindingSlot(std::uint16_t position, Binding** 
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCommand::bindDouble(std::uint16_t position, double value) {
+dl::DriverResult FirebirdCommand::bindDoubleUnguarded(std::uint16_t position, double value) {
     Binding* binding = nullptr;
     if (dl::DriverResult result = bindingSlot(position, &binding)) return result;
     binding->kind = Binding::Kind::Double;
@@ -64,7 +100,7 @@ dl::DriverResult FirebirdCommand::bindDouble(std::uint16_t position, double valu
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCommand::bindText(std::uint16_t position, const char* value) {
+dl::DriverResult FirebirdCommand::bindTextUnguarded(std::uint16_t position, const char* value) {
     Binding* binding = nullptr;
     if (dl::DriverResult result = bindingSlot(position, &binding)) return result;
     if (!value) return error_.set(dl::status::InvalidParameter, "No text given");
@@ -76,7 +112,7 @@ dl::DriverResult FirebirdCommand::bindText(std::uint16_t position, const char* v
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCommand::bindNull(std::uint16_t position) {
+dl::DriverResult FirebirdCommand::bindNullUnguarded(std::uint16_t position) {
     Binding* binding = nullptr;
     if (dl::DriverResult result = bindingSlot(position, &binding)) return result;
     binding->kind = Binding::Kind::Null;
@@ -120,7 +156,7 @@ dl::DriverResult FirebirdCommand::fillInput() {
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCommand::execute(dl::IDriverCursor** cursor) {
+dl::DriverResult FirebirdCommand::executeUnguarded(dl::IDriverCursor** cursor) {
     error_.clear();
     if (cursor) *cursor = nullptr;
     rowsAffected_ = 0;
@@ -154,7 +190,7 @@ dl::DriverResult FirebirdCommand::execute(dl::IDriverCursor** cursor) {
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCommand::getRowsAffected(std::int64_t* rows) {
+dl::DriverResult FirebirdCommand::getRowsAffectedUnguarded(std::int64_t* rows) {
     error_.clear();
     if (!rows) return dl::status::InvalidParameter;
     *rows = rowsAffected_;

@@ -37,6 +37,15 @@ public:
     void cursorClosed(FirebirdCursor* cursor);
 
 private:
+    // The work of the interface methods above, which may throw.
+    dl::DriverResult setOptionUnguarded(std::int32_t option, std::int64_t value);
+    dl::DriverResult prepareUnguarded(const char* sql, std::uint16_t parameterCount);
+    dl::DriverResult bindDoubleUnguarded(std::uint16_t position, double value);
+    dl::DriverResult bindTextUnguarded(std::uint16_t position, const char* value);
+    dl::DriverResult bindNullUnguarded(std::uint16_t position);
+    dl::DriverResult executeUnguarded(dl::IDriverCursor** cursor);
+    dl::DriverResult getRowsAffectedUnguarded(std::int64_t* rows);
+
     struct Binding {
         enum class Kind { Unset, Null, Double, Text } kind = Kind::Unset;
         double number = 0;

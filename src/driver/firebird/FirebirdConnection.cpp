@@ -1,5 +1,6 @@
 #include "FirebirdConnection.h"
 
+#include "CallGuard.h"
 #include "FirebirdCommand.h"
 #include "FirebirdCursor.h"
 #include "FirebirdMetaData.h"
@@ -12,33 +13,69 @@ namespace {
 constexpr std::size_t kIdleStatementLimit = 64;
 }  // namespace
 
+// The interface methods: each runs its work under guarded(), so that nothing
+// thrown crosses into the program.
+
+dl::DriverResult FirebirdConnection::setOption(std::int32_t option, std::int64_t value) {
+    return guarded(&error_, [&] { return setOptionUnguarded(option, value); });
+}
+
+dl::DriverResult FirebirdConnection::setOptionText(std::int32_t option, const char* value) {
+    return guarded(&error_, [&] { return setOptionTextUnguarded(option, value); });
+}
+
+dl::DriverResult FirebirdConnection::getOption(std::int32_t option, void* buffer, std::int32_t maxLength,
+                                               std::int32_t* length) {
+    return guarded(&error_, [&] { return getOptionUnguarded(option, buffer, maxLength, length); });
+}
+
+dl::DriverResult FirebirdConnection::connect(const char* database, const char* user, const char* password) {
+    return guarded(&error_, [&] { return connectUnguarded(database, user, password); });
+}
+
+dl::DriverResult FirebirdConnection::disconnect() {
+    return guarded(&error_, [&] { return disconnectUnguarded(); });
+}
+
+dl::DriverResult FirebirdConnection::getMetaData(dl::IDriverMetaData** metaData) {
+    return guarded(&error_, [&] { return getMetaDataUnguarded(metaData); });
+}
+
+dl::DriverResult FirebirdConnection::getCommand(dl::IDriverCommand** command) {
+    return guarded(&error_, [&] { return getCommandUnguarded(command); });
+}
+
 FirebirdConnection::FirebirdConnection(std::shared_ptr<const ClientApi> api)
     : api_(std::move(api)), retained_(*api_) {}
 
 FirebirdConnection::~FirebirdConnection() { disconnect(); }
 
-dl::DriverResult FirebirdConnection::setOption(std::int32_t option, std::int64_t value) {
+dl::DriverResult FirebirdConnection::setOptionUnguarded(std::int32_t option, std::int64_t value) {
     error_.clear();
     return settings_.set(option, value);
 }
 
-dl::DriverResult FirebirdConnection::setOptionText(std::int32_t option, const char* value) {
+dl::DriverResult FirebirdConnection::setOptionTextUnguarded(std::int32_t option, const char* value) {
     error_.clear();
     return settings_.setText(option, value);
 }
 
-dl::DriverResult FirebirdConnection::getOption(std::int32_t option, void* buffer, std::int32_t maxLength,
-                                               std::int32_t* length) {
+dl::DriverResult FirebirdConnection::getOptionUnguarded(std::int32_t option, void* buffer, std::int32_t maxLength,
+                                                        std::int32_t* length) {
     error_.clear();
     return settings_.get(option, buffer, maxLength, length);
 }
 
-dl::DriverResult FirebirdConnection::connect(const char* database, const char* user, const char* password) {
+dl::DriverResult FirebirdConnection::connectUnguarded(const char* database, const char* user, const char* password) {
     error_.clear();
     disconnect();
     if (!database || !*database) return error_.set(dl::status::InvalidParameter, "No database given");
     std::string name = settings_.databaseName(database);
-    std::string parameters = settings_.attachParameters(user ? user : "", password ? password : "");
+    const std::string userName = user ? user : "";
+    const std::string passwordText = password ? password : "";
+    if (std::string refusal = settings_.attachRefusal(name, userName, passwordText); !refusal.empty())
+        return error_.set(dl::status::InvalidLength, std::move(refusal));
+    std::string parameters = settings_.attachParameters(userName, passwordText);
     ISC_STATUS_ARRAY status;
     api_->attach_database(status, static_cast<short>(name.size()), name.data(), &db_,
                           static_cast<short>(parameters.size()), parameters.data());
@@ -50,7 +87,7 @@ dl::DriverResult FirebirdConnection::connect(const char* database, const char* u
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdConnection::disconnect() {
+dl::DriverResult FirebirdConnection::disconnectUnguarded() {
     if (!db_) return dl::status::Success;
     while (!cursors_.empty()) (*cursors_.begin())->abandon();
     ISC_STATUS_ARRAY status;
@@ -63,14 +100,14 @@ dl::DriverResult FirebirdConnection::disconnect() {
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdConnection::getMetaData(dl::IDriverMetaData** metaData) {
+dl::DriverResult FirebirdConnection::getMetaDataUnguarded(dl::IDriverMetaData** metaData) {
     error_.clear();
     if (!metaData) return dl::status::InvalidParameter;
     *metaData = new FirebirdMetaData(this);
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdConnection::getCommand(dl::IDriverCommand** command) {
+dl::DriverResult FirebirdConnection::getCommandUnguarded(dl::IDriverCommand** command) {
     error_.clear();
     if (!command) return dl::status::InvalidParameter;
     if (!db_) return error_.set(dl::status::InvalidHandle, "Not connected");
@@ -103,8 +140,13 @@ void FirebirdConnection::giveBack(std::unique_ptr<PreparedStatement> statement, 
         statement->free();
         return;
     }
-    std::string key = statement->sql();
-    idle_.emplace(std::move(key), std::move(statement));
+    // Called from destructors too: a statement that cannot be kept is freed.
+    try {
+        std::string key = statement->sql();
+        idle_.emplace(std::move(key), std::move(statement));
+    } catch (const std::bad_alloc&) {
+        if (statement) statement->free();
+    }
 }
 
 bool FirebirdConnection::runToEnd(PreparedStatement& statement, XSQLDA* input, std::int64_t* rows,

@@ -60,6 +60,16 @@ public:
     void cursorEnded(FirebirdCursor* cursor) { cursors_.erase(cursor); }
 
 private:
+    // The work of the interface methods above, which may throw.
+    dl::DriverResult setOptionUnguarded(std::int32_t option, std::int64_t value);
+    dl::DriverResult setOptionTextUnguarded(std::int32_t option, const char* value);
+    dl::DriverResult getOptionUnguarded(std::int32_t option, void* buffer, std::int32_t maxLength,
+                                        std::int32_t* length);
+    dl::DriverResult connectUnguarded(const char* database, const char* user, const char* password);
+    dl::DriverResult disconnectUnguarded();
+    dl::DriverResult getMetaDataUnguarded(dl::IDriverMetaData** metaData);
+    dl::DriverResult getCommandUnguarded(dl::IDriverCommand** command);
+
     void freeStatements();
 
     std::shared_ptr<const ClientApi> api_;

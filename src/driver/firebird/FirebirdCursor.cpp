@@ -1,6 +1,39 @@
 #include "FirebirdCursor.h"
 
+#include "CallGuard.h"
 namespace fbdrv {
+
+// The interface methods: each runs its work under guarded(), so that nothing
+// thrown crosses into the program.
+
+dl::DriverResult FirebirdCursor::getColumnCount(std::uint16_t* count) {
+    return guarded(&error_, [&] { return getColumnCountUnguarded(count); });
+}
+
+dl::DriverResult FirebirdCursor::getColumnName(std::uint16_t position, const char** name) {
+    return guarded(&error_, [&] { return getColumnNameUnguarded(position, name); });
+}
+
+dl::DriverResult FirebirdCursor::getColumnType(std::uint16_t position, dl::ColumnType* type) {
+    return guarded(&error_, [&] { return getColumnTypeUnguarded(position, type); });
+}
+
+dl::DriverResult FirebirdCursor::next(bool* hasRow) {
+    return guarded(&error_, [&] { return nextUnguarded(hasRow); });
+}
+
+dl::DriverResult FirebirdCursor::getInt64(std::uint16_t position, std::int64_t* value, bool* isNull) {
+    return guarded(&error_, [&] { return getInt64Unguarded(position, value, isNull); });
+}
+
+dl::DriverResult FirebirdCursor::getDouble(std::uint16_t position, double* value, bool* isNull) {
+    return guarded(&error_, [&] { return getDoubleUnguarded(position, value, isNull); });
+}
+
+dl::DriverResult FirebirdCursor::getText(std::uint16_t position, const char** data, std::uint32_t* length,
+                                         bool* isNull) {
+    return guarded(&error_, [&] { return getTextUnguarded(position, data, length, isNull); });
+}
 
 FirebirdCursor::FirebirdCursor(FirebirdCommand* command, PreparedStatement* statement, Transaction transaction,
                                std::int32_t rowsetSize, bool trimChar)
@@ -41,7 +74,7 @@ void FirebirdCursor::abandon() {
     abandoned_ = true;
 }
 
-dl::DriverResult FirebirdCursor::getColumnCount(std::uint16_t* count) {
+dl::DriverResult FirebirdCursor::getColumnCountUnguarded(std::uint16_t* count) {
     error_.clear();
     if (!count) return dl::status::InvalidParameter;
     if (abandoned_) return error_.set(dl::status::InvalidHandle, "Cursor closed");
@@ -49,7 +82,7 @@ dl::DriverResult FirebirdCursor::getColumnCount(std::uint16_t* count) {
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCursor::getColumnName(std::uint16_t position, const char** name) {
+dl::DriverResult FirebirdCursor::getColumnNameUnguarded(std::uint16_t position, const char** name) {
     error_.clear();
     if (!name) return dl::status::InvalidParameter;
     if (abandoned_) return error_.set(dl::status::InvalidHandle, "Cursor closed");
@@ -59,7 +92,7 @@ dl::DriverResult FirebirdCursor::getColumnName(std::uint16_t position, const cha
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCursor::getColumnType(std::uint16_t position, dl::ColumnType* type) {
+dl::DriverResult FirebirdCursor::getColumnTypeUnguarded(std::uint16_t position, dl::ColumnType* type) {
     error_.clear();
     if (!type) return dl::status::InvalidParameter;
     if (abandoned_) return error_.set(dl::status::InvalidHandle, "Cursor closed");
@@ -69,11 +102,12 @@ dl::DriverResult FirebirdCursor::getColumnType(std::uint16_t position, dl::Colum
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCursor::next(bool* hasRow) {
+dl::DriverResult FirebirdCursor::nextUnguarded(bool* hasRow) {
     error_.clear();
     if (!hasRow) return dl::status::InvalidParameter;
     *hasRow = false;
     if (abandoned_) return error_.set(dl::status::InvalidHandle, "Cursor closed");
+    if (fetchFailed_) return error_.set(dl::status::InvalidHandle, "Cursor stopped at a failed fetch");
     if (started_ && row_ + 1 < batch_.rows()) {
         ++row_;
         *hasRow = true;
@@ -81,7 +115,11 @@ dl::DriverResult FirebirdCursor::next(bool* hasRow) {
     }
     started_ = true;
     row_ = 0;
+    // Stays set when the fetch fails or throws: the rows it took from the
+    // server are gone, and reading on would skip them without a word.
+    fetchFailed_ = true;
     if (dl::DriverResult result = fetchBatch()) return result;
+    fetchFailed_ = false;
     *hasRow = batch_.rows() > 0;
     return dl::status::Success;
 }
@@ -141,7 +179,7 @@ dl::DriverResult FirebirdCursor::currentCell(std::uint16_t position, const RowBa
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCursor::getInt64(std::uint16_t position, std::int64_t* value, bool* isNull) {
+dl::DriverResult FirebirdCursor::getInt64Unguarded(std::uint16_t position, std::int64_t* value, bool* isNull) {
     const RowBatch::Cell* cell = nullptr;
     if (!value || !isNull) return dl::status::InvalidParameter;
     if (dl::DriverResult result = currentCell(position, &cell)) return result;
@@ -152,7 +190,7 @@ dl::DriverResult FirebirdCursor::getInt64(std::uint16_t position, std::int64_t* 
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCursor::getDouble(std::uint16_t position, double* value, bool* isNull) {
+dl::DriverResult FirebirdCursor::getDoubleUnguarded(std::uint16_t position, double* value, bool* isNull) {
     const RowBatch::Cell* cell = nullptr;
     if (!value || !isNull) return dl::status::InvalidParameter;
     if (dl::DriverResult result = currentCell(position, &cell)) return result;
@@ -164,8 +202,8 @@ dl::DriverResult FirebirdCursor::getDouble(std::uint16_t position, double* value
     return dl::status::Success;
 }
 
-dl::DriverResult FirebirdCursor::getText(std::uint16_t position, const char** data, std::uint32_t* length,
-                                         bool* isNull) {
+dl::DriverResult FirebirdCursor::getTextUnguarded(std::uint16_t position, const char** data, std::uint32_t* length,
+                                                  bool* isNull) {
     const RowBatch::Cell* cell = nullptr;
     if (!data || !length || !isNull) return dl::status::InvalidParameter;
     if (dl::DriverResult result = currentCell(position, &cell)) return result;

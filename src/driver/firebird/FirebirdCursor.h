@@ -34,6 +34,15 @@ public:
     void abandon();
 
 private:
+    // The work of the interface methods above, which may throw.
+    dl::DriverResult getColumnCountUnguarded(std::uint16_t* count);
+    dl::DriverResult getColumnNameUnguarded(std::uint16_t position, const char** name);
+    dl::DriverResult getColumnTypeUnguarded(std::uint16_t position, dl::ColumnType* type);
+    dl::DriverResult nextUnguarded(bool* hasRow);
+    dl::DriverResult getInt64Unguarded(std::uint16_t position, std::int64_t* value, bool* isNull);
+    dl::DriverResult getDoubleUnguarded(std::uint16_t position, double* value, bool* isNull);
+    dl::DriverResult getTextUnguarded(std::uint16_t position, const char** data, std::uint32_t* length, bool* isNull);
+
     bool read(ISC_QUAD* id, std::string& text, ISC_STATUS* status) override;
     dl::DriverResult fetchBatch();
     void finish();
@@ -49,6 +58,7 @@ private:
     bool open_ = true;       // the server cursor is open
     bool abandoned_ = false;
     bool started_ = false;
+    bool fetchFailed_ = false;
     std::size_t row_ = 0;
     RowBatch batch_;
     ErrorText error_;

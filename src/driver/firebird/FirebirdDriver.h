@@ -2,6 +2,7 @@
 // loaded client library.
 #pragma once
 
+#include "CallGuard.h"
 #include "ClientLibrary.h"
 #include "FirebirdConnection.h"
 #include "RefCounted.h"
@@ -18,8 +19,12 @@ public:
 
     dl::DriverResult getConnection(dl::IDriverConnection** connection) override {
         if (!connection) return dl::status::InvalidParameter;
-        *connection = new FirebirdConnection(api_);
-        return dl::status::Success;
+        *connection = nullptr;
+        // The driver object keeps no error text: the status alone tells.
+        return guarded(nullptr, [&] {
+            *connection = new FirebirdConnection(api_);
+            return dl::status::Success;
+        });
     }
 
 private:

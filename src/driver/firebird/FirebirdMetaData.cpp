@@ -1,18 +1,31 @@
 #include "FirebirdMetaData.h"
 
+#include "CallGuard.h"
 #include <cstring>
 
 namespace fbdrv {
 
-dl::DriverResult FirebirdMetaData::setOption(std::int32_t, std::int64_t) { return dl::status::Success; }
+// The interface methods: each runs its work under guarded(), so that nothing
+// thrown crosses into the program.
 
 dl::DriverResult FirebirdMetaData::setOptionText(std::int32_t option, const char* value) {
-    if (option == dl::metaopt::SchemaName) schemaName_ = value ? value : "";
-    return dl::status::Success;
+    return guarded(nullptr, [&] { return setOptionTextUnguarded(option, value); });
 }
 
 dl::DriverResult FirebirdMetaData::getOption(std::int32_t option, void* buffer, std::int32_t maxLength,
                                              std::int32_t* length) {
+    return guarded(nullptr, [&] { return getOptionUnguarded(option, buffer, maxLength, length); });
+}
+
+dl::DriverResult FirebirdMetaData::setOption(std::int32_t, std::int64_t) { return dl::status::Success; }
+
+dl::DriverResult FirebirdMetaData::setOptionTextUnguarded(std::int32_t option, const char* value) {
+    if (option == dl::metaopt::SchemaName) schemaName_ = value ? value : "";
+    return dl::status::Success;
+}
+
+dl::DriverResult FirebirdMetaData::getOptionUnguarded(std::int32_t option, void* buffer, std::int32_t maxLength,
+                                                      std::int32_t* length) {
     if (!buffer || maxLength < 1) return dl::status::InvalidParameter;
     switch (option) {
         case dl::metaopt::QuoteChar: {

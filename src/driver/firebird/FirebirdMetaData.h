@@ -20,6 +20,11 @@ public:
                                std::int32_t* length) override;
 
 private:
+    // The work of the interface methods above, which may throw.
+    dl::DriverResult setOptionTextUnguarded(std::int32_t option, const char* value);
+    dl::DriverResult getOptionUnguarded(std::int32_t option, void* buffer, std::int32_t maxLength,
+                                        std::int32_t* length);
+
     Retained<FirebirdConnection> connection_;
     std::string schemaName_;
 };

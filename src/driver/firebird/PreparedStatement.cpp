@@ -2,6 +2,8 @@
 
 #include "ErrorText.h"
 
+#include <stdexcept>
+
 namespace fbdrv {
 
 namespace {
@@ -68,6 +70,7 @@ Column describeColumn(XSQLVAR& var) {
 
 bool PreparedStatement::prepare(isc_db_handle* db, isc_tr_handle* transaction, unsigned short dialect,
                                 ISC_STATUS* status) {
+    if (sql_.size() > MaxTextLength) throw std::length_error("statement text longer than 65535 bytes");
     api_.dsql_allocate_statement(status, db, &handle_);
     if (failed(status)) return false;
     api_.dsql_prepare(status, transaction, &handle_, static_cast<unsigned short>(sql_.size()), sql_.data(),

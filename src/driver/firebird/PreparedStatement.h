@@ -27,6 +27,10 @@ struct Column {
 
 class PreparedStatement {
 public:
+    // isc_dsql_prepare takes the text's length as unsigned short; a longer
+    // text would be cut and a shorter statement would run.
+    static constexpr std::size_t MaxTextLength = 65535;
+
     PreparedStatement(const ClientApi& api, std::string sql) : api_(api), sql_(std::move(sql)) {}
     PreparedStatement(const PreparedStatement&) = delete;
     PreparedStatement& operator=(const PreparedStatement&) = delete;

@@ -1,6 +1,8 @@
 #include "RowBatch.h"
 
 #include <cstring>
+#include <limits>
+#include <stdexcept>
 
 namespace fbdrv {
 
@@ -38,6 +40,10 @@ void RowBatch::clear() {
 }
 
 void RowBatch::appendText(Cell& cell, const char* data, std::size_t length) {
+    // Cells locate their text with 32-bit offsets and lengths; a batch that
+    // outgrows them is refused rather than read back as other rows' bytes.
+    if (arena_.size() + length >= std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("Rows of one fetch hold more than 4 GiB of text; fetch fewer rows at a time");
     cell.offset = static_cast<std::uint32_t>(arena_.size());
     cell.length = static_cast<std::uint32_t>(length);
     arena_.append(data, length);

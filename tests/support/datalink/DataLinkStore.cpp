@@ -1,9 +1,12 @@
 #include "DataLinkStore.h"
 
 #include <QDir>
-#include <QSettings>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "ConfigFileLocator.h"
 
@@ -11,34 +14,60 @@ namespace testsupport {
 
 namespace {
 
-// Qt learns the settings folder once per process, so it is set before main.
+// The settings folder is chosen before main, ahead of anything that asks Qt for it.
 const bool kOwnConfigHome = [] {
     static QTemporaryDir home;
     setenv("XDG_CONFIG_HOME", home.path().toLocal8Bit().constData(), 1);
     return true;
 }();
 
+// What the file holds, in the order the values were first set.
+std::vector<std::pair<QString, std::string>>& values() {
+    static std::vector<std::pair<QString, std::string>> held;
+    return held;
+}
+
+void writeBytes(const std::string& bytes) {
+    const QString path = DataLinkStore::confFilePath();
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write %s", qPrintable(path));
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+void writeValues() {
+    std::string bytes = "[General]\n";
+    for (const auto& [name, value] : values()) bytes += name.toStdString() + "=" + value + "\n";
+    writeBytes(bytes);
+}
+
 }  // namespace
 
-void DataLinkStore::set(const QString& valueName, const QVariant& value) {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
-                       QStringLiteral("DataLink"));
-    settings.setValue(valueName, value);
-    settings.sync();
+void DataLinkStore::set(const QString& valueName, const QString& value) { setBytes(valueName, value.toStdString()); }
+
+void DataLinkStore::setBytes(const QString& valueName, const std::string& bytes) {
+    for (auto& [name, value] : values()) {
+        if (name == valueName) {
+            value = bytes;
+            writeValues();
+            return;
+        }
+    }
+    values().emplace_back(valueName, bytes);
+    writeValues();
+}
+
+void DataLinkStore::writeFile(const std::string& bytes) {
+    values().clear();
+    writeBytes(bytes);
 }
 
 void DataLinkStore::clear() {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
-                       QStringLiteral("DataLink"));
-    settings.clear();
-    settings.sync();
+    values().clear();
+    QFile::remove(confFilePath());
 }
 
-QString DataLinkStore::confFilePath() {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
-                       QStringLiteral("DataLink"));
-    return settings.fileName();
-}
+QString DataLinkStore::confFilePath() { return db::ConfigFileLocator::storeFile(); }
 
 void DataLinkStore::pointAt(const QString& folder) {
     clear();

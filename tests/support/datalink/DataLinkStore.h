@@ -1,17 +1,26 @@
-// The user's DataLink key as the tests see it. A test program that links
-// this points XDG_CONFIG_HOME at a folder of its own before main, so that
-// the store is never looked for in the real home and no file beside the test
+// The user's DataLink key as the tests see it: the store file, written by
+// hand the way an operator writes it (never through QSettings, which would
+// quote and escape values on its own terms). A test program that links this
+// points XDG_CONFIG_HOME at a folder of its own before main, so that the
+// store is never looked for in the real home and no file beside the test
 // programs (a developer's demo configuration, say) is ever read.
 #pragma once
 
 #include <QString>
-#include <QVariant>
+#include <string>
 
 namespace testsupport {
 
 class DataLinkStore {
 public:
-    static void set(const QString& valueName, const QVariant& value);
+    // One "name=value" line in the [General] section, the value as UTF-8;
+    // a value set before under that name is replaced.
+    static void set(const QString& valueName, const QString& value);
+    // The same with the value's bytes exactly as given.
+    static void setBytes(const QString& valueName, const std::string& bytes);
+    // The whole store file, bytes exactly as given; values set before are forgotten.
+    static void writeFile(const std::string& bytes);
+    // No store file at all.
     static void clear();
     static QString confFilePath();
     // Names both configuration files, in folder, whether they exist or not.
