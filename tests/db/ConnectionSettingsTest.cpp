@@ -8,7 +8,6 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,8 +160,6 @@ TEST_F(ConnectionSettings, TheRegistryValuesDecideWhereTheFilesAre) {
     EXPECT_FALSE(connection_->connected());
 }
 
-// Set in the copy of this test program that the test below runs.
-constexpr const char* kInCopyOfTheProgram = "TARVELL_TEST_IN_COPY";
 TEST_F(ConnectionSettings, ConfigurationFilesThatAreNoRegularFilesAreNotFound) {
     const QString fifo = folder_.path("fifo.ini");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
@@ -224,11 +221,8 @@ TEST_F(ConnectionSettings, AConnectReadsEachFileOnce) {
     EXPECT_EQ(counter.opens(), (std::vector<int>{1, 1}));
 }
 
-TEST_F(ConnectionSettings, WithoutTheRegistryKeyTheFilesBesideTheExecutableServe) {
-    DataLinkStore::clear();
-    const QString folder = QCoreApplication::applicationDirPath();
-    makeConnection();
-    EXPECT_EQ(connection_->connectionsFilePath(), folder + "/dlconnections.ini");
+// Set in the copy of this test program that the test below runs.
+constexpr const char* kInCopyOfTheProgram = "TARVELL_TEST_IN_COPY";
 
 // The real test programs' folder may hold configuration files of its own
 // (the run command writes the demo's there), so the case runs in a copy of
