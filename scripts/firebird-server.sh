@@ -4,6 +4,7 @@
 #
 #   scripts/firebird-server.sh start   # prints the port it listens on
 #   scripts/firebird-server.sh stop
+#   scripts/firebird-server.sh kill    # ends it at once, as a crash would (for tests)
 #
 # The instance is the tests' own: a root folder with its own firebird.conf,
 # databases.conf and security database (SYSDBA's password is
@@ -51,7 +52,10 @@ running() {
 # Something accepts connections on 127.0.0.1:port.
 port_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
+# The port to listen on: $TARVELL_FB_PORT, else the last one used or the
+# first free one from 3051 up, passing over those in $1 (tried already).
 choose_port() {
+  local tried=" ${1:-} " port
   if [[ -n ${TARVELL_FB_PORT:-} ]]; then
     [[ $TARVELL_FB_PORT =~ ^[0-9]+$ ]] && ((TARVELL_FB_PORT > 0 && TARVELL_FB_PORT < 65536)) ||
       die "TARVELL_FB_PORT is not a port number: $TARVELL_FB_PORT"
@@ -59,13 +63,12 @@ choose_port() {
     echo "$TARVELL_FB_PORT"
     return
   fi
-  local port
   if [[ -s $portfile ]]; then
     port=$(cat "$portfile")
-    port_taken "$port" || { echo "$port"; return; }
+    [[ $tried == *" $port "* ]] || port_taken "$port" || { echo "$port"; return; }
   fi
   for ((port = 3051; port < 3151; port++)); do
-    port_taken "$port" || { echo "$port"; return; }
+    [[ $tried == *" $port "* ]] || port_taken "$port" || { echo "$port"; return; }
   done
   die "no free port from 3051 to 3150; export TARVELL_FB_PORT to choose one"
 }
@@ -129,8 +132,27 @@ start_server() {
   fi
   [[ -x $server ]] || die "$server not installed (scripts/install-deps.sh)"
 
-  local port
-  port=$(choose_port)
+  # A port found free may be taken by another instance starting at the same
+  # moment; a port of our own choosing is then chosen again.
+  local port attempt tried=""
+  for attempt in 1 2 3 4 5; do
+    port=$(choose_port "$tried")
+    if launch "$port"; then
+      say "started (pid $(cat "$pidfile")) on 127.0.0.1 port $port"
+      echo "$port"
+      return
+    fi
+    [[ -z ${TARVELL_FB_PORT:-} ]] || break
+    tried+=" $port"
+  done
+  cat "$logfile" >&2
+  die "server ended at start"
+}
+
+# Starts the server on port and waits until it answers; fails when it ends
+# before that.
+launch() {
+  local port=$1
   make_root "$port"
   make_security_database
   echo "$port" >"$portfile"
@@ -142,17 +164,15 @@ start_server() {
   local waited=0
   until answers "$port"; do
     if ! running; then
-      cat "$logfile" >&2
       rm -f "$pidfile"
-      die "server ended at start"
+      return 1
     fi
     ((waited++ < 60)) || { stop_server >/dev/null; die "server did not answer within 30 s"; }
     sleep 0.5
   done
-  say "started (pid $(cat "$pidfile")) on 127.0.0.1 port $port"
-  echo "$port"
 }
 
+# $1: the signal that asks it to end, TERM for a shutdown, KILL for a crash.
 stop_server() {
   if ! running; then
     rm -f "$pidfile"
@@ -161,7 +181,7 @@ stop_server() {
   fi
   local pid waited=0
   pid=$(cat "$pidfile")
-  kill -TERM "$pid" 2>/dev/null || true
+  kill "-${1:-TERM}" "$pid" 2>/dev/null || true
   while kill -0 "$pid" 2>/dev/null && ((waited++ < 40)); do sleep 0.25; done
   if kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null || true; fi
   rm -f "$pidfile"
@@ -170,6 +190,7 @@ stop_server() {
 
 case ${1:-} in
   start) start_server ;;
-  stop) stop_server ;;
-  *) echo "usage: $0 start|stop" >&2; exit 2 ;;
+  stop) stop_server TERM ;;
+  kill) stop_server KILL ;;
+  *) echo "usage: $0 start|stop|kill" >&2; exit 2 ;;
 esac

@@ -6,6 +6,7 @@
 #include <LocalServer.h>
 #include <TestDatabase.h>
 #include <gtest/gtest.h>
+#include <ibase.h>
 
 using drivertest::Row;
 using drivertest::Session;
@@ -52,4 +53,32 @@ TEST_F(FirebirdServer, WrongPasswordIsRefusedWithTheServersText) {
     EXPECT_EQ(session.connect(database.serverName(server_.address()), "sysdba", server_.password + "x"),
               dl::status::InvalidUserPassword);
     EXPECT_NE(session.lastError().find("user name and password"), std::string::npos) << session.lastError();
+}
+
+// A failure says whether the attachment is gone, beside the server's own
+// code, so that the program knows to connect anew rather than read the text.
+TEST(FirebirdLostAttachment, FailuresAfterTheServerWentAwaySaySoUntilANewConnect) {
+    const auto own = tarvell::test::OwnServer::startIfPossible();
+    if (!own) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
+    TestDatabase database;
+    database.execute({"CREATE TABLE T (A INTEGER)", "INSERT INTO T VALUES (1)"});
+    const std::string name = database.serverName(own->server().address());
+    Session session;
+    ASSERT_EQ(session.connect(name, "sysdba", own->server().password), 0) << session.lastError();
+
+    EXPECT_EQ(session.tryExecute("UPDATE NO_SUCH_TABLE SET A = 2"), dl::status::SqlError);
+    EXPECT_EQ(session.lastCodes().serverCode, isc_dsql_error);
+    EXPECT_FALSE(session.lastCodes().connectionLost);
+
+    own->kill();
+    EXPECT_EQ(session.tryExecute("UPDATE T SET A = 2"), dl::status::SqlError);
+    EXPECT_TRUE(session.lastCodes().connectionLost) << session.lastError();
+    EXPECT_NE(session.lastCodes().serverCode, 0);
+
+    // Back again, the old attachment stays lost; a new connect works.
+    own->start();
+    EXPECT_NE(session.tryExecute("UPDATE T SET A = 2"), 0);
+    EXPECT_TRUE(session.lastCodes().connectionLost) << session.lastError();
+    ASSERT_EQ(session.connect(name, "sysdba", own->server().password), 0) << session.lastError();
+    EXPECT_EQ(session.execute("UPDATE T SET A = 2"), 1);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,7 +17,8 @@ struct LocalServer {
     std::string password;
 
     static constexpr const char* kSkipReason =
-        "no server: scripts/test.sh sets TARVELL_FB_SERVER, TARVELL_FB_PORT and TARVELL_FB_PASSWORD";
+        "no server: scripts/test.sh sets TARVELL_FB_SERVER, TARVELL_FB_PORT, TARVELL_FB_PASSWORD and "
+        "TARVELL_FB_SCRIPT";
 
     static std::optional<LocalServer> fromEnvironment() {
         const char* host = std::getenv("TARVELL_FB_SERVER");
@@ -28,6 +30,34 @@ struct LocalServer {
 
     // The server as the client names it in an attach string: host/port.
     std::string address() const { return port.empty() ? host : host + "/" + port; }
+};
+
+// A server of one test's own, for a test that stops it and starts it again:
+// the same script (TARVELL_FB_SCRIPT) with a state folder of its own, on a
+// port of its own, so that the shared server stays up for the other tests.
+// Stopped and removed with the object.
+class OwnServer {
+public:
+    // Started and answering; null (the test skips) without the script.
+    static std::unique_ptr<OwnServer> startIfPossible();
+    ~OwnServer();
+    OwnServer(const OwnServer&) = delete;
+    OwnServer& operator=(const OwnServer&) = delete;
+
+    // Gone at once, as a crash would end it, its connections with it.
+    void kill();
+    // Up again on the same port.
+    void start();
+
+    const LocalServer& server() const { return server_; }
+
+private:
+    OwnServer(std::string script, std::string folder, LocalServer server);
+    std::string run(const std::string& word);
+
+    std::string script_;
+    std::string folder_;
+    LocalServer server_;
 };
 
 }  // namespace tarvell::test
