@@ -182,8 +182,9 @@ stop_server() {
   local pid waited=0
   pid=$(cat "$pidfile")
   kill "-${1:-TERM}" "$pid" 2>/dev/null || true
-  while kill -0 "$pid" 2>/dev/null && ((waited++ < 40)); do sleep 0.25; done
-  if kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null || true; fi
+  # running, not kill -0: an ended server nobody has reaped yet counts as gone.
+  while running && ((waited++ < 100)); do sleep 0.1; done
+  if running; then kill -KILL "$pid" 2>/dev/null || true; fi
   rm -f "$pidfile"
   say "stopped"
 }
