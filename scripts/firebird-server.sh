@@ -15,7 +15,9 @@
 # it used last time or the first free one from 3051 up. It runs as the
 # invoking user, so it opens the files that user's tests create. The installed
 # Firebird (its firebird.conf, security database and system server) is only
-# read from, never changed.
+# read from, never changed. When $TARVELL_FB_OWNER names a process (a test
+# that starts a server of its own), the server ends with that process too,
+# even when it crashes before it could stop the server.
 set -euo pipefail
 
 password=${TARVELL_FB_PASSWORD:-quorvane}
@@ -149,6 +151,13 @@ start_server() {
   die "server ended at start"
 }
 
+# Kills the server ($2) once the owner ($1) has ended.
+watch_owner() {
+  setsid bash -c 'while kill -0 "$0" 2>/dev/null; do sleep 1; done
+    [[ $(readlink "/proc/$1/exe" 2>/dev/null) == /usr/sbin/firebird ]] && kill -KILL "$1"' "$1" "$2" \
+    </dev/null >/dev/null 2>&1 &
+}
+
 # Starts the server on port and waits until it answers; fails when it ends
 # before that.
 launch() {
@@ -160,6 +169,7 @@ launch() {
   # with it, stop does.
   "${ours[@]}" setsid "$server" </dev/null >"$logfile" 2>&1 &
   echo $! >"$pidfile"
+  [[ -z ${TARVELL_FB_OWNER:-} ]] || watch_owner "$TARVELL_FB_OWNER" "$!"
 
   local waited=0
   until answers "$port"; do

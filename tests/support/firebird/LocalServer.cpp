@@ -1,5 +1,7 @@
 #include "LocalServer.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -47,7 +49,9 @@ void OwnServer::start() {
 void OwnServer::kill() { run("kill"); }
 
 std::string OwnServer::run(const std::string& word) {
-    const std::string command = "TARVELL_FB_STATE=" + shellQuoted(folder_ + "/state") +
+    // The server goes with this process should it end before the server is stopped.
+    const std::string command = "TARVELL_FB_OWNER=" + std::to_string(getpid()) +
+                                " TARVELL_FB_STATE=" + shellQuoted(folder_ + "/state") +
                                 " TARVELL_FB_PORT=" + shellQuoted(server_.port) + " " + shellQuoted(script_) + " " + word;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) throw std::runtime_error("cannot run " + command);
