@@ -1,142 +1,207 @@
 #!/usr/bin/env bash
-# Starts or stops a Firebird 3 server on the loopback interface for the tests
-# that go through a server.
+# Starts or stops a private Firebird 3 server for the tests that go through a
+# server.
 #
-#   scripts/firebird-server.sh start   # SYSDBA's password becomes $TARVELL_FB_PASSWORD
+#   scripts/firebird-server.sh start   # prints the port it listens on
 #   scripts/firebird-server.sh stop
+#   scripts/firebird-server.sh kill    # ends it at once, as a crash would (for tests)
 #
-# The server runs as the firebird user without systemd; its PID and log are
-# kept in $TARVELL_FB_STATE (default /tmp/tarvell-firebird-server). A server
-# that is already answering with the expected password is used as it is and
-# left running by stop.
+# The instance is the tests' own: a root folder with its own firebird.conf,
+# databases.conf and security database (SYSDBA's password is
+# $TARVELL_FB_PASSWORD, default quorvane), its own lock folder, its PID and
+# console output, all under $TARVELL_FB_STATE (default
+# ${XDG_RUNTIME_DIR:-/tmp}/tarvell-firebird-server-<uid>). It listens on
+# 127.0.0.1 only, on $TARVELL_FB_PORT when that is set, otherwise on the port
+# it used last time or the first free one from 3051 up. It runs as the
+# invoking user, so it opens the files that user's tests create. The installed
+# Firebird (its firebird.conf, security database and system server) is only
+# read from, never changed. When $TARVELL_FB_OWNER names a process (a test
+# that starts a server of its own), the server ends with that process too,
+# even when it crashes before it could stop the server.
 set -euo pipefail
 
 password=${TARVELL_FB_PASSWORD:-quorvane}
-state=${TARVELL_FB_STATE:-/tmp/tarvell-firebird-server}
+state=${TARVELL_FB_STATE:-${XDG_RUNTIME_DIR:-/tmp}/tarvell-firebird-server-$(id -u)}
+root=$state/root
+lock=$state/lock
 pidfile=$state/firebird.pid
+portfile=$state/port
 logfile=$state/firebird.log
 server=/usr/sbin/firebird
-root=/usr/lib/x86_64-linux-gnu/firebird/3.0
-system_conf=/etc/firebird/3.0/firebird.conf
-
-as_root=()
-[[ $(id -u) -eq 0 ]] || as_root=(sudo)
-as_firebird=("${as_root[@]}" setpriv --reuid=firebird --regid=firebird --init-groups
-             env -u FIREBIRD_LOCK -u FIREBIRD -u ISC_USER -u ISC_PASSWORD)
+installed=/usr/lib/x86_64-linux-gnu/firebird/3.0
 
 die() { echo "firebird-server: $*" >&2; exit 1; }
+say() { echo "firebird-server: $*" >&2; }
+
+# Client calls go to our instance by address; the server and the embedded
+# engine find our root and lock folder through these two variables.
+ours=(env -u ISC_USER -u ISC_PASSWORD FIREBIRD="$root" FIREBIRD_LOCK="$lock")
+client=(env -u FIREBIRD -u FIREBIRD_LOCK -u ISC_USER -u ISC_PASSWORD)
 
 answers() {
-  fbsvcmgr localhost:service_mgr user SYSDBA password "$password" info_server_version >/dev/null 2>&1
+  "${client[@]}" fbsvcmgr "127.0.0.1/$1:service_mgr" user SYSDBA password "$password" \
+    info_server_version >/dev/null 2>&1
 }
 
-running() { [[ -s $pidfile ]] && kill -0 "$(cat "$pidfile")" 2>/dev/null; }
-
-security_database() {
-  local found
-  for found in /var/lib/firebird/3.0/system/security3.fdb "$root"/security3.fdb; do
-    [[ -f $found ]] && { echo "$found"; return; }
-  done
-  die "security database not found"
+# Our server, and not some other process that took over its PID.
+running() {
+  [[ -s $pidfile ]] || return 1
+  local pid
+  pid=$(cat "$pidfile")
+  kill -0 "$pid" 2>/dev/null && [[ $(readlink "/proc/$pid/exe" 2>/dev/null) == "$server" ]]
 }
 
-# The effective RemoteBindAddress of a configuration file (empty: all interfaces).
-bind_address() {
-  sed -n 's/^[[:space:]]*RemoteBindAddress[[:space:]]*=[[:space:]]*\([^[:space:]#]*\).*/\1/p' "$1" | tail -n 1
-}
+# Something accepts connections on 127.0.0.1:port.
+port_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
-is_loopback() { [[ $1 == localhost || $1 == 127.0.0.1 || $1 == ::1 ]]; }
-
-# With a system configuration that listens beyond loopback, the server gets a
-# root folder of ours: the installed one with a firebird.conf that binds to
-# 127.0.0.1 (FIREBIRD points the server at it).
-server_environment() {
-  if is_loopback "$(bind_address "$system_conf")" && [[ -z ${TARVELL_FB_PRIVATE_CONF:-} ]]; then
+# The port to listen on: $TARVELL_FB_PORT, else the last one used or the
+# first free one from 3051 up, passing over those in $1 (tried already).
+choose_port() {
+  local tried=" ${1:-} " port
+  if [[ -n ${TARVELL_FB_PORT:-} ]]; then
+    [[ $TARVELL_FB_PORT =~ ^[0-9]+$ ]] && ((TARVELL_FB_PORT > 0 && TARVELL_FB_PORT < 65536)) ||
+      die "TARVELL_FB_PORT is not a port number: $TARVELL_FB_PORT"
+    port_taken "$TARVELL_FB_PORT" && die "port $TARVELL_FB_PORT is in use by another program"
+    echo "$TARVELL_FB_PORT"
     return
   fi
-  local private=$state/root
-  rm -rf "$private"
-  mkdir -p "$private"
-  local entry name
-  for entry in "$root"/*; do
+  if [[ -s $portfile ]]; then
+    port=$(cat "$portfile")
+    [[ $tried == *" $port "* ]] || port_taken "$port" || { echo "$port"; return; }
+  fi
+  for ((port = 3051; port < 3151; port++)); do
+    [[ $tried == *" $port "* ]] || port_taken "$port" || { echo "$port"; return; }
+  done
+  die "no free port from 3051 to 3150; export TARVELL_FB_PORT to choose one"
+}
+
+# A root folder of our own: the installed one's files linked in, except the
+# configuration we write ourselves. The character sets are not found through
+# a linked folder, so that one is copied.
+make_root() {
+  local port=$1 entry name
+  rm -rf "$root" "$lock"
+  mkdir -p "$root" "$lock"
+  for entry in "$installed"/*; do
     name=$(basename "$entry")
     case $name in
-      firebird.conf) ;;
-      # The character sets are not found through a linked folder.
-      intl) mkdir "$private/intl" && cp -L "$entry"/* "$private/intl/" ;;
-      *) ln -s "$(readlink -f "$entry")" "$private/$name" ;;
+      firebird.conf | databases.conf | security3.fdb) ;;
+      intl) mkdir "$root/intl" && cp -L "$entry"/* "$root/intl/" ;;
+      *) ln -s "$(readlink -f "$entry")" "$root/$name" ;;
     esac
   done
-  { grep -v '^[[:space:]]*RemoteBindAddress' "$system_conf"; echo "RemoteBindAddress = 127.0.0.1"; } \
-    >"$private/firebird.conf"
-  chmod -R a+rX "$private"
-  echo "FIREBIRD=$private"
+  cat >"$root/firebird.conf" <<EOF
+# Written by scripts/firebird-server.sh for the tests' private server.
+RemoteBindAddress = 127.0.0.1
+RemoteServicePort = $port
+ServerMode = Super
+SecurityDatabase = $root/security3.fdb
+AuthServer = Srp
+UserManager = Srp
+UdfAccess = None
+EOF
+  cat >"$root/databases.conf" <<EOF
+# Written by scripts/firebird-server.sh for the tests' private server.
+security.db = $root/security3.fdb
+{
+	RemoteAccess = false
+}
+EOF
 }
 
-# Sets SYSDBA's password straight in the security database (embedded, as the
-# firebird user so that lock files stay the server's), whatever it was.
-set_password() {
+# A fresh security database of our own, opened embedded; the user manager
+# adds its tables with the first user.
+make_security_database() {
   local output
-  output=$(printf "CREATE OR ALTER USER SYSDBA PASSWORD '%s' USING PLUGIN Srp;\nCOMMIT;\n" "$password" |
-    "${as_firebird[@]}" isql-fb -q -user SYSDBA "$(security_database)" 2>&1) ||
-    die "could not set the SYSDBA password: $output"
-  [[ -z $output ]] || die "could not set the SYSDBA password: $output"
-}
-
-check_loopback_only() {
-  local pid=$1 addresses
-  addresses=$(ss -ltnpH 2>/dev/null | grep "pid=$pid," | awk '{print $4}' || true)
-  [[ -n $addresses ]] || return 0
-  local address
-  for address in $addresses; do
-    case $address in
-      127.0.0.1:* | \[::1\]:* | ::1:*) ;;
-      *) stop_server; die "server listened on $address; stopped it" ;;
-    esac
-  done
+  output=$(printf "CREATE DATABASE '%s' USER SYSDBA;\nCREATE USER SYSDBA PASSWORD '%s' USING PLUGIN Srp;\nCOMMIT;\n" \
+    "$root/security3.fdb" "${password//\'/\'\'}" | "${ours[@]}" isql-fb -q 2>&1) ||
+    die "could not create the security database: $output"
+  [[ -z $output ]] || die "could not create the security database: $output"
 }
 
 start_server() {
-  if running && answers; then echo "firebird-server: already running (pid $(cat "$pidfile"))"; return; fi
-  if ! running && answers; then echo "firebird-server: using the server already running"; return; fi
+  mkdir -p "$state"
+  chmod 700 "$state"
+  if running; then
+    local port
+    port=$(cat "$portfile")
+    if answers "$port"; then
+      say "already running (pid $(cat "$pidfile")) on 127.0.0.1 port $port"
+      echo "$port"
+      return
+    fi
+    stop_server >/dev/null
+  fi
   [[ -x $server ]] || die "$server not installed (scripts/install-deps.sh)"
-  "${as_root[@]}" mkdir -p "$state"
-  "${as_root[@]}" chmod 755 "$state"
-  if running; then stop_server; fi
 
-  set_password
-  local environment
-  environment=$(server_environment)
-  # shellcheck disable=SC2086
-  "${as_firebird[@]}" $environment "$server" >"$logfile" 2>&1 &
-  echo $! >"$pidfile"
-
-  local waited=0
-  until answers; do
-    if ! running; then cat "$logfile" >&2; rm -f "$pidfile"; die "server ended at start"; fi
-    ((waited++ < 60)) || { stop_server; die "server did not answer within 30 s"; }
-    sleep 0.5
+  # A port found free may be taken by another instance starting at the same
+  # moment; a port of our own choosing is then chosen again.
+  local port attempt tried=""
+  for attempt in 1 2 3 4 5; do
+    port=$(choose_port "$tried")
+    if launch "$port"; then
+      say "started (pid $(cat "$pidfile")) on 127.0.0.1 port $port"
+      echo "$port"
+      return
+    fi
+    [[ -z ${TARVELL_FB_PORT:-} ]] || break
+    tried+=" $port"
   done
-  check_loopback_only "$(cat "$pidfile")"
-  echo "firebird-server: started (pid $(cat "$pidfile")) on 127.0.0.1"
+  cat "$logfile" >&2
+  die "server ended at start"
 }
 
+# Kills the server ($2) once the owner ($1) has ended.
+watch_owner() {
+  setsid bash -c 'while kill -0 "$0" 2>/dev/null; do sleep 1; done
+    [[ $(readlink "/proc/$1/exe" 2>/dev/null) == /usr/sbin/firebird ]] && kill -KILL "$1"' "$1" "$2" \
+    </dev/null >/dev/null 2>&1 &
+}
+
+# Starts the server on port and waits until it answers; fails when it ends
+# before that.
+launch() {
+  local port=$1
+  make_root "$port"
+  make_security_database
+  echo "$port" >"$portfile"
+  # A session of its own: an interrupted caller does not take the server
+  # with it, stop does.
+  "${ours[@]}" setsid "$server" </dev/null >"$logfile" 2>&1 &
+  echo $! >"$pidfile"
+  [[ -z ${TARVELL_FB_OWNER:-} ]] || watch_owner "$TARVELL_FB_OWNER" "$!"
+
+  local waited=0
+  until answers "$port"; do
+    if ! running; then
+      rm -f "$pidfile"
+      return 1
+    fi
+    ((waited++ < 60)) || { stop_server >/dev/null; die "server did not answer within 30 s"; }
+    sleep 0.5
+  done
+}
+
+# $1: the signal that asks it to end, TERM for a shutdown, KILL for a crash.
 stop_server() {
-  if ! [[ -s $pidfile ]]; then echo "firebird-server: not started by this script"; return; fi
-  local pid
-  pid=$(cat "$pidfile")
-  if kill -0 "$pid" 2>/dev/null; then
-    "${as_root[@]}" kill -TERM "$pid" 2>/dev/null || true
-    local waited=0
-    while kill -0 "$pid" 2>/dev/null && ((waited++ < 40)); do sleep 0.5; done
-    kill -0 "$pid" 2>/dev/null && "${as_root[@]}" kill -KILL "$pid" 2>/dev/null || true
+  if ! running; then
+    rm -f "$pidfile"
+    say "not running"
+    return
   fi
+  local pid waited=0
+  pid=$(cat "$pidfile")
+  kill "-${1:-TERM}" "$pid" 2>/dev/null || true
+  # running, not kill -0: an ended server nobody has reaped yet counts as gone.
+  while running && ((waited++ < 100)); do sleep 0.1; done
+  if running; then kill -KILL "$pid" 2>/dev/null || true; fi
   rm -f "$pidfile"
-  echo "firebird-server: stopped"
+  say "stopped"
 }
 
 case ${1:-} in
   start) start_server ;;
-  stop) stop_server ;;
-  *) echo "usage: $0 start|stop" >&2; exit 2 ;;
+  stop) stop_server TERM ;;
+  kill) stop_server KILL ;;
+  *) echo "usage: $0 start|stop|kill" >&2; exit 2 ;;
 esac

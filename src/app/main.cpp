@@ -2,8 +2,10 @@
 
 #include "DialogButtonOrderStyle.h"
 #include "FrmTarvell.h"
+#include "TerminationSignals.h"
 
 int main(int argc, char** argv) {
+    const app::TerminationSignals terminationSignals;
     QApplication application(argc, argv);
     application.setStyle(new TDialogButtonOrderStyle);
     TFormTarvell formTarvell;

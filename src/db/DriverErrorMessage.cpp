@@ -60,6 +60,18 @@ std::string driverPart(const DriverErrorSource& source) {
 
 }  // namespace
 
+rt::DriverFailure driverFailureOf(dl::DriverResult result, const DriverErrorSource& source) {
+    rt::DriverFailure failure;
+    failure.status = dl::statusOf(result);
+    std::int32_t serverCode = 0;
+    bool lost = false;
+    if (source.codes && dl::statusOf(source.codes(&serverCode, &lost)) == 0) {
+        failure.serverCode = serverCode;
+        failure.connectionLost = lost;
+    }
+    return failure;
+}
+
 std::string driverStatusText(std::uint16_t status) {
     for (const StatusText& entry : kStatusTexts)
         if (entry.status == status) return entry.text;

@@ -7,22 +7,29 @@
 #include <string>
 
 #include "DriverInterface.h"
+#include "Errors.h"
 
 namespace db {
 
-// Something that holds a driver error text: a driver connection, command or
-// cursor. An empty source has no text to give.
+// Something that holds a driver error text and its codes: a driver
+// connection, command or cursor. An empty source has nothing to give.
 struct DriverErrorSource {
     std::function<dl::DriverResult(std::int32_t*)> messageLength;
     std::function<dl::DriverResult(char*)> message;
+    std::function<dl::DriverResult(std::int32_t*, bool*)> codes;
 
     template <class T>
     static DriverErrorSource of(T* object) {
         if (!object) return {};
         return {[object](std::int32_t* length) { return object->getErrorMessageLen(length); },
-                [object](char* buffer) { return object->getErrorMessage(buffer); }};
+                [object](char* buffer) { return object->getErrorMessage(buffer); },
+                [object](std::int32_t* serverCode, bool* lost) { return object->getErrorCode(serverCode, lost); }};
     }
 };
+
+// The status of the result and the source's codes; a source that cannot
+// tell gives no server code and a connection still there.
+rt::DriverFailure driverFailureOf(dl::DriverResult result, const DriverErrorSource& source);
 
 // The fixed text of a status ("[0x0015]: Connection failed"), empty for a
 // status that has none.

@@ -280,7 +280,19 @@ void TDataLinkConnection::forgetFailedConnect() {
 
 void TDataLinkConnection::raiseDriverError(dl::DriverResult result, const DriverErrorSource& source) {
     lastError_ = composeDriverMessage(result, source, lastError_);
-    throw rt::DatabaseError(lastError_);
+    const rt::DriverFailure failure = driverFailureOf(result, source);
+    if (failure.connectionLost) forgetLostAttachment();
+    throw rt::DatabaseError(lastError_, failure);
+}
+
+void TDataLinkConnection::forgetLostAttachment() {
+    // Nothing runs on a lost attachment again; disconnecting now sends the
+    // next open through the whole connect sequence, which works once the
+    // server is back. A second connection's commands belong to the datasets
+    // of its first, so that one disconnects, the second with it.
+    TDataLinkConnection& owner = primary_ ? *primary_ : *this;
+    if (owner.connected()) owner.close();
+    if (connected()) close();
 }
 
 void TDataLinkConnection::check(dl::DriverResult result, const DriverErrorSource& source) {
@@ -297,7 +309,7 @@ TDataLinkConnection& TDataLinkConnection::connectionForStatement(bool beginsWith
     return *this;
 }
 
-std::unique_ptr<TDataLinkConnection> TDataLinkConnection::makeSecondConnection() const {
+std::unique_ptr<TDataLinkConnection> TDataLinkConnection::makeSecondConnection() {
     auto second = std::make_unique<TDataLinkConnection>(name_ + "Clone1");
     second->driverName_ = driverName_;
     second->connectionName_ = connectionName_;
@@ -307,6 +319,7 @@ std::unique_ptr<TDataLinkConnection> TDataLinkConnection::makeSecondConnection()
     second->vendorLib_ = vendorLib_;
     second->loadParamsOnConnect_ = false;
     second->loginPrompt_ = false;
+    second->primary_ = this;
     if (connected()) second->open();
     return second;
 }

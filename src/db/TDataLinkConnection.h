@@ -105,7 +105,9 @@ public:
     int transactionIsolationLevel() const { return isolationLevel_; }
 
     // Composes the driver message from the status and the source's text,
-    // keeps it as the last error text and raises it as rt::DatabaseError.
+    // keeps it as the last error text and raises it as rt::DatabaseError
+    // with the status and the source's codes. A failure that lost the
+    // attachment disconnects first.
     [[noreturn]] void raiseDriverError(dl::DriverResult result, const DriverErrorSource& source);
     // Nothing for status 0, otherwise raiseDriverError.
     void check(dl::DriverResult result, const DriverErrorSource& source);
@@ -136,7 +138,8 @@ private:
     void readPostConnectOptions();
     void forgetFailedConnect();
     void disconnectSequence();
-    std::unique_ptr<TDataLinkConnection> makeSecondConnection() const;
+    void forgetLostAttachment();
+    std::unique_ptr<TDataLinkConnection> makeSecondConnection();
 
     std::string name_;
     std::string connectionName_;
@@ -172,6 +175,8 @@ private:
 
     std::vector<TDataLinkConnectionClient*> clients_;
     std::vector<std::unique_ptr<TDataLinkConnection>> secondConnections_;
+    // The connection a second connection was made for; null for a first one.
+    TDataLinkConnection* primary_ = nullptr;
 };
 
 }  // namespace db

@@ -18,7 +18,12 @@
 //    never converts it.
 //  * A failed call leaves its own error text on the object it was made on
 //    (connection, command or cursor), readable with getErrorMessageLen() and
-//    getErrorMessage() until the next call on that object.
+//    getErrorMessage() until the next call on that object, and its codes,
+//    readable with getErrorCode(): the server's own error code (0 when the
+//    driver refused the call itself) and whether the failure means that the
+//    attachment behind the object is gone (network failure, connection or
+//    database shut down). Nothing runs on a lost attachment again; the caller
+//    disconnects and connects anew.
 //
 // The header is self-contained (no Qt, nothing of the program) so that a
 // driver library can be built against it alone.
@@ -136,6 +141,7 @@ public:
                                  bool* isNull) = 0;
     virtual DriverResult getErrorMessageLen(std::int32_t* length) = 0;
     virtual DriverResult getErrorMessage(char* buffer) = 0;
+    virtual DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) = 0;
 
 protected:
     ~IDriverCursor() = default;
@@ -157,6 +163,7 @@ public:
     virtual DriverResult getRowsAffected(std::int64_t* rows) = 0;
     virtual DriverResult getErrorMessageLen(std::int32_t* length) = 0;
     virtual DriverResult getErrorMessage(char* buffer) = 0;
+    virtual DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) = 0;
 
 protected:
     ~IDriverCommand() = default;
@@ -188,6 +195,8 @@ public:
     // Copies the last error's text and a terminating zero into buffer, which
     // holds at least getErrorMessageLen()+1 bytes.
     virtual DriverResult getErrorMessage(char* buffer) = 0;
+    // The codes of the last error (see the rules above).
+    virtual DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) = 0;
     virtual DriverResult getMetaData(IDriverMetaData** metaData) = 0;
     virtual DriverResult getCommand(IDriverCommand** command) = 0;
 

@@ -2,6 +2,7 @@
 // as it is shown to the operator.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,12 +14,27 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What a failed driver call reported besides its text.
+struct DriverFailure {
+    std::uint16_t status = 0;     // the driver status, low 16 bits of the call's result
+    std::int32_t serverCode = 0;  // the server's own error code; 0 when the driver refused the call itself
+    bool connectionLost = false;  // the attachment behind the call is gone
+};
+
 // Raised by the database access and the in-memory tables.
 class DatabaseError : public AppError {
 public:
     using AppError::AppError;
+    DatabaseError(const std::string& message, const DriverFailure& failure)
+        : AppError(message), driverFailure_(failure) {}
     // An error raised on behalf of a named component reads "name: message".
     static DatabaseError forComponent(std::string_view component, std::string_view message);
+
+    // All zero for an error that no driver call raised.
+    const DriverFailure& driverFailure() const { return driverFailure_; }
+
+private:
+    DriverFailure driverFailure_;
 };
 
 // A value that cannot be turned into the type asked for.

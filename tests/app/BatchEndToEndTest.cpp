@@ -23,6 +23,7 @@
 #include "FrmTarvell.h"
 #include "ProgressBar.h"
 #include "SpeedButton.h"
+#include "LocalServer.h"
 #include "TestDatabase.h"
 
 namespace {
@@ -128,8 +129,8 @@ protected:
     }
 
     // Shows the window on the database as it stands now.
-    void start() {
-        database.writeConfiguration(configuration.path().toStdString());
+    void start(const tarvell::test::ConfigurationFiles& files = {}) {
+        database.writeConfiguration(configuration.path().toStdString(), files);
         testsupport::DataLinkStore::pointAt(configuration.path());
         form = std::make_unique<TFormTarvell>();
         form->show();
@@ -149,21 +150,24 @@ protected:
     std::string text(int row, int field) { return table().valueAt(row, field).toString(); }
 
     // The six prices of a product as PRODUCT holds them, read through a
-    // connection of its own.
+    // connection of its own: embedded, or through the server that has the
+    // database open (readerName, readerPassword).
     std::vector<rt::FieldValue> pricesInDatabase(const std::string& id) {
-        DirectClient client(database.path());
+        DirectClient client(readerName.empty() ? database.path() : readerName, "SYSDBA", readerPassword);
         const auto rows = client.select(
             "SELECT SALE_PRICE, N_PRICE, P_PRICE, P_PRICE2, PSALE_PRICE, VIP_PRICE FROM PRODUCT WHERE PROD_ID = '" +
             id + "'");
         return rows.empty() ? std::vector<rt::FieldValue>{} : rows.front();
     }
     int pricedProductsInDatabase() {
-        DirectClient client(database.path());
+        DirectClient client(readerName.empty() ? database.path() : readerName, "SYSDBA", readerPassword);
         return static_cast<int>(
             client.select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE IS NOT NULL").front()[0].toDouble());
     }
 
     TestDatabase database;
+    std::string readerName;
+    std::string readerPassword;
     QTemporaryDir configuration;
     BoxAnswers boxes;
     std::unique_ptr<TFormTarvell> form;
@@ -445,6 +449,67 @@ TEST_F(WriteBackTest, RowsOfOneProductAreWrittenInOrderTheLastWinning) {
     boxes.expectEnter();
     writeBack();
     EXPECT_EQ(pricesInDatabase("P1")[0].toDouble(), 230.0);
+}
+
+// Through a server of the test's own that goes away between write-backs and
+// comes back, as a server restarted under a running program does.
+class ServerWriteBackTest : public BatchTest {
+protected:
+    void SetUp() override {
+        server = tarvell::test::OwnServer::startIfPossible();
+        if (!server) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
+        BatchTest::SetUp();
+        addSubCategory("A1", "Drinks", "15, 10, 20, 30, 40, 50");
+        addProduct("P1", "Tea", "100", "A1");
+        addProduct("P2", "Milk", "33", "A1");
+        addProduct("P3", "Soda", "19", "A1");
+        tarvell::test::ConfigurationFiles files;
+        files.database = readerName = database.serverName(server->server().address());
+        files.password = readerPassword = server->server().password;
+        start(files);
+        view("A1,Drinks");
+        click(form->SpeedButton2);
+    }
+
+    // Answers the confirmation with Yes and the box that ends the write-back
+    // with Enter; returns that box's text, in UTF-8.
+    std::string writeBack() {
+        const std::size_t seenBefore = boxes.seen().size();
+        boxes.expectButton("&Yes");
+        boxes.expectEnter();
+        click(form->SpeedButton3);
+        return boxes.seen().size() == seenBefore + 2 ? boxes.seen().back().text.toStdString() : std::string();
+    }
+
+    std::unique_ptr<tarvell::test::OwnServer> server;
+};
+
+TEST_F(ServerWriteBackTest, AfterTheServerCameBackTheWriteBackWritesEveryRowOfTheKeptBatch) {
+    ASSERT_EQ(writeBack(), "回存完成");
+
+    // The server dies: the write-back stops at its first row with the
+    // driver's words, and the connection knows it is gone.
+    server->kill();
+    const std::string failure = writeBack();
+    EXPECT_EQ(failure.rfind("DataLink Error: [0x0065]: SQL Error\r\nSQL Server Error: ", 0), 0u) << failure;
+
+    // Back again: the next write-back connects anew and writes the batch the
+    // work table still holds.
+    server->start();
+    DirectClient(readerName, "SYSDBA", readerPassword).execute("UPDATE PRODUCT SET SALE_PRICE = NULL");
+    ASSERT_EQ(writeBack(), "回存完成");
+    EXPECT_EQ(table().rowCount(), 3);
+    EXPECT_EQ(table().valueAt(2, product::priceField(1)).toDouble(), 22.0);
+    EXPECT_EQ(pricedProductsInDatabase(), 3);
+    EXPECT_EQ(pricesInDatabase("P3")[0].toDouble(), 22.0);
+
+    // A restart the program did not see costs one failed write-back, which
+    // tells the connection; the one after it writes.
+    server->kill();
+    server->start();
+    EXPECT_NE(writeBack(), "回存完成");
+    EXPECT_EQ(writeBack(), "回存完成");
+    EXPECT_EQ(pricedProductsInDatabase(), 3);
 }
 
 }  // namespace

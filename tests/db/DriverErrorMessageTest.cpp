@@ -13,7 +13,8 @@ db::DriverErrorSource sourceWith(const std::string& text, dl::DriverResult lengt
             [text](char* buffer) {
                 text.copy(buffer, text.size());
                 return 0;
-            }};
+            },
+            {}};
 }
 
 TEST(DriverErrorMessage, StaticPartDriverPartAndBoth) {

@@ -113,14 +113,14 @@ TEST_F(FirebirdConnectionTest, WriteBackStatementIsCommittedByItself) {
     EXPECT_EQ(client.select("SELECT SALE_PRICE FROM PRODUCT").front()[0].toDouble(), 115.0);
 }
 
-// Through the local server the test command starts; skipped without it.
+// Through the private server the test command starts; skipped without it.
 class FirebirdServerConnectionTest : public FirebirdConnectionTest {
 protected:
     void SetUp() override {
         const auto server = tarvell::test::LocalServer::fromEnvironment();
         if (!server) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
         FirebirdConnectionTest::SetUp();
-        files.database = database.serverName("localhost");
+        files.database = database.serverName(server->address());
         files.password = server->password;
     }
     ConfigurationFiles files;

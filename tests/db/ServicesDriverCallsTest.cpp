@@ -200,5 +200,58 @@ TEST_F(ServicesDriverCalls, DisconnectTakesThePreparedStatementBack) {
     EXPECT_LT(release, disconnect);
 }
 
+// A failure carries the driver's status and the server's code as data; one
+// that lost the attachment disconnects, datasets first, so that the next
+// statement goes through the connect sequence again.
+TEST_F(ServicesDriverCalls, LostAttachmentDisconnectsAndTheNextStatementConnectsAgain) {
+    auto& answers = recording::answers();
+    TStatementService query(connection);
+    query.addLine("DELETE FROM T");
+    const auto failureOf = [&query]() -> rt::DatabaseError {
+        try {
+            query.execSQL();
+        } catch (const rt::DatabaseError& error) {
+            return error;
+        }
+        ADD_FAILURE() << "no error";
+        return rt::DatabaseError("");
+    };
+
+    answers.results["execute"] = dl::status::SqlError;
+    answers.errorText = "lock conflict on no wait transaction";
+    answers.serverCode = 335544345;
+    const rt::DatabaseError conflict = failureOf();
+    EXPECT_EQ(conflict.driverFailure().status, dl::status::SqlError);
+    EXPECT_EQ(conflict.driverFailure().serverCode, 335544345);
+    EXPECT_FALSE(conflict.driverFailure().connectionLost);
+    EXPECT_TRUE(connection.connected());
+
+    answers.errorText = "Error writing data to the connection.";
+    answers.serverCode = 335544727;
+    answers.connectionLost = true;
+    const auto beforeLoss = recording::log().size();
+    const rt::DatabaseError lost = failureOf();
+    EXPECT_STREQ(lost.what(),
+                 "DataLink Error: [0x0065]: SQL Error\r\nSQL Server Error: Error writing data to the connection.");
+    EXPECT_EQ(lost.driverFailure().serverCode, 335544727);
+    EXPECT_TRUE(lost.driverFailure().connectionLost);
+    EXPECT_FALSE(connection.connected());
+    EXPECT_FALSE(query.prepared());
+    EXPECT_EQ(recording::liveObjects(), 0);
+    const std::vector<std::string> sinceLoss(recording::log().begin() + static_cast<std::ptrdiff_t>(beforeLoss),
+                                             recording::log().end());
+    const auto release = std::find(sinceLoss.begin(), sinceLoss.end(), "cmd1.release()");
+    const auto disconnect = std::find(sinceLoss.begin(), sinceLoss.end(), "conn1.disconnect()");
+    ASSERT_NE(disconnect, sinceLoss.end());
+    EXPECT_LT(release, disconnect);
+
+    answers.results.erase("execute");
+    answers.connectionLost = false;
+    query.execSQL();
+    EXPECT_TRUE(connection.connected());
+    EXPECT_EQ(recording::calls("conn2.connect").size(), 1u);
+    EXPECT_EQ(recording::calls("cmd2.execute").size(), 1u);
+}
+
 }  // namespace
 }  // namespace db

@@ -84,6 +84,7 @@ int Session::connect(const std::string& database, const std::string& user, const
     c->setOption(dl::connopt::TrimChar, 0);
     int status = dl::statusOf(c->connect(database.c_str(), user.c_str(), password.c_str()));
     lastError_ = status ? errorText(c) : "";
+    lastCodes_ = status ? errorCodes(c) : ErrorCodes{};
     return status;
 }
 
@@ -93,6 +94,7 @@ int Session::tryExecute(const std::string& sql, const std::vector<rt::FieldValue
     int status = dl::statusOf(connection_->getCommand(command.receive()));
     if (status) {
         lastError_ = errorText(connection_.get());
+        lastCodes_ = errorCodes(connection_.get());
         return status;
     }
     dl::DriverRef<dl::IDriverCursor> cursor;
@@ -101,6 +103,7 @@ int Session::tryExecute(const std::string& sql, const std::vector<rt::FieldValue
         !(status = dl::statusOf(command->execute(cursor.receive()))) && rows)
         status = dl::statusOf(command->getRowsAffected(rows));
     lastError_ = status ? errorText(command.get()) : "";
+    lastCodes_ = status ? errorCodes(command.get()) : ErrorCodes{};
     return status;
 }
 

@@ -4,6 +4,7 @@
 
 #include <DriverInterface.h>
 #include <FieldValue.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -27,6 +28,18 @@ std::string errorText(T* object) {
     return text;
 }
 
+// The codes an object left after a failed call.
+struct ErrorCodes {
+    std::int32_t serverCode = 0;
+    bool connectionLost = false;
+};
+template <class T>
+ErrorCodes errorCodes(T* object) {
+    ErrorCodes codes;
+    EXPECT_EQ(dl::statusOf(object->getErrorCode(&codes.serverCode, &codes.connectionLost)), 0);
+    return codes;
+}
+
 // A driver connection set up with the options the program passes for its
 // stored connection settings.
 class Session {
@@ -37,6 +50,7 @@ public:
                 const std::string& password = "quorvane");
     dl::IDriverConnection* connection() const { return connection_.get(); }
     const std::string& lastError() const { return lastError_; }
+    const ErrorCodes& lastCodes() const { return lastCodes_; }
 
     // Runs a statement with the values bound by position (doubles, text,
     // nulls); returns the rows it changed. Fails the test on any error.
@@ -54,6 +68,7 @@ private:
     dl::DriverRef<dl::IDriver> driver_;
     dl::DriverRef<dl::IDriverConnection> connection_;
     std::string lastError_;
+    ErrorCodes lastCodes_;
 };
 
 }  // namespace drivertest

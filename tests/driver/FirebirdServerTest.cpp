@@ -1,11 +1,12 @@
-// The Firebird driver library through the local server the test command
-// starts (TARVELL_FB_SERVER, TARVELL_FB_PASSWORD); skipped without it.
+// The Firebird driver library through the private server the test command
+// starts (tests/support/firebird/LocalServer.h); skipped without it.
 #include "DriverSession.h"
 
 #include <DirectClient.h>
 #include <LocalServer.h>
 #include <TestDatabase.h>
 #include <gtest/gtest.h>
+#include <ibase.h>
 
 using drivertest::Row;
 using drivertest::Session;
@@ -19,11 +20,9 @@ protected:
     void SetUp() override {
         const auto server = tarvell::test::LocalServer::fromEnvironment();
         if (!server) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
-        host_ = server->host;
-        password_ = server->password;
+        server_ = *server;
     }
-    std::string host_;
-    std::string password_;
+    tarvell::test::LocalServer server_;
 };
 
 }  // namespace
@@ -32,18 +31,18 @@ TEST_F(FirebirdServer, ReadsAndWritesThroughTheServer) {
     TestDatabase database;
     database.execute({"CREATE TABLE PRODUCT (PROD_ID VARCHAR(20) NOT NULL PRIMARY KEY, PRICE1 NUMERIC(15,2))",
                       "INSERT INTO PRODUCT VALUES ('P1', 10)", "INSERT INTO PRODUCT VALUES ('P2', 20)"});
-    std::string name = database.serverName(host_);
     {
         Session session;
-        // The port joins the host as the client expects it: host/3050:path.
-        session.connection()->setOptionText(dl::connopt::ServerPort, "3050");
-        ASSERT_EQ(session.connect(name, "sysdba", password_), 0) << session.lastError();
+        // The port option joins the host as the client expects it: host/port:path.
+        if (!server_.port.empty()) session.connection()->setOptionText(dl::connopt::ServerPort, server_.port.c_str());
+        ASSERT_EQ(session.connect(database.serverName(server_.host), "sysdba", server_.password), 0)
+            << session.lastError();
         EXPECT_EQ(session.select("SELECT PROD_ID, PRICE1 FROM PRODUCT ORDER BY PROD_ID"),
                   (std::vector<Row>{{rt::FieldValue::text("P1"), 10.0}, {rt::FieldValue::text("P2"), 20.0}}));
         EXPECT_EQ(session.execute("UPDATE PRODUCT SET PRICE1 = ? WHERE PROD_ID = ?",
                                   {99.5, rt::FieldValue::text("P2")}),
                   1);
-        DirectClient client(name, "SYSDBA", password_);
+        DirectClient client(database.serverName(server_.address()), "SYSDBA", server_.password);
         EXPECT_EQ(client.select("SELECT PRICE1 FROM PRODUCT WHERE PROD_ID = 'P2'"), (std::vector<Row>{{99.5}}));
     }
 }
@@ -51,7 +50,35 @@ TEST_F(FirebirdServer, ReadsAndWritesThroughTheServer) {
 TEST_F(FirebirdServer, WrongPasswordIsRefusedWithTheServersText) {
     TestDatabase database;
     Session session;
-    EXPECT_EQ(session.connect(database.serverName(host_), "sysdba", password_ + "x"),
+    EXPECT_EQ(session.connect(database.serverName(server_.address()), "sysdba", server_.password + "x"),
               dl::status::InvalidUserPassword);
     EXPECT_NE(session.lastError().find("user name and password"), std::string::npos) << session.lastError();
+}
+
+// A failure says whether the attachment is gone, beside the server's own
+// code, so that the program knows to connect anew rather than read the text.
+TEST(FirebirdLostAttachment, FailuresAfterTheServerWentAwaySaySoUntilANewConnect) {
+    const auto own = tarvell::test::OwnServer::startIfPossible();
+    if (!own) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
+    TestDatabase database;
+    database.execute({"CREATE TABLE T (A INTEGER)", "INSERT INTO T VALUES (1)"});
+    const std::string name = database.serverName(own->server().address());
+    Session session;
+    ASSERT_EQ(session.connect(name, "sysdba", own->server().password), 0) << session.lastError();
+
+    EXPECT_EQ(session.tryExecute("UPDATE NO_SUCH_TABLE SET A = 2"), dl::status::SqlError);
+    EXPECT_EQ(session.lastCodes().serverCode, isc_dsql_error);
+    EXPECT_FALSE(session.lastCodes().connectionLost);
+
+    own->kill();
+    EXPECT_EQ(session.tryExecute("UPDATE T SET A = 2"), dl::status::SqlError);
+    EXPECT_TRUE(session.lastCodes().connectionLost) << session.lastError();
+    EXPECT_NE(session.lastCodes().serverCode, 0);
+
+    // Back again, the old attachment stays lost; a new connect works.
+    own->start();
+    EXPECT_NE(session.tryExecute("UPDATE T SET A = 2"), 0);
+    EXPECT_TRUE(session.lastCodes().connectionLost) << session.lastError();
+    ASSERT_EQ(session.connect(name, "sysdba", own->server().password), 0) << session.lastError();
+    EXPECT_EQ(session.execute("UPDATE T SET A = 2"), 1);
 }

@@ -1,6 +1,8 @@
 #include "ErrorText.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace fbdrv {
 
@@ -13,6 +15,39 @@ std::string interpretStatus(const ClientApi& api, const ISC_STATUS* status) {
         text += buffer;
     }
     return text;
+}
+
+bool attachmentLost(const ISC_STATUS* status) {
+    static constexpr ISC_STATUS kLost[] = {
+        isc_network_error, isc_net_read_err,  isc_net_write_err, isc_net_server_shutdown,
+        isc_conn_lost,     isc_lost_db_connection, isc_att_shutdown, isc_shutdown,
+        isc_bad_db_handle,  // the client's own shutdown (at a signal) invalidates the handle
+    };
+    for (const ISC_STATUS* item = status; *item != isc_arg_end;) {
+        const ISC_STATUS kind = *item++;
+        if (kind == isc_arg_cstring) {  // a length and a pointer
+            item += 2;
+            continue;
+        }
+        const ISC_STATUS value = *item++;
+        if (kind == isc_arg_gds && std::find(std::begin(kLost), std::end(kLost), value) != std::end(kLost))
+            return true;
+    }
+    return false;
+}
+
+dl::DriverResult ErrorText::setFromStatus(dl::DriverResult status, const ClientApi& api, const ISC_STATUS* vector) {
+    set(status, interpretStatus(api, vector));
+    if (vector[0] == isc_arg_gds) serverCode_ = static_cast<std::int32_t>(vector[1]);
+    connectionLost_ = attachmentLost(vector);
+    return status;
+}
+
+dl::DriverResult ErrorText::codes(std::int32_t* serverCode, bool* connectionLost) const {
+    if (!serverCode || !connectionLost) return dl::status::InvalidParameter;
+    *serverCode = serverCode_;
+    *connectionLost = connectionLost_;
+    return dl::status::Success;
 }
 
 dl::DriverResult ErrorText::length(std::int32_t* length) const {

@@ -16,22 +16,34 @@ std::string interpretStatus(const ClientApi& api, const ISC_STATUS* status);
 
 inline bool failed(const ISC_STATUS* status) { return status[0] == 1 && status[1] != 0; }
 
+// Whether any error of the status vector says the attachment is gone: the
+// network failed, or the server shut the connection or the database down.
+bool attachmentLost(const ISC_STATUS* status);
+
 class ErrorText {
 public:
-    void clear() noexcept { text_.clear(); }
+    void clear() noexcept {
+        text_.clear();
+        serverCode_ = 0;
+        connectionLost_ = false;
+    }
     // Keeps the text and returns the status, for `return error.set(...)`.
+    // An error of the driver's own has no server code.
     dl::DriverResult set(dl::DriverResult status, std::string text) {
         text_ = std::move(text);
+        serverCode_ = 0;
+        connectionLost_ = false;
         return status;
     }
-    dl::DriverResult setFromStatus(dl::DriverResult status, const ClientApi& api, const ISC_STATUS* vector) {
-        return set(status, interpretStatus(api, vector));
-    }
+    dl::DriverResult setFromStatus(dl::DriverResult status, const ClientApi& api, const ISC_STATUS* vector);
     dl::DriverResult length(std::int32_t* length) const;
     dl::DriverResult copy(char* buffer) const;
+    dl::DriverResult codes(std::int32_t* serverCode, bool* connectionLost) const;
 
 private:
     std::string text_;
+    std::int32_t serverCode_ = 0;
+    bool connectionLost_ = false;
 };
 
 }  // namespace fbdrv

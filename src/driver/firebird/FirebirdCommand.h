@@ -31,6 +31,9 @@ public:
     dl::DriverResult getRowsAffected(std::int64_t* rows) override;
     dl::DriverResult getErrorMessageLen(std::int32_t* length) override { return error_.length(length); }
     dl::DriverResult getErrorMessage(char* buffer) override { return error_.copy(buffer); }
+    dl::DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) override {
+        return error_.codes(serverCode, connectionLost);
+    }
 
     FirebirdConnection& connection() { return *connection_; }
     // A cursor that ends gives the statement back to its command.

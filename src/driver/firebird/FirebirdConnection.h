@@ -35,6 +35,9 @@ public:
     dl::DriverResult disconnect() override;
     dl::DriverResult getErrorMessageLen(std::int32_t* length) override { return error_.length(length); }
     dl::DriverResult getErrorMessage(char* buffer) override { return error_.copy(buffer); }
+    dl::DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) override {
+        return error_.codes(serverCode, connectionLost);
+    }
     dl::DriverResult getMetaData(dl::IDriverMetaData** metaData) override;
     dl::DriverResult getCommand(dl::IDriverCommand** command) override;
 

@@ -29,6 +29,9 @@ public:
                              bool* isNull) override;
     dl::DriverResult getErrorMessageLen(std::int32_t* length) override { return error_.length(length); }
     dl::DriverResult getErrorMessage(char* buffer) override { return error_.copy(buffer); }
+    dl::DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) override {
+        return error_.codes(serverCode, connectionLost);
+    }
 
     // The command needs its statement back: the rows not read are dropped.
     void abandon();

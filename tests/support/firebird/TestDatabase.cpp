@@ -3,10 +3,6 @@
 #include "ClientApi.h"
 #include "DirectClient.h"
 
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,17 +11,6 @@
 namespace tarvell::test {
 
 namespace {
-
-// Lets the server (user and group firebird) open the file too: through the
-// group where we may hand it over (root, members of firebird), otherwise
-// through the bits for others.
-void shareWithServer(const std::string& path, mode_t groupMode, mode_t otherMode) {
-    const group* firebird = getgrnam("firebird");
-    if (firebird && chown(path.c_str(), static_cast<uid_t>(-1), firebird->gr_gid) == 0)
-        chmod(path.c_str(), groupMode);
-    else
-        chmod(path.c_str(), otherMode);
-}
 
 void createDatabase(const std::string& path) {
     prepareEmbeddedAccess();
@@ -53,9 +38,7 @@ TestDatabase::TestDatabase() {
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
     folder_ = pattern;
     path_ = folder_ + "/POSDATA.FDB";
-    shareWithServer(folder_, 0770, 0711);
     createDatabase(path_);
-    shareWithServer(path_, 0660, 0666);
 }
 
 TestDatabase::~TestDatabase() {

@@ -2,11 +2,9 @@
 // folder of its own (default character set BIG_5, dialect 3) and removed with
 // that folder when the object goes.
 //
-// The folder and file are open to the firebird group (to others when the
-// group cannot be handed over, as for a user outside it), so the local server can
-// reach the same file as "localhost:" + path() (never while the file is open
-// embedded: one process at a time). TestDatabase only attaches while one of
-// its own calls runs.
+// The test server runs as the same user, so it reaches the same file as
+// serverName(address) (never while the file is open embedded: one process at
+// a time). TestDatabase only attaches while one of its own calls runs.
 //
 // Embedded access needs the lock folder /tmp/firebird; a user who may not
 // write there gets FIREBIRD_LOCK pointed at /tmp/tarvell-fblock-<uid>
@@ -48,8 +46,9 @@ public:
     const std::string& path() const { return path_; }
     // The temporary folder holding the file; gone with the object.
     const std::string& folder() const { return folder_; }
-    // The database as a server reaches it: host + ":" + path().
-    std::string serverName(const std::string& host = "localhost") const { return host + ":" + path_; }
+    // The database as a server reaches it: address (host or host/port), ":",
+    // path().
+    std::string serverName(const std::string& address) const { return address + ":" + path_; }
 
     // Runs the statements in order, each committed by itself, through one
     // attachment with connection character set BIG_5: text is Big5 bytes or

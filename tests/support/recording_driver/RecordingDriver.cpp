@@ -73,6 +73,12 @@ public:
         std::memcpy(buffer, state().answers.errorText.c_str(), state().answers.errorText.size() + 1);
         return 0;
     }
+    dl::DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) {
+        record(name_, "getErrorCode");
+        *serverCode = state().answers.serverCode;
+        *connectionLost = state().answers.connectionLost;
+        return 0;
+    }
 
 protected:
     std::string name_;
@@ -140,6 +146,9 @@ public:
         return Recorded::getErrorMessageLen(length);
     }
     dl::DriverResult getErrorMessage(char* buffer) override { return Recorded::getErrorMessage(buffer); }
+    dl::DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) override {
+        return Recorded::getErrorCode(serverCode, connectionLost);
+    }
 
 private:
     const std::optional<std::string>& current(std::uint16_t position) const {
@@ -186,6 +195,9 @@ public:
         return Recorded::getErrorMessageLen(length);
     }
     dl::DriverResult getErrorMessage(char* buffer) override { return Recorded::getErrorMessage(buffer); }
+    dl::DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) override {
+        return Recorded::getErrorCode(serverCode, connectionLost);
+    }
 };
 
 class MetaData final : public Recorded<dl::IDriverMetaData> {
@@ -246,6 +258,9 @@ public:
         return Recorded::getErrorMessageLen(length);
     }
     dl::DriverResult getErrorMessage(char* buffer) override { return Recorded::getErrorMessage(buffer); }
+    dl::DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) override {
+        return Recorded::getErrorCode(serverCode, connectionLost);
+    }
     dl::DriverResult getMetaData(dl::IDriverMetaData** metaData) override {
         record(name_, "getMetaData");
         const dl::DriverResult result = resultOf("getMetaData");

@@ -32,6 +32,9 @@ struct Answers {
     // What getErrorMessageLen/getErrorMessage of any object give.
     std::string errorText;
     dl::DriverResult errorLengthResult = 0;
+    // What getErrorCode of any object gives.
+    std::int32_t serverCode = 0;
+    bool connectionLost = false;
     // Connection option 14.
     std::int32_t maxStatements = 0;
     // Metadata options 11, 5 and 15.

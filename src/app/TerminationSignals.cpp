@@ -1,0 +1,70 @@
+#include "TerminationSignals.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <cstdio>
+
+namespace app {
+
+namespace {
+
+// One per process: the signal mask and the descriptor are the process's.
+int g_signals = -1;
+
+sigset_t terminationSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+void closeEveryWindow() {
+    // Empty the descriptor: several signals may have arrived together.
+    signalfd_siginfo info;
+    while (read(g_signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    }
+    // What "4.離開" does, also with a message box or dialog open: a box closed
+    // this way answers as its close box would, and the handler behind it
+    // ends; the main window closes last and the event loop with it.
+    QApplication::closeAllWindows();
+}
+
+// Called from the application object's constructor, once its event
+// dispatcher exists.
+void watchSignals() {
+    if (g_signals < 0) return;
+    auto* notifier = new QSocketNotifier(g_signals, QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] { closeEveryWindow(); });
+}
+
+}  // namespace
+
+TerminationSignals::TerminationSignals() {
+    const sigset_t set = terminationSet();
+    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) {
+        std::perror("Tarvell: cannot block SIGINT and SIGTERM");
+        return;
+    }
+    g_signals = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (g_signals < 0) {
+        // Without the descriptor the signals would be lost: leave them as the
+        // system handles them.
+        std::perror("Tarvell: cannot watch SIGINT and SIGTERM");
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+        return;
+    }
+    qAddPreRoutine(watchSignals);
+}
+
+TerminationSignals::~TerminationSignals() {
+    if (g_signals >= 0) close(g_signals);
+    g_signals = -1;
+}
+
+}  // namespace app

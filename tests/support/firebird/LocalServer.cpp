@@ -1,0 +1,66 @@
+#include "LocalServer.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+
+namespace tarvell::test {
+
+namespace {
+
+// Paths here are the script's and a temporary folder's, never a quote in them.
+std::string shellQuoted(const std::string& text) { return "'" + text + "'"; }
+
+}  // namespace
+
+std::unique_ptr<OwnServer> OwnServer::startIfPossible() {
+    const char* script = std::getenv("TARVELL_FB_SCRIPT");
+    const auto shared = LocalServer::fromEnvironment();
+    if (!script || !*script || !shared) return nullptr;
+    std::string folder = (std::filesystem::temp_directory_path() / "tarvell-server-XXXXXX").string();
+    if (!mkdtemp(folder.data())) throw std::runtime_error("cannot create a temporary folder");
+    LocalServer server{"127.0.0.1", "", shared->password};
+    std::unique_ptr<OwnServer> own(new OwnServer(script, folder, server));
+    own->start();
+    return own;
+}
+
+OwnServer::OwnServer(std::string script, std::string folder, LocalServer server)
+    : script_(std::move(script)), folder_(std::move(folder)), server_(std::move(server)) {}
+
+OwnServer::~OwnServer() {
+    // Nothing of it is kept, so it need not shut down in order.
+    try {
+        kill();
+    } catch (const std::exception&) {
+        // Best effort here; the folder goes either way.
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+void OwnServer::start() {
+    // The first start takes a free port; later ones keep it.
+    server_.port = run("start");
+}
+
+void OwnServer::kill() { run("kill"); }
+
+std::string OwnServer::run(const std::string& word) {
+    // The server goes with this process should it end before the server is stopped.
+    const std::string command = "TARVELL_FB_OWNER=" + std::to_string(getpid()) +
+                                " TARVELL_FB_STATE=" + shellQuoted(folder_ + "/state") +
+                                " TARVELL_FB_PORT=" + shellQuoted(server_.port) + " " + shellQuoted(script_) + " " + word;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) throw std::runtime_error("cannot run " + command);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    if (pclose(pipe) != 0) throw std::runtime_error(command + " failed: " + output);
+    while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
+    return output;
+}
+
+}  // namespace tarvell::test
