@@ -180,6 +180,17 @@ launch() {
     ((waited++ < 60)) || { stop_server >/dev/null; die "server did not answer within 30 s"; }
     sleep 0.5
   done
+  # Two starts at once may pick the same free port: the one that lost it
+  # hears the other's server answer. It gives the port up and tries another.
+  if ! listens_here "$port"; then
+    stop_server 2>/dev/null
+    return 1
+  fi
+}
+
+# Whether our server is the one listening on port $1.
+listens_here() {
+  ss -ltnpH "sport = :$1" 2>/dev/null | grep -q "pid=$(cat "$pidfile"),"
 }
 
 # $1: the signal that asks it to end, TERM for a shutdown, KILL for a crash.

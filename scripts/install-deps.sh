@@ -10,6 +10,7 @@ packages=(
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-utils firebird3.0-server
   fonts-arphic-uming
   xvfb xauth
+  iproute2
   dpkg-dev file librsvg2-bin desktop-file-utils lintian
 )
 
