@@ -4,7 +4,7 @@
 
 namespace batch {
 
-void writePriceRow(db::TStatementService& statement, const Prices& prices, const std::string& productId,
+std::int64_t writePriceRow(db::TStatementService& statement, const Prices& prices, const std::string& productId,
                    NullPrice nulls) {
     statement.close();
     statement.clearLines();
@@ -15,7 +15,7 @@ void writePriceRow(db::TStatementService& statement, const Prices& prices, const
         param.setValue(prices[tier]);
     }
     statement.paramByName("PROD_ID").setAsString(productId);
-    statement.execSQL();
+    return statement.execSQL();
 }
 
 }  // namespace batch

@@ -40,8 +40,9 @@ using Prices = std::array<rt::FieldValue, 6>;
 enum class NullPrice { Refused, WrittenAsNull };
 
 // One row: close, clear the lines, add the eight lines, set the six prices
-// in tier order and PROD_ID as text, execute; committed by itself.
-void writePriceRow(db::TStatementService& statement, const Prices& prices, const std::string& productId,
+// in tier order and PROD_ID as text, execute; committed by itself. Gives
+// the number of rows the statement changed (the window does not look).
+std::int64_t writePriceRow(db::TStatementService& statement, const Prices& prices, const std::string& productId,
                    NullPrice nulls = NullPrice::Refused);
 
 }  // namespace batch
