@@ -456,6 +456,20 @@ TEST_F(JournalTest, WriteBackJournalsEveryRowsOldAndNewPrices) {
     EXPECT_EQ(journal.entries[1].oldPrices, (batch::Prices{99.5, none, none, none, none, none}));
 }
 
+TEST_F(JournalTest, FailingRowClosesTheJournalWithTheRowsWrittenBeforeIt) {
+    click(form->SpeedButton2);
+    database.execute("ALTER TABLE PRODUCT ADD CONSTRAINT SANE_PRICE CHECK (SALE_PRICE <> 38)");
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    ASSERT_EQ(boxes.seen().size(), 2u);
+    EXPECT_TRUE(boxes.seen()[1].text.contains("SANE_PRICE")) << boxes.seen()[1].text.toStdString();
+    const batch::Journal journal = batch::readJournal(batch::journalFiles(folder).value(0));
+    EXPECT_EQ(journal.entries.size(), 3u);
+    EXPECT_EQ(journal.written, std::optional<std::size_t>(1));
+    EXPECT_EQ(journal.entries[1].newPrices[0], rt::FieldValue(38.0));
+}
+
 TEST_F(JournalTest, UnwritableJournalFolderStopsTheWriteBackBeforeTheDatabase) {
     QDir().mkpath(QFileInfo(folder).path());
     QFile blocker(folder);  // a file where the folder should be

@@ -242,6 +242,27 @@ TEST_F(PriceRevertTest, ProgramSkipsAndListsRowsChangedSinceAndForceRevertsThem)
         << lines[2].toStdString();
 }
 
+TEST(ProgramCommandLine, AnswersWithoutADisplayAndRefusesWhatItCannotDo) {
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        const char* output;
+    } cases[] = {
+        {{QStringLiteral("--version")}, 0, "Tarvell " TARVELL_VERSION "\n"},
+        {{QStringLiteral("--help")}, 0, "  --revert <FILE>"},
+        {{QStringLiteral("--force")}, 2, "--force goes with --revert"},
+        {{QStringLiteral("--revert")}, 2, "Missing value after '--revert'."},
+        {{QStringLiteral("--journals"), QStringLiteral("--revert"), QStringLiteral("x.csv")}, 2, "cannot go together"},
+        {{QStringLiteral("--revert"), QStringLiteral("/nonexistent/x.csv")}, 1, "Cannot read the journal"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = runProgram(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE((run.output + run.errors).contains(QString::fromUtf8(c.output)))
+            << c.arguments.join(' ').toStdString() << ": " << (run.output + run.errors).toStdString();
+    }
+}
+
 // The program killed while it writes: the journal it made before its first
 // UPDATE lists every row, and reverting it puts back exactly the rows that
 // had reached the database. The program's write-back here is a revert: it
