@@ -55,11 +55,15 @@ RevertReport TPriceRevert::run(const Journal& journal) {
     std::map<std::string, std::optional<Prices>> expected;
     std::vector<PriceRow> toWrite;
     std::vector<std::optional<Prices>> before;
-    for (auto entry = journal.entries.rbegin(); entry != journal.entries.rend(); ++entry) {
+    for (std::size_t index = journal.entries.size(); index-- > 0;) {
+        const JournalEntry* entry = &journal.entries[index];
         auto known = expected.find(entry->productId);
         const std::optional<Prices> now =
             known != expected.end() ? known->second : current.read(entry->productId);
-        if (!entry->oldPrices) {
+        // Past the closing line's count the write-back wrote nothing, even
+        // where someone has since set the same prices.
+        const bool reached = !journal.written || index < *journal.written;
+        if (!entry->oldPrices || !reached) {
             ++report.unchanged;  // the UPDATE found no such product and changed nothing
         } else if (!now) {
             report.missing.push_back(*entry);

@@ -5,7 +5,8 @@
 // Each row is judged by what PRODUCT holds now: the prices the journal
 // wrote are reverted; the prices it found there before need nothing (a row
 // the write-back never reached); anything else was changed since and is
-// skipped, unless forced. Rows are judged and written from the last to the
+// skipped, unless forced. Rows past the count of a closing line were not
+// written and need nothing. Rows are judged and written from the last to the
 // first, so that a product written twice ends with the prices it had before
 // the first write.
 #pragma once

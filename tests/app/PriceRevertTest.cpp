@@ -178,6 +178,33 @@ TEST_F(PriceRevertTest, RevertingTheRevertRestoresTheBatchsPrices) {
     EXPECT_TRUE(redone.complete());
 }
 
+// The write-back stopped at its second row; someone has since given the
+// third product the very prices the batch meant for it.
+TEST_F(PriceRevertTest, RowsPastTheClosingCountAreLeftAlone) {
+    addBatchProducts();
+    QString journal;
+    {
+        TJournalWriter writer(journals.path(), {QString::fromStdString(database.path()),
+                                                QDateTime::currentDateTimeUtc(), QStringLiteral("clerk"),
+                                                QStringLiteral("write-back")});
+        writer.addEntry({"P1", "Tea", Prices{100.0, 110.0, 120.0, 130.0, 140.0, 150.0},
+                         Prices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}});
+        writer.addEntry({"P2", "Milk", Prices{null, null, null, null, null, null}, Prices{null, 2.0, 2.0, 2.0, 2.0, 2.0}});
+        writer.addEntry({"P3", "Soda", Prices{12.34, 0.5, 0.0, -3.0, 99999.99, 1.0}, Prices{3.0, 3.0, 3.0, 3.0, 3.0, 3.0}});
+        writer.close(1);
+        journal = writer.path();
+    }
+    database.execute({"UPDATE PRODUCT SET SALE_PRICE = 1, N_PRICE = 1, P_PRICE = 1, P_PRICE2 = 1, PSALE_PRICE = 1, "
+                      "VIP_PRICE = 1 WHERE PROD_ID = 'P1'",
+                      "UPDATE PRODUCT SET SALE_PRICE = 3, N_PRICE = 3, P_PRICE = 3, P_PRICE2 = 3, PSALE_PRICE = 3, "
+                      "VIP_PRICE = 3 WHERE PROD_ID = 'P3'"});
+    const RevertReport report = revert(journal);
+    EXPECT_EQ(report.reverted, 1u);
+    EXPECT_EQ(report.unchanged, 2u);
+    EXPECT_EQ(pricesOf("P1"), (std::vector<FieldValue>{100.0, 110.0, 120.0, 130.0, 140.0, 150.0}));
+    EXPECT_EQ(pricesOf("P3"), (std::vector<FieldValue>{3.0, 3.0, 3.0, 3.0, 3.0, 3.0}));
+}
+
 TEST_F(PriceRevertTest, JournalOfAnotherDatabaseIsRefusedUnlessForced) {
     addBatchProducts();
     const QString journal = writeBack(batchRows());
