@@ -44,10 +44,8 @@ QByteArray hexBytes(const std::string& bytes) {
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toHex().toUpper();
 }
 
-QString fileNameFor(const QDateTime& time, int attempt) {
-    QString name = time.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    if (attempt) name += QStringLiteral("-%1").arg(attempt);
-    return name + QStringLiteral(".csv");
+QString fileNameFor(const QDateTime& time) {
+    return time.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) + QStringLiteral(".csv");
 }
 
 // Splits CSV text into records of fields; quoted fields may hold commas,
@@ -160,11 +158,14 @@ std::string priceText(const rt::FieldValue& price) {
 
 TJournalWriter::TJournalWriter(const QString& folder, JournalHeader header) : folder_(folder) {
     if (!QDir().mkpath(folder)) fail(QStringLiteral("cannot create the folder"));
+    // A name taken within the same millisecond moves on to the next one, so
+    // that the names still sort in the order the journals were begun.
     for (int attempt = 0; !file_.isOpen(); ++attempt) {
-        path_ = QDir(folder).filePath(fileNameFor(header.time, attempt));
+        path_ = QDir(folder).filePath(fileNameFor(header.time));
         file_.setFileName(path_);
         if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) break;
         if (!QFileInfo::exists(path_) || attempt > 1000) fail(file_.errorString());
+        header.time = header.time.addMSecs(1);
     }
     buffer_ += csvLine({kMagic, kVersion});
     buffer_ += csvLine({"database", utf8(header.database)});

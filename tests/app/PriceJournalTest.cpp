@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "Errors.h"
@@ -112,10 +113,15 @@ TEST_F(PriceJournalTest, DamagedFilesAreRefusedWithTheirLine) {
 }
 
 TEST_F(PriceJournalTest, FilesAreNamedByTimeAndListedNewestFirst) {
-    const QString first = writeJournal({}, 0);
-    const QString second = writeJournal({}, 0);  // within the same millisecond, maybe
-    EXPECT_NE(first, second);
-    EXPECT_EQ(journalFiles(folder.path()), (QStringList{second, first}));
+    // Begun within the same millisecond, the second takes the next one.
+    JournalHeader same = header();
+    same.time = QDateTime(QDate(2026, 12, 8), QTime(17, 45, 1, 123), Qt::UTC);
+    const QString first = TJournalWriter(folder.path(), same).path();
+    const QString second = TJournalWriter(folder.path(), same).path();
+    const QString third = writeJournal({}, 0);
+    EXPECT_EQ(QFileInfo(first).fileName(), QStringLiteral("20261208-174501-123.csv"));
+    EXPECT_EQ(QFileInfo(second).fileName(), QStringLiteral("20261208-174501-124.csv"));
+    EXPECT_EQ(journalFiles(folder.path()), (QStringList{third, second, first}));
 }
 
 TEST_F(PriceJournalTest, AFolderThatCannotBeMadeStopsTheJournal) {
