@@ -6,9 +6,11 @@
 // database with forced writes (the engine's default) holds a large
 // sub-category for the data view and the calculation and a smaller one for
 // the write-back. The two sides alternate in several rounds so that the
-// machine's noise hits both.
+// machine's noise hits both. Then the price journal's cost: the window's
+// write-back with its journal against the same without, and a revert of the
+// journal against the write-back, in rounds of their own.
 //
-//   batch_benchmark [--products 100000] [--updates 20000] [--rounds 6]
+//   batch_benchmark [--products 100000] [--updates 20000] [--rounds 6] [--journal-rounds 3]
 #include <malloc.h>
 #include <sys/resource.h>
 
@@ -36,6 +38,10 @@
 #include "DirectClient.h"
 #include "FrmTarvell.h"
 #include "MessageBoxWatch.h"
+#include "JournalSettings.h"
+#include "PriceJournal.h"
+#include "PriceRevert.h"
+#include "ProductPrices.h"
 #include "TestDatabase.h"
 
 namespace {
@@ -48,6 +54,7 @@ struct Settings {
     int products = 100000;
     int updates = 20000;
     int rounds = 6;
+    int journalRounds = 3;
 };
 
 Settings parseArguments(int argc, char** argv) {
@@ -57,9 +64,11 @@ Settings parseArguments(int argc, char** argv) {
         int* setting = std::strcmp(argv[i], "--products") == 0  ? &settings.products
                        : std::strcmp(argv[i], "--updates") == 0 ? &settings.updates
                        : std::strcmp(argv[i], "--rounds") == 0  ? &settings.rounds
+                       : std::strcmp(argv[i], "--journal-rounds") == 0 ? &settings.journalRounds
                                                                 : nullptr;
         if (!setting || value < 1) {
-            std::fprintf(stderr, "usage: %s [--products N] [--updates N] [--rounds N]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--products N] [--updates N] [--rounds N] [--journal-rounds N]\n",
+                         argv[0]);
             std::exit(2);
         }
         *setting = value;
@@ -412,6 +421,108 @@ void printMemory(const Settings& settings) {
     std::fflush(stdout);
 }
 
+// ---- the price journal ----
+
+// Empties the written-back sub-category's prices, so that every write-back
+// and every revert has all its rows to change.
+void clearWrittenPrices(DirectClient& client) {
+    client.execute("UPDATE PRODUCT SET SALE_PRICE = NULL, N_PRICE = NULL, P_PRICE = NULL, P_PRICE2 = NULL, "
+                   "PSALE_PRICE = NULL, VIP_PRICE = NULL WHERE PD_ITEMID = '" + std::string(kWrittenBack.key) + "'");
+}
+
+// The window's write-back with the journal switched on or off.
+Side timedWindowWriteBack(ShownWindow& window, DirectClient& client, bool journal) {
+    batch::JournalSettings::setEnabled(journal);
+    clearWrittenPrices(client);
+    return timedWriteBack(window.form());
+}
+
+// The revert as the command line runs it: its own connection from the
+// same configuration, the journal read from its file.
+Side timedRevert(const QString& journal, int rows) {
+    db::TDataLinkConnection connection("SQLConnection1");
+    connection.applyStoredProperties();
+    db::TStatementService statement(connection);
+    batch::RevertOptions options;
+    batch::RevertReport report;
+    const Side side = timed([&] { report = batch::TPriceRevert(statement, options).run(batch::readJournal(journal)); });
+    if (report.reverted != std::size_t(rows) || !report.complete())
+        fail("the revert put back " + std::to_string(report.reverted) + " of " + std::to_string(rows) + " rows");
+    return side;
+}
+
+// What the journal adds before the first UPDATE, alone: every product's
+// current prices read one by one, the file written and synced. Timed
+// apart from the loop, whose commits wait for the disk and vary most.
+Side timedJournalAlone(TFormTarvell& form, const QString& folder) {
+    db::TDataLinkConnection connection("SQLConnection1");
+    connection.applyStoredProperties();
+    return timed([&] {
+        batch::TProductPrices current(connection);
+        batch::TJournalWriter journal(folder, {QStringLiteral("bench"), QDateTime::currentDateTimeUtc(),
+                                               batch::loginName(), QStringLiteral("write-back")});
+        auto& table = form.CDS_PRODUCT;
+        for (table.first(); !table.eof(); table.next()) {
+            batch::Prices prices;
+            for (int tier = 1; tier <= 6; ++tier) prices[std::size_t(tier - 1)] = table.value(product::priceField(tier));
+            const std::string id = table.text(product::PROD_ID);
+            journal.addEntry({id, table.text(product::PROD_NAME), current.read(id), prices});
+        }
+        journal.sync();
+        journal.close(0);
+    });
+}
+
+void printRatio(const std::string& what, double measured, double baseline, double target) {
+    const double ratio = baseline > 0 ? measured / baseline : 0;
+    std::printf("%-40s %8.3f s against %8.3f s   ratio %5.2fx   target <= %.2fx   %s\n", what.c_str(), measured,
+                baseline, ratio, target, ratio <= target ? "met" : "NOT MET");
+}
+
+void printJournalFigures(const Settings& settings, DirectClient& client) {
+    ShownWindow window;
+    window.select(kWrittenBack);
+    window.form().SpeedButton1Click();
+    window.expectRows(settings.updates);
+    window.form().SpeedButton2Click();
+    window.expectPriced();
+    const QString folder = batch::JournalSettings::load().folder;
+
+    Side with, without, reverts, alone;
+    for (int round = 0; round < settings.journalRounds; ++round) {
+        Side withJournal, withoutJournal;
+        if (round % 2 == 0) {
+            withoutJournal = timedWindowWriteBack(window, client, false);
+            withJournal = timedWindowWriteBack(window, client, true);
+        } else {
+            withJournal = timedWindowWriteBack(window, client, true);
+            withoutJournal = timedWindowWriteBack(window, client, false);
+            // The revert needs the journaled batch's prices in place.
+            withJournal = timedWindowWriteBack(window, client, true);
+        }
+        const Side revert = timedRevert(batch::journalFiles(folder).first(), settings.updates);
+        const Side journalAlone = timedJournalAlone(window.form(), folder);
+        alone.add(journalAlone);
+        std::printf("journal round %d: write-back without journal %.3f s, with %.3f s (%.2fx), revert %.3f s (%.2fx), "
+                    "journal alone %.3f s\n",
+                    round + 1, withoutJournal.elapsed, withJournal.elapsed, withJournal.elapsed / withoutJournal.elapsed,
+                    revert.elapsed, revert.elapsed / withoutJournal.elapsed, journalAlone.elapsed);
+        std::fflush(stdout);
+        with.add(withJournal);
+        without.add(withoutJournal);
+        reverts.add(revert);
+    }
+    batch::JournalSettings::setEnabled(true);
+    const std::string rows = std::to_string(settings.updates) + " x " + std::to_string(settings.journalRounds);
+    std::printf("\n");
+    printRatio("write-back of " + rows + " with journal", with.elapsed, without.elapsed, 1.10);
+    printRatio("revert of " + rows, reverts.elapsed, without.elapsed, 1.25);
+    std::printf("%-40s %8.3f s   (against the journaled write-back: %.2fx)\n", "", reverts.elapsed,
+                reverts.elapsed / with.elapsed);
+    // The same journal work timed alone, on top of the write-back without it.
+    printRatio("write-back + journal timed alone", without.elapsed + alone.elapsed, without.elapsed, 1.10);
+}
+
 // The offscreen platform warns on every window shown; the figures read
 // better without it.
 QtMessageHandler standardMessageHandler = nullptr;
@@ -448,6 +559,9 @@ int main(int argc, char** argv) {
     DirectClient client(database.path());
     printMemory(settings);
 
+    // Like for like with the direct side, which keeps no journal; the
+    // journal's own cost is measured after the rounds.
+    batch::JournalSettings::setEnabled(false);
     Pair views, writeBacks;
     Side calculations, readServices;
     for (int round = 0; round < settings.rounds; ++round) {
@@ -520,8 +634,10 @@ int main(int argc, char** argv) {
                 ("calculation of " + std::to_string(settings.products) + rounds).c_str(), calculations.elapsed,
                 calculations.elapsed / settings.rounds / settings.products * 1e6, calculations.processor);
     printPair("write-back of " + std::to_string(settings.updates) + rounds + ", one commit each", writeBacks, 1.25);
-    std::printf("%-40s program %8.0f /s  direct %8.0f /s\n", "rows written per second",
+    std::printf("%-40s program %8.0f /s  direct %8.0f /s\n\n", "rows written per second",
                 settings.updates * settings.rounds / writeBacks.program.elapsed,
                 settings.updates * settings.rounds / writeBacks.direct.elapsed);
+    std::fflush(stdout);
+    printJournalFigures(settings, client);
     return 0;
 }

@@ -24,7 +24,7 @@
 #include "DirectClient.h"
 #include "ServerQuery.h"
 #include "StatementService.h"
-#include "WriteBackStatement.h"
+#include "PriceUpdate.h"
 #include "TDataLinkConnection.h"
 #include "TestDatabase.h"
 
@@ -133,13 +133,10 @@ std::vector<rt::FieldValue> pricesFor(int index, int round) {
 
 // Exactly as the write-back issues one row.
 void updateThroughService(db::TStatementService& query, int index, int round) {
-    query.close();
-    query.clearLines();
-    for (const auto& line : writeback::lines) query.addLine(line);
     const auto prices = pricesFor(index, round);
-    for (int tier = 0; tier < 6; ++tier) query.paramByName(writeback::priceParameters[tier]).setValue(prices[tier]);
-    query.paramByName("PROD_ID").setValue(rt::FieldValue::text(productId(index)));
-    query.execSQL();
+    batch::Prices six;
+    std::copy(prices.begin(), prices.end(), six.begin());
+    batch::writePriceRow(query, six, productId(index));
 }
 
 void updateDirectly(DirectClient::Statement& statement, int index, int round) {

@@ -16,9 +16,11 @@
 #include "Dialogs.h"
 #include "ErrorDisplay.h"
 #include "PriceCalculation.h"
+#include "PriceWriteBack.h"
 #include "ProgressBar.h"
 #include "SpeedButton.h"
 #include "SubCategoryKey.h"
+#include "WorkTablePriceRows.h"
 
 namespace {
 
@@ -66,22 +68,6 @@ public:
 private:
     Step step_;
 };
-
-// The price UPDATE, line by line as the statement service joins them.
-constexpr std::array<const char*, 8> kPriceUpdateLines = {
-    "UPDATE PRODUCT SET ",
-    " SALE_PRICE = :SALE_PRICE , ",
-    " N_PRICE = :N_PRICE , ",
-    " P_PRICE = :P_PRICE , ",
-    " P_PRICE2 = :P_PRICE2 , ",
-    " PSALE_PRICE = :PSALE_PRICE, ",
-    " VIP_PRICE = :VIP_PRICE ",
-    "WHERE PROD_ID = :PROD_ID ",
-};
-
-// The parameter each tier's price goes to, tier 1 to 6.
-constexpr std::array<const char*, 6> kPriceParameters = {"SALE_PRICE", "N_PRICE",     "P_PRICE",
-                                                         "P_PRICE2",   "PSALE_PRICE", "VIP_PRICE"};
 
 TSpeedButton* newSpeedButton(const char* name, const char* captionUtf8, QRect geometry, QWidget* parent) {
     auto* button = new TSpeedButton(QString::fromUtf8(captionUtf8), parent);
@@ -365,28 +351,17 @@ void TFormTarvell::SpeedButton2Click() {
     pricing::priceAllRows(CDS_PRODUCT, [&progress] { progress.step(); });
 }
 
+// The journal and the UPDATE loop live outside the window; it asks the
+// question and shows the end.
 void TFormTarvell::SpeedButton3Click() {
-    if (app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?")) != app::Answer::Yes) return;
-    CDS_PRODUCT.first();
-    while (!CDS_PRODUCT.eof()) {
-        writePricesOfCurrentRow();
-        CDS_PRODUCT.next();
-    }
+    batch::WriteBackSteps steps;
+    steps.confirm = [this] {
+        return app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?")) == app::Answer::Yes;
+    };
+    TWorkTablePriceRows rows(CDS_PRODUCT);
+    batch::TPriceWriteBack writeBack(SQLQuery1, batch::JournalSettings::load());
+    if (!writeBack.run(rows, steps)) return;
     app::showMessage(QString::fromUtf8("回存完成"));
-}
-
-// One UPDATE for the current row, committed by itself. A price never
-// computed is null and leaves its parameter without a value, which the
-// statement refuses before anything runs.
-void TFormTarvell::writePricesOfCurrentRow() {
-    SQLQuery1.close();
-    SQLQuery1.clearLines();
-    for (const char* line : kPriceUpdateLines) SQLQuery1.addLine(line);
-    for (int tier = 1; tier <= 6; ++tier)
-        SQLQuery1.paramByName(kPriceParameters[static_cast<std::size_t>(tier - 1)])
-            .setValue(CDS_PRODUCT.value(product::priceField(tier)));
-    SQLQuery1.paramByName("PROD_ID").setAsString(CDS_PRODUCT.text(product::PROD_ID));
-    SQLQuery1.execSQL();
 }
 
 void TFormTarvell::SpeedButton4Click() { close(); }

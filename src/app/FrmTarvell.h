@@ -78,7 +78,6 @@ private:
     void lockProductColumns(bool locked);
     double readRate(int tier) const;
     void appendProductRows(const std::array<double, 6>& rates);
-    void writePricesOfCurrentRow();
     void connectHandlers();
     void centreOnDesktop();
     void fitOuterSize();

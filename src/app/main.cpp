@@ -1,10 +1,14 @@
 #include <QApplication>
 
+#include "CommandLine.h"
 #include "DialogButtonOrderStyle.h"
 #include "FrmTarvell.h"
 #include "TerminationSignals.h"
 
 int main(int argc, char** argv) {
+    // The command line's work runs before the signals are taken from the
+    // client library: a revert stopped with Ctrl+C ends as the client ends it.
+    if (const std::optional<int> exitCode = app::runCommandLine(argc, argv)) return *exitCode;
     const app::TerminationSignals terminationSignals;
     QApplication application(argc, argv);
     application.setStyle(new TDialogButtonOrderStyle);

@@ -30,6 +30,9 @@ public:
     void setAsFloat(double value) { setValue(rt::FieldValue(value)); }
     void setAsString(std::string big5) { setValue(rt::FieldValue::text(std::move(big5))); }
     void clear() { value_ = rt::FieldValue::null(); }
+    // Gives the parameter a type without a value, so that a null binds as a
+    // null of that type instead of being refused as untyped.
+    void setDataType(ParameterType type) { type_ = type; }
 
 private:
     friend class TParams;

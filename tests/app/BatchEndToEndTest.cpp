@@ -6,6 +6,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -21,6 +23,8 @@
 #include "DirectClient.h"
 #include "ErrorDisplay.h"
 #include "FrmTarvell.h"
+#include "JournalSettings.h"
+#include "PriceJournal.h"
 #include "ProgressBar.h"
 #include "SpeedButton.h"
 #include "LocalServer.h"
@@ -510,6 +514,83 @@ TEST_F(ServerWriteBackTest, AfterTheServerCameBackTheWriteBackWritesEveryRowOfTh
     EXPECT_NE(writeBack(), "回存完成");
     EXPECT_EQ(writeBack(), "回存完成");
     EXPECT_EQ(pricedProductsInDatabase(), 3);
+// The journal of a write-back from the window, on a real database: the
+// prices PRODUCT held (none yet) and the ones written, closed with the count.
+class JournalTest : public WriteBackTest {
+protected:
+    void SetUp() override {
+        folder = batch::JournalSettings::load().folder;
+        QDir(folder).removeRecursively();
+        WriteBackTest::SetUp();
+    }
+    void TearDown() override {
+        batch::JournalSettings::setEnabled(true);
+        QFile::remove(folder);
+        QDir(folder).removeRecursively();
+        WriteBackTest::TearDown();
+    }
+    QString folder;
+};
+
+TEST_F(JournalTest, WriteBackJournalsEveryRowsOldAndNewPrices) {
+    database.execute("UPDATE PRODUCT SET SALE_PRICE = 99.5 WHERE PROD_ID = 'P2'");
+    click(form->SpeedButton2);
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    const QStringList journals = batch::journalFiles(folder);
+    ASSERT_EQ(journals.size(), 1);
+    const batch::Journal journal = batch::readJournal(journals[0]);
+    EXPECT_EQ(journal.header.database, QString::fromStdString(database.path()));
+    EXPECT_EQ(journal.written, std::optional<std::size_t>(3));
+    ASSERT_EQ(journal.entries.size(), 3u);
+    EXPECT_EQ(journal.entries[0].productId, "P1");
+    EXPECT_EQ(journal.entries[0].productName, "Tea");
+    const rt::FieldValue none;
+    EXPECT_EQ(journal.entries[0].oldPrices, (batch::Prices{none, none, none, none, none, none}));
+    EXPECT_EQ(journal.entries[0].newPrices, (batch::Prices{115.0, 110.0, 120.0, 130.0, 140.0, 150.0}));
+    EXPECT_EQ(journal.entries[1].oldPrices, (batch::Prices{99.5, none, none, none, none, none}));
+}
+
+TEST_F(JournalTest, FailingRowClosesTheJournalWithTheRowsWrittenBeforeIt) {
+    click(form->SpeedButton2);
+    database.execute("ALTER TABLE PRODUCT ADD CONSTRAINT SANE_PRICE CHECK (SALE_PRICE <> 38)");
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    ASSERT_EQ(boxes.seen().size(), 2u);
+    EXPECT_TRUE(boxes.seen()[1].text.contains("SANE_PRICE")) << boxes.seen()[1].text.toStdString();
+    const batch::Journal journal = batch::readJournal(batch::journalFiles(folder).value(0));
+    EXPECT_EQ(journal.entries.size(), 3u);
+    EXPECT_EQ(journal.written, std::optional<std::size_t>(1));
+    EXPECT_EQ(journal.entries[1].newPrices[0], rt::FieldValue(38.0));
+}
+
+TEST_F(JournalTest, UnwritableJournalFolderStopsTheWriteBackBeforeTheDatabase) {
+    QDir().mkpath(QFileInfo(folder).path());
+    QFile blocker(folder);  // a file where the folder should be
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    click(form->SpeedButton2);
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    ASSERT_EQ(boxes.seen().size(), 2u);
+    EXPECT_EQ(boxes.seen()[1].icon, QMessageBox::Critical);
+    EXPECT_TRUE(boxes.seen()[1].text.startsWith(QStringLiteral("The price journal could not be written")))
+        << boxes.seen()[1].text.toStdString();
+    EXPECT_EQ(pricedProductsInDatabase(), 0);
+}
+
+TEST_F(JournalTest, SwitchedOffTheWriteBackWritesNoJournal) {
+    batch::JournalSettings::setEnabled(false);
+    click(form->SpeedButton2);
+    boxes.expectButton("&Yes");
+    boxes.expectEnter();
+    writeBack();
+    EXPECT_EQ(boxes.seen().back().text, QString::fromUtf8("回存完成"));
+    EXPECT_EQ(pricedProductsInDatabase(), 3);
+    EXPECT_TRUE(batch::journalFiles(folder).isEmpty());
 }
 
 }  // namespace

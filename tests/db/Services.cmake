@@ -6,7 +6,7 @@ tarvell_add_test(services_unit_tests
     ${CMAKE_CURRENT_LIST_DIR}/RecordStoreTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/StatementServiceLinesTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/StatementParametersTest.cpp
-  LIBS tarvell_services)
+  LIBS tarvell_services tarvell_batch)
 
 tarvell_add_test(services_driver_calls_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ServicesDriverCallsTest.cpp
@@ -16,7 +16,7 @@ tarvell_add_test(services_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ReadServiceTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/StatementServiceTest.cpp
-  LIBS tarvell_services tarvell_test_firebird)
+  LIBS tarvell_services tarvell_batch tarvell_test_firebird)
 # The connection loads the driver library by file name from beside the program.
 add_dependencies(services_tests dlfirebird)
 

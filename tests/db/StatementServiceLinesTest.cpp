@@ -2,7 +2,7 @@
 
 #include "Errors.h"
 #include "StatementService.h"
-#include "WriteBackStatement.h"
+#include "PriceUpdate.h"
 #include "TDataLinkConnection.h"
 
 namespace db {
@@ -24,10 +24,10 @@ TEST(StatementServiceLines, TextIsTheLinesEachEndingInCrLf) {
 TEST(StatementServiceLines, ParametersStillNamedKeepTheirValuesAndClearingDropsThem) {
     TDataLinkConnection connection;
     TStatementService query(connection);
-    for (std::size_t i = 0; i < 3; ++i) query.addLine(writeback::lines[i]);
+    for (std::size_t i = 0; i < 3; ++i) query.addLine(batch::kPriceUpdateLines[i]);
     query.paramByName("sale_price").setAsFloat(115);
     query.paramByName("N_PRICE").setAsFloat(116);
-    for (std::size_t i = 3; i < writeback::lines.size(); ++i) query.addLine(writeback::lines[i]);
+    for (std::size_t i = 3; i < batch::kPriceUpdateLines.size(); ++i) query.addLine(batch::kPriceUpdateLines[i]);
     ASSERT_EQ(query.params().count(), 7u);
     EXPECT_EQ(query.paramByName("SALE_PRICE").value(), rt::FieldValue(115.0));
     EXPECT_EQ(query.paramByName("N_PRICE").value(), rt::FieldValue(116.0));
@@ -36,7 +36,7 @@ TEST(StatementServiceLines, ParametersStillNamedKeepTheirValuesAndClearingDropsT
     query.clearLines();
     EXPECT_EQ(query.params().count(), 0u);
     EXPECT_EQ(query.text(), "");
-    for (const auto& line : writeback::lines) query.addLine(line);
+    for (const char* line : batch::kPriceUpdateLines) query.addLine(line);
     EXPECT_EQ(query.paramByName("SALE_PRICE").dataType(), ParameterType::Unknown);
     EXPECT_TRUE(query.paramByName("SALE_PRICE").isNull());
 }
@@ -56,7 +56,7 @@ TEST(StatementServiceLines, UnknownParameterIsNamed) {
 TEST(StatementServiceLines, UntypedParameterRefusedWithoutConnecting) {
     TDataLinkConnection connection;
     TStatementService query(connection);
-    for (const auto& line : writeback::lines) query.addLine(line);
+    for (const char* line : batch::kPriceUpdateLines) query.addLine(line);
     query.paramByName("SALE_PRICE").setAsFloat(1);
     query.paramByName("N_PRICE").setValue(rt::FieldValue::null());
     try {

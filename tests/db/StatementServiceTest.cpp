@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Big5Text.h"
 #include "Errors.h"
 #include "StatementService.h"
-#include "WriteBackStatement.h"
+#include "PriceUpdate.h"
 #include "ServicesFixture.h"
 
 namespace db::test {
@@ -30,16 +32,11 @@ protected:
     }
     void TearDown() override { query.reset(); }
 
-    // One row of a write-back, exactly as the window issues it.
+    // One row of a write-back, through the program's own row writer.
     std::int64_t writeBack(const std::string& key, const std::vector<rt::FieldValue>& prices) {
-        query->close();
-        query->clearLines();
-        for (const auto& line : writeback::lines) query->addLine(line);
-        for (std::size_t tier = 0; tier < writeback::priceParameters.size(); ++tier) {
-            query->paramByName(writeback::priceParameters[tier]).setValue(prices[tier]);
-        }
-        query->paramByName("PROD_ID").setValue(rt::FieldValue::text(key));
-        return query->execSQL();
+        batch::Prices six;
+        std::copy(prices.begin(), prices.end(), six.begin());
+        return batch::writePriceRow(*query, six, key);
     }
 
     Row pricesOf(const std::string& key) {

@@ -14,10 +14,14 @@ namespace testsupport {
 
 namespace {
 
-// The settings folder is chosen before main, ahead of anything that asks Qt for it.
+// Qt learns the settings folder once per process, so it is set before main.
+// The data folder goes with it: price journals written by a test stay out
+// of the user's own.
 const bool kOwnConfigHome = [] {
     static QTemporaryDir home;
     setenv("XDG_CONFIG_HOME", home.path().toLocal8Bit().constData(), 1);
+    static QTemporaryDir data;
+    setenv("XDG_DATA_HOME", data.path().toLocal8Bit().constData(), 1);
     return true;
 }();
 

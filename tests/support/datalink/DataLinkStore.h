@@ -3,7 +3,8 @@
 // quote and escape values on its own terms). A test program that links this
 // points XDG_CONFIG_HOME at a folder of its own before main, so that the
 // store is never looked for in the real home and no file beside the test
-// programs (a developer's demo configuration, say) is ever read.
+// programs (a developer's demo configuration, say) is ever read. Its data
+// folder (XDG_DATA_HOME, where price journals go) is a folder of its own too.
 #pragma once
 
 #include <QString>

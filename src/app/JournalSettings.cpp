@@ -1,0 +1,50 @@
+#include "JournalSettings.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace batch {
+
+namespace {
+
+const QString kProgram = QStringLiteral("Tarvell");
+const QString kEnabledKey = QStringLiteral("Journal/Enabled");
+
+QSettings programSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kProgram, kProgram);
+}
+
+}  // namespace
+
+JournalSettings JournalSettings::load() {
+    JournalSettings settings;
+    settings.enabled = programSettings().value(kEnabledKey, true).toBool();
+    settings.folder =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("journals"));
+    return settings;
+}
+
+void JournalSettings::setEnabled(bool enabled) {
+    QSettings settings = programSettings();
+    settings.setValue(kEnabledKey, enabled);
+    settings.sync();
+}
+
+void useProgramIdentity() {
+    QCoreApplication::setOrganizationName(QString());
+    QCoreApplication::setApplicationName(kProgram);
+}
+
+QString loginName() {
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_name && *entry->pw_name)
+        return QString::fromLocal8Bit(entry->pw_name);
+    const QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? QStringLiteral("uid %1").arg(::getuid()) : user;
+}
+
+}  // namespace batch

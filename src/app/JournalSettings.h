@@ -1,0 +1,30 @@
+// Where price journals go and whether they are written: the program's own
+// settings (not the connection's configuration files), read at each
+// write-back.
+//
+//   ~/.config/Tarvell/Tarvell.conf      [Journal] Enabled=false turns it off
+//   ~/.local/share/Tarvell/journals/    the journals (the application-data folder)
+#pragma once
+
+#include <QString>
+
+namespace batch {
+
+struct JournalSettings {
+    bool enabled = true;
+    QString folder;
+
+    // The switch from the program's settings (on unless set off) and the
+    // journal folder under the application-data location.
+    static JournalSettings load();
+    static void setEnabled(bool enabled);
+};
+
+// The program's name for its settings and data folders, set before any of
+// them is looked up.
+void useProgramIdentity();
+
+// The login name of the user running the program.
+QString loginName();
+
+}  // namespace batch

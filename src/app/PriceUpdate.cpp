@@ -1,0 +1,21 @@
+#include "PriceUpdate.h"
+
+#include "StatementService.h"
+
+namespace batch {
+
+std::int64_t writePriceRow(db::TStatementService& statement, const Prices& prices, const std::string& productId,
+                   NullPrice nulls) {
+    statement.close();
+    statement.clearLines();
+    for (const char* line : kPriceUpdateLines) statement.addLine(line);
+    for (std::size_t tier = 0; tier < prices.size(); ++tier) {
+        db::TParam& param = statement.paramByName(kPriceParameters[tier]);
+        if (nulls == NullPrice::WrittenAsNull) param.setDataType(db::ParameterType::Float);
+        param.setValue(prices[tier]);
+    }
+    statement.paramByName("PROD_ID").setAsString(productId);
+    return statement.execSQL();
+}
+
+}  // namespace batch

@@ -1,0 +1,59 @@
+// The price write-back without a window: the journal first, then one
+// UPDATE per row, each committed by itself. The window's "3.成本回存" and the
+// revert both run it; the question to the operator and the progress reach
+// it as callbacks.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+
+#include <QString>
+
+#include "JournalSettings.h"
+#include "PriceRows.h"
+
+namespace db {
+class TStatementService;
+}
+
+namespace batch {
+
+struct WriteBackSteps {
+    // Asked first; unless it answers true nothing is read or written.
+    std::function<bool()> confirm;
+    // After each row written: rows written so far, rows in all.
+    std::function<void(std::size_t written, std::size_t total)> progress;
+    // The prices PRODUCT holds for a row, when the caller has read them
+    // already (the revert); otherwise they are read here.
+    std::function<std::optional<Prices>(std::size_t row)> knownOldPrices;
+    // What the journal's header names as the source of its prices.
+    QString source = QStringLiteral("write-back");
+    NullPrice nulls = NullPrice::Refused;
+};
+
+class TPriceWriteBack {
+public:
+    TPriceWriteBack(db::TStatementService& statement, JournalSettings journal);
+
+    // False when not confirmed. With the journal on, every row's current and
+    // new prices are on disk before the first UPDATE, and the closing line
+    // follows the loop however it ends; a journal that cannot be written
+    // stops everything before the database is touched. An error of a row
+    // ends the loop there, rows before it staying written.
+    bool run(TPriceRows& rows, const WriteBackSteps& steps);
+
+    std::size_t written() const { return written_; }
+    // Empty when the journal is off.
+    const QString& journalPath() const { return journalPath_; }
+
+private:
+    void writeRows(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total);
+
+    db::TStatementService& statement_;
+    JournalSettings journal_;
+    std::size_t written_ = 0;
+    QString journalPath_;
+};
+
+}  // namespace batch

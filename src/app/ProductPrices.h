@@ -1,0 +1,25 @@
+// The six prices a product has in PRODUCT now, read by product number with
+// one statement prepared once on the connection.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "PreparedQuery.h"
+#include "PriceUpdate.h"
+
+namespace batch {
+
+class TProductPrices {
+public:
+    explicit TProductPrices(db::TDataLinkConnection& connection);
+
+    // Nothing when no product has the number. A price column that is empty
+    // reads as null; a number of any column type as a double.
+    std::optional<Prices> read(const std::string& productId);
+
+private:
+    db::TPreparedQuery query_;
+};
+
+}  // namespace batch

@@ -1,0 +1,64 @@
+#include "PreparedQuery.h"
+
+#include <limits>
+
+#include "CursorReader.h"
+#include "Errors.h"
+
+namespace db {
+
+TPreparedQuery::TPreparedQuery(TDataLinkConnection& connection, std::string name, std::string sql)
+    : connection_(&connection), name_(std::move(name)), sql_(std::move(sql)),
+      markers_(ParameterParser::findMarkers(sql_)) {
+    if (markers_.size() > std::numeric_limits<std::uint16_t>::max())
+        throw rt::DatabaseError("DataLink Error: [0x0008]: Parameter/Column out of Range");
+    std::vector<std::string> names;
+    for (const auto& marker : markers_) names.push_back(marker.name);
+    params_.rebuild(names);
+    for (const auto& marker : markers_)
+        markerParams_.push_back(static_cast<std::size_t>(params_.findParam(marker.name) - &params_[0]));
+    connection_->addClient(this);
+}
+
+TPreparedQuery::~TPreparedQuery() {
+    close();
+    if (connection_) connection_->removeClient(this);
+}
+
+void TPreparedQuery::connectionDestroyed() {
+    close();
+    connection_ = nullptr;
+}
+
+TDataLinkConnection& TPreparedQuery::connection() const {
+    if (!connection_) throw rt::DatabaseError::forComponent(name_, "Missing connection");
+    return *connection_;
+}
+
+RecordStore TPreparedQuery::run() {
+    if (const TParam* untyped = params_.firstUntyped())
+        throw rt::DatabaseError(rt::formatMessage("No value for parameter '%s'", untyped->name()));
+    if (!command_.prepared())
+        command_.prepare(connection(), ParameterParser::positionalText(sql_, markers_),
+                         static_cast<std::uint16_t>(markers_.size()));
+    bindParameters();
+    dl::DriverRef<dl::IDriverCursor> cursor = command_.execute();
+    if (!cursor) throw rt::DatabaseError::forComponent(name_, "Statement returned no result set");
+    return readCursor(*cursor.get(), [this, &cursor](dl::DriverResult result) { command_.checkCursor(result, cursor.get()); });
+}
+
+void TPreparedQuery::bindParameters() {
+    for (std::size_t i = 0; i < markerParams_.size(); ++i) {
+        const TParam& param = params_[markerParams_[i]];
+        const auto position = static_cast<std::uint16_t>(i + 1);
+        if (param.isNull()) {
+            command_.bindNull(position);
+        } else if (param.dataType() == ParameterType::Float) {
+            command_.bindDouble(position, param.value().toDouble());
+        } else {
+            command_.bindText(position, param.value().toString());
+        }
+    }
+}
+
+}  // namespace db

@@ -1,0 +1,168 @@
+// What only a recording driver shows about the window's write-back: the
+// statement text the window really prepares, the exact calls of each row,
+// and that the journal is on disk, whole, before the first UPDATE reaches
+// the driver.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "Errors.h"
+#include "JournalSettings.h"
+#include "ParameterParser.h"
+#include "PriceJournal.h"
+#include "RecordingDriver.h"
+#include "StatementText.h"
+#include "WindowDriver.h"
+
+namespace {
+
+using rt::FieldValue;
+
+void writeFile(const QString& path, const char* text) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+class WriteBackDriverCalls : public testing::Test {
+protected:
+    void SetUp() override {
+        recording::reset();
+        // The select of the first show gets an empty result.
+        recording::answers().executeGivesCursor = true;
+        const QDir folder(configuration.path());
+        writeFile(folder.filePath("dlconnections.ini"),
+                  "[VuzEza]\nDriverName=Recording\nDatabase=shop:/data/POSDATA.FDB\nUser_Name=sysdba\n");
+        writeFile(folder.filePath("dldrivers.ini"),
+                  "[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=libvendor.so\n"
+                  "GetDriverFunc=getSQLDriverRECORDING\n");
+        testsupport::DataLinkStore::pointAt(configuration.path());
+        journals = batch::JournalSettings::load().folder;
+        QDir(journals).removeRecursively();
+        form = std::make_unique<TFormTarvell>();
+        form->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        recording::setCallHook(nullptr);
+        form.reset();
+    }
+
+    void addRow(const std::string& id, std::optional<double> firstPrice) {
+        auto& table = form->CDS_PRODUCT;
+        table.append();
+        table.setValue(product::PROD_ID, FieldValue::text(id));
+        for (int tier = 1; tier <= 6; ++tier)
+            table.setValue(product::priceField(tier), firstPrice ? FieldValue(*firstPrice + tier - 1) : FieldValue());
+        table.post();
+    }
+
+    // PRODUCT answers every price lookup with these six prices.
+    void productHoldsPrices() {
+        auto& answers = recording::answers();
+        answers.columns.clear();
+        for (const char* column : batch::kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
+        answers.rows = {{"100", "110", "120", "130", "140", "150"}};
+    }
+
+    std::vector<std::string> callsOf(const std::string& command) {
+        std::vector<std::string> calls;
+        for (const auto& entry : recording::log())
+            if (entry.rfind(command + ".", 0) == 0) calls.push_back(entry);
+        return calls;
+    }
+
+    QString onlyJournal() {
+        const QStringList files = batch::journalFiles(journals);
+        EXPECT_EQ(files.size(), 1);
+        return files.value(0);
+    }
+
+    QTemporaryDir configuration;
+    QString journals;
+    std::unique_ptr<TFormTarvell> form;
+};
+
+TEST_F(WriteBackDriverCalls, JournalIsWholeBeforeTheFirstUpdateAndClosedWhereTheWriteBackStopped) {
+    addRow("P1", 1.0);
+    addRow("P2", 7.0);
+    addRow("P3", std::nullopt);  // never computed: the write-back stops here
+    addRow("P4", 20.0);
+    productHoldsPrices();
+    std::optional<batch::Journal> atFirstUpdate;
+    recording::setCallHook([&](const std::string& entry) {
+        if (!atFirstUpdate && entry.find(".prepare(UPDATE") != std::string::npos)
+            atFirstUpdate = batch::readJournal(onlyJournal());
+    });
+
+    auto question = answerNextBoxWith("&Yes");
+    try {
+        form->SpeedButton3Click();
+        FAIL() << "the write-back went past the row without prices";
+    } catch (const rt::DatabaseError& error) {
+        EXPECT_STREQ(error.what(), "No value for parameter 'SALE_PRICE'");
+    }
+    ASSERT_TRUE(question->seen);
+
+    ASSERT_TRUE(atFirstUpdate.has_value());
+    ASSERT_EQ(atFirstUpdate->entries.size(), 4u);
+    EXPECT_FALSE(atFirstUpdate->written.has_value());
+    EXPECT_EQ(atFirstUpdate->header.database, QStringLiteral("shop:/data/POSDATA.FDB"));
+    const batch::Prices before = {100.0, 110.0, 120.0, 130.0, 140.0, 150.0};
+    for (const auto& entry : atFirstUpdate->entries) EXPECT_EQ(entry.oldPrices, before) << entry.productId;
+    EXPECT_EQ(atFirstUpdate->entries[1].newPrices, (batch::Prices{7.0, 8.0, 9.0, 10.0, 11.0, 12.0}));
+    EXPECT_TRUE(atFirstUpdate->entries[2].newPrices[0].isNull());
+
+    const batch::Journal closed = batch::readJournal(onlyJournal());
+    EXPECT_EQ(closed.written, std::optional<std::size_t>(2));
+    // The row that failed is the current one, as when the loop ran in the window.
+    EXPECT_EQ(form->CDS_PRODUCT.text(product::PROD_ID), "P3");
+}
+
+TEST_F(WriteBackDriverCalls, EachRowIsTheWindowsOwnStatementPreparedAnewAndBound) {
+    addRow("P1", 1.0);
+    addRow("P2", 7.0);
+    productHoldsPrices();
+    auto question = answerNextBoxWith("&Yes");
+    auto done = answerNextBox(QMessageBox::Ok);
+    form->SpeedButton3Click();
+    ASSERT_TRUE(done->seen);
+
+    // The statement the window prepares, markers in place of the names.
+    std::vector<std::string> lines(batch::kPriceUpdateLines.begin(), batch::kPriceUpdateLines.end());
+    const std::string update = db::joinStatementLines(lines);
+    const std::string prepared = db::ParameterParser::positionalText(update, db::ParameterParser::findMarkers(update));
+    EXPECT_EQ(prepared,
+              "UPDATE PRODUCT SET \r\n SALE_PRICE =  ?  , \r\n N_PRICE =  ?  , \r\n P_PRICE =  ?  , \r\n"
+              " P_PRICE2 =  ?  , \r\n PSALE_PRICE =  ? , \r\n VIP_PRICE =  ?  \r\nWHERE PROD_ID =  ?  \r\n");
+
+    // The price lookup is one prepared statement; the UPDATE is a command of
+    // its own per row.
+    std::vector<std::string> commands;
+    for (const auto& entry : recording::log())
+        if (entry.find(".prepare(") != std::string::npos) commands.push_back(entry.substr(0, entry.find('.')));
+    ASSERT_EQ(commands.size(), 4u);  // the first show's select, the lookup, two UPDATEs
+    EXPECT_EQ(callsOf(commands[1]).at(1),
+              commands[1] + ".prepare(SELECT SALE_PRICE, N_PRICE, P_PRICE, P_PRICE2, PSALE_PRICE, VIP_PRICE "
+                            "FROM PRODUCT WHERE PROD_ID =  ? ,1)");
+    EXPECT_EQ(std::count(recording::log().begin(), recording::log().end(), commands[1] + ".execute()"), 2);
+    for (int row = 0; row < 2; ++row) {
+        const std::string& command = commands[2 + row];
+        const std::string id = row == 0 ? "P1" : "P2";
+        const int first = row == 0 ? 1 : 7;
+        std::vector<std::string> expected = {command + ".setOption(1,20)", command + ".prepare(" + prepared + ",7)"};
+        for (int tier = 1; tier <= 6; ++tier)
+            expected.push_back(command + ".bindDouble(" + std::to_string(tier) + "," + std::to_string(first + tier - 1) + ")");
+        expected.insert(expected.end(),
+                        {command + ".bindText(7," + id + ")", command + ".execute()", command + ".getRowsAffected()"});
+        // The next row's close gives the command back; the last one stays
+        // prepared on SQLQuery1.
+        if (row == 0) expected.push_back(command + ".release()");
+        EXPECT_EQ(callsOf(command), expected) << "row " << row;
+    }
+    EXPECT_EQ(batch::readJournal(onlyJournal()).written, std::optional<std::size_t>(2));
+}
+
+}  // namespace
