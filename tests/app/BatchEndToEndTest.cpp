@@ -514,6 +514,8 @@ TEST_F(ServerWriteBackTest, AfterTheServerCameBackTheWriteBackWritesEveryRowOfTh
     EXPECT_NE(writeBack(), "回存完成");
     EXPECT_EQ(writeBack(), "回存完成");
     EXPECT_EQ(pricedProductsInDatabase(), 3);
+}
+
 // The journal of a write-back from the window, on a real database: the
 // prices PRODUCT held (none yet) and the ones written, closed with the count.
 class JournalTest : public WriteBackTest {
