@@ -8,7 +8,7 @@
 namespace db {
 
 TPreparedQuery::TPreparedQuery(TDataLinkConnection& connection, std::string name, std::string sql)
-    : connection_(&connection), name_(std::move(name)), sql_(std::move(sql)),
+    : TBoundDataSet(connection, std::move(name)), sql_(std::move(sql)),
       markers_(ParameterParser::findMarkers(sql_)) {
     if (markers_.size() > std::numeric_limits<std::uint16_t>::max())
         throw rt::DatabaseError("DataLink Error: [0x0008]: Parameter/Column out of Range");
@@ -17,23 +17,9 @@ TPreparedQuery::TPreparedQuery(TDataLinkConnection& connection, std::string name
     params_.rebuild(names);
     for (const auto& marker : markers_)
         markerParams_.push_back(static_cast<std::size_t>(params_.findParam(marker.name) - &params_[0]));
-    connection_->addClient(this);
 }
 
-TPreparedQuery::~TPreparedQuery() {
-    close();
-    if (connection_) connection_->removeClient(this);
-}
-
-void TPreparedQuery::connectionDestroyed() {
-    close();
-    connection_ = nullptr;
-}
-
-TDataLinkConnection& TPreparedQuery::connection() const {
-    if (!connection_) throw rt::DatabaseError::forComponent(name_, "Missing connection");
-    return *connection_;
-}
+TPreparedQuery::~TPreparedQuery() { close(); }
 
 RecordStore TPreparedQuery::run() {
     if (const TParam* untyped = params_.firstUntyped())
@@ -43,7 +29,7 @@ RecordStore TPreparedQuery::run() {
                          static_cast<std::uint16_t>(markers_.size()));
     bindParameters();
     dl::DriverRef<dl::IDriverCursor> cursor = command_.execute();
-    if (!cursor) throw rt::DatabaseError::forComponent(name_, "Statement returned no result set");
+    if (!cursor) throw rt::DatabaseError::forComponent(name(), "Statement returned no result set");
     return readCursor(*cursor.get(), [this, &cursor](dl::DriverResult result) { command_.checkCursor(result, cursor.get()); });
 }
 

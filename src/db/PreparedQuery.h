@@ -9,22 +9,19 @@
 #include <string_view>
 #include <vector>
 
+#include "BoundDataSet.h"
 #include "ParameterParser.h"
 #include "PreparedCommand.h"
 #include "RecordStore.h"
 #include "StatementParameters.h"
-#include "TDataLinkConnection.h"
 
 namespace db {
 
-class TPreparedQuery : public TDataLinkConnectionClient {
+class TPreparedQuery : public TBoundDataSet {
 public:
     TPreparedQuery(TDataLinkConnection& connection, std::string name, std::string sql);
     ~TPreparedQuery();
-    TPreparedQuery(const TPreparedQuery&) = delete;
-    TPreparedQuery& operator=(const TPreparedQuery&) = delete;
 
-    const std::string& name() const { return name_; }
     const std::string& sql() const { return sql_; }
 
     // Raises "Parameter '%s' not found".
@@ -35,17 +32,11 @@ public:
     // binds every marker and returns the whole result.
     RecordStore run();
     bool prepared() const { return command_.prepared(); }
-    void close() { command_.release(); }
-
-    void connectionClosing() override { close(); }
-    void connectionDestroyed() override;
+    void close() override { command_.release(); }
 
 private:
-    TDataLinkConnection& connection() const;
     void bindParameters();
 
-    TDataLinkConnection* connection_;
-    std::string name_;
     std::string sql_;
     std::vector<ParameterMarker> markers_;
     TParams params_;

@@ -5,24 +5,9 @@
 namespace db {
 
 TServerQuery::TServerQuery(TDataLinkConnection& connection, std::string name)
-    : connection_(&connection), name_(std::move(name)) {
-    connection_->addClient(this);
-}
+    : TBoundDataSet(connection, std::move(name)) {}
 
-TServerQuery::~TServerQuery() {
-    close();
-    if (connection_) connection_->removeClient(this);
-}
-
-void TServerQuery::connectionDestroyed() {
-    close();
-    connection_ = nullptr;
-}
-
-TDataLinkConnection& TServerQuery::connection() const {
-    if (!connection_) throw rt::DatabaseError::forComponent(name_, "Missing connection");
-    return *connection_;
-}
+TServerQuery::~TServerQuery() { close(); }
 
 void TServerQuery::setCommandText(std::string text) {
     close();
@@ -40,7 +25,7 @@ void TServerQuery::open() {
     }
     if (!cursor_) {
         close();
-        throw rt::DatabaseError::forComponent(name_, "Statement returned no result set");
+        throw rt::DatabaseError::forComponent(name(), "Statement returned no result set");
     }
 }
 

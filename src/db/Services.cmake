@@ -11,6 +11,7 @@ target_include_directories(tarvell_services_core PUBLIC ${CMAKE_CURRENT_LIST_DIR
 target_link_libraries(tarvell_services_core PUBLIC tarvell_runtime tarvell_driver_interface)
 
 add_library(tarvell_services STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/BoundDataSet.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CursorReader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PreparedQuery.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReadService.cpp

@@ -8,24 +8,9 @@
 namespace db {
 
 TStatementService::TStatementService(TDataLinkConnection& connection, std::string name)
-    : connection_(&connection), name_(std::move(name)) {
-    connection_->addClient(this);
-}
+    : TBoundDataSet(connection, std::move(name)) {}
 
-TStatementService::~TStatementService() {
-    close();
-    if (connection_) connection_->removeClient(this);
-}
-
-void TStatementService::connectionDestroyed() {
-    close();
-    connection_ = nullptr;
-}
-
-TDataLinkConnection& TStatementService::connection() const {
-    if (!connection_) throw rt::DatabaseError::forComponent(name_, "Missing connection");
-    return *connection_;
-}
+TStatementService::~TStatementService() { close(); }
 
 void TStatementService::close() { command_.release(); }
 

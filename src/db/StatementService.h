@@ -7,26 +7,20 @@
 #include <string_view>
 #include <vector>
 
+#include "BoundDataSet.h"
 #include "ParameterParser.h"
 #include "PreparedCommand.h"
 #include "StatementParameters.h"
-#include "TDataLinkConnection.h"
 
 namespace db {
 
-class TStatementService : public TDataLinkConnectionClient {
+class TStatementService : public TBoundDataSet {
 public:
     explicit TStatementService(TDataLinkConnection& connection, std::string name = "SQLQuery1");
     ~TStatementService();
-    TStatementService(const TStatementService&) = delete;
-    TStatementService& operator=(const TStatementService&) = delete;
-
-    const std::string& name() const { return name_; }
-    // Raises when the connection is gone.
-    TDataLinkConnection& connection() const;
 
     // Releases the prepared statement; lines and parameters stay.
-    void close();
+    void close() override;
 
     // Every change of the lines drops the prepared statement and rebuilds the
     // parameters from the text; a parameter still named keeps its value.
@@ -50,15 +44,10 @@ public:
     std::int64_t execSQL();
     bool prepared() const { return command_.prepared(); }
 
-    void connectionClosing() override { close(); }
-    void connectionDestroyed() override;
-
 private:
     void linesChanged();
     void bindParameters();
 
-    TDataLinkConnection* connection_;
-    std::string name_;
     std::vector<std::string> lines_;
     std::string text_;
     std::vector<ParameterMarker> markers_;
