@@ -1,6 +1,7 @@
 #include "PreparedCommand.h"
 
 #include "Errors.h"
+#include "StatementParameters.h"
 #include "StatementText.h"
 #include "TDataLinkConnection.h"
 
@@ -75,6 +76,20 @@ void PreparedCommand::checkCommand(dl::DriverResult result) const {
 void PreparedCommand::release() {
     command_.reset();
     connection_ = nullptr;
+}
+
+void PreparedCommand::bindParameters(const TParams& params, const std::vector<std::size_t>& paramOfMarker) {
+    for (std::size_t i = 0; i < paramOfMarker.size(); ++i) {
+        const TParam& param = params[paramOfMarker[i]];
+        const auto position = static_cast<std::uint16_t>(i + 1);
+        if (param.isNull()) {
+            bindNull(position);
+        } else if (param.dataType() == ParameterType::Float) {
+            bindDouble(position, param.value().toDouble());
+        } else {
+            bindText(position, param.value().toString());
+        }
+    }
 }
 
 }  // namespace db

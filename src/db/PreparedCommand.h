@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "DriverInterface.h"
 
 namespace db {
 
 class TDataLinkConnection;
+class TParams;
 
 class PreparedCommand {
 public:
@@ -23,6 +25,9 @@ public:
     void bindDouble(std::uint16_t position, double value);
     void bindText(std::uint16_t position, const std::string& value);
     void bindNull(std::uint16_t position);
+    // Binds marker n (from 1) to params[paramOfMarker[n - 1]]: a null as
+    // null, a float as a double, anything else as text.
+    void bindParameters(const TParams& params, const std::vector<std::size_t>& paramOfMarker);
 
     // The cursor of a SELECT, or an empty reference for any other statement.
     dl::DriverRef<dl::IDriverCursor> execute();

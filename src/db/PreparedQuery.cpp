@@ -27,24 +27,10 @@ RecordStore TPreparedQuery::run() {
     if (!command_.prepared())
         command_.prepare(connection(), ParameterParser::positionalText(sql_, markers_),
                          static_cast<std::uint16_t>(markers_.size()));
-    bindParameters();
+    command_.bindParameters(params_, markerParams_);
     dl::DriverRef<dl::IDriverCursor> cursor = command_.execute();
     if (!cursor) throw rt::DatabaseError::forComponent(name(), "Statement returned no result set");
     return readCursor(*cursor.get(), [this, &cursor](dl::DriverResult result) { command_.checkCursor(result, cursor.get()); });
-}
-
-void TPreparedQuery::bindParameters() {
-    for (std::size_t i = 0; i < markerParams_.size(); ++i) {
-        const TParam& param = params_[markerParams_[i]];
-        const auto position = static_cast<std::uint16_t>(i + 1);
-        if (param.isNull()) {
-            command_.bindNull(position);
-        } else if (param.dataType() == ParameterType::Float) {
-            command_.bindDouble(position, param.value().toDouble());
-        } else {
-            command_.bindText(position, param.value().toString());
-        }
-    }
 }
 
 }  // namespace db

@@ -35,7 +35,6 @@ public:
     void close() override { command_.release(); }
 
 private:
-    void bindParameters();
 
     std::string sql_;
     std::vector<ParameterMarker> markers_;

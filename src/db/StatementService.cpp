@@ -55,23 +55,9 @@ std::int64_t TStatementService::execSQL() {
         command_.prepare(connection(), ParameterParser::positionalText(text_, markers_),
                          static_cast<std::uint16_t>(markers_.size()));
     }
-    bindParameters();
+    command_.bindParameters(params_, markerParams_);
     command_.execute();
     return command_.rowsAffected();
-}
-
-void TStatementService::bindParameters() {
-    for (std::size_t i = 0; i < markerParams_.size(); ++i) {
-        const TParam& param = params_[markerParams_[i]];
-        const auto position = static_cast<std::uint16_t>(i + 1);
-        if (param.isNull()) {
-            command_.bindNull(position);
-        } else if (param.dataType() == ParameterType::Float) {
-            command_.bindDouble(position, param.value().toDouble());
-        } else {
-            command_.bindText(position, param.value().toString());
-        }
-    }
 }
 
 }  // namespace db

@@ -46,7 +46,6 @@ public:
 
 private:
     void linesChanged();
-    void bindParameters();
 
     std::vector<std::string> lines_;
     std::string text_;
