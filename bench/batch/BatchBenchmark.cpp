@@ -243,6 +243,16 @@ public:
             fail("the calculation left the last row without prices");
     }
 
+    // The batch a write-back round sends: the sub-category viewed and priced
+    // through the window's own handlers.
+    void loadAndPrice(const SubCategory& category, int rows) {
+        select(category);
+        form_->SpeedButton1Click();
+        expectRows(rows);
+        form_->SpeedButton2Click();
+        expectPriced();
+    }
+
 private:
     std::unique_ptr<TFormTarvell> form_;
 };
@@ -481,11 +491,7 @@ void printRatio(const std::string& what, double measured, double baseline, doubl
 
 void printJournalFigures(const Settings& settings, DirectClient& client) {
     ShownWindow window;
-    window.select(kWrittenBack);
-    window.form().SpeedButton1Click();
-    window.expectRows(settings.updates);
-    window.form().SpeedButton2Click();
-    window.expectPriced();
+    window.loadAndPrice(kWrittenBack, settings.updates);
     const QString folder = batch::JournalSettings::load().folder;
 
     Side with, without, reverts, alone;
@@ -585,11 +591,7 @@ int main(int argc, char** argv) {
         };
         auto programWriteBack = [&] {
             ShownWindow window;
-            window.select(kWrittenBack);
-            window.form().SpeedButton1Click();
-            window.expectRows(settings.updates);
-            window.form().SpeedButton2Click();
-            window.expectPriced();
+            window.loadAndPrice(kWrittenBack, settings.updates);
             writeBack.program = timedWriteBack(window.form());
             auto& table = window.form().CDS_PRODUCT;
             table.last();

@@ -351,6 +351,16 @@ protected:
     }
 
     void writeBack() { click(form->SpeedButton3); }
+
+    // Priced, then written back with Yes while the middle product's price
+    // breaks a rule of the database.
+    void writeBackFailingAtTheMiddleRow() {
+        click(form->SpeedButton2);
+        database.execute("ALTER TABLE PRODUCT ADD CONSTRAINT SANE_PRICE CHECK (SALE_PRICE <> 38)");
+        boxes.expectButton("&Yes");
+        boxes.expectEnter();
+        writeBack();
+    }
 };
 
 TEST_F(WriteBackTest, YesWritesEveryRowsSixPrices) {
@@ -399,12 +409,7 @@ TEST_F(WriteBackTest, WriteBackBeforeCalculationStopsAtTheFirstRow) {
 }
 
 TEST_F(WriteBackTest, FailingRowStopsTheWriteBackWithEarlierRowsWritten) {
-    click(form->SpeedButton2);
-    // The middle product's price breaks a rule of the database.
-    database.execute("ALTER TABLE PRODUCT ADD CONSTRAINT SANE_PRICE CHECK (SALE_PRICE <> 38)");
-    boxes.expectButton("&Yes");
-    boxes.expectEnter();
-    writeBack();
+    writeBackFailingAtTheMiddleRow();
     ASSERT_EQ(boxes.seen().size(), 2u);
     EXPECT_TRUE(boxes.seen()[1].text.contains("SANE_PRICE")) << boxes.seen()[1].text.toStdString();
     EXPECT_EQ(pricesInDatabase("P1")[0].toDouble(), 115.0);
@@ -555,11 +560,7 @@ TEST_F(JournalTest, WriteBackJournalsEveryRowsOldAndNewPrices) {
 }
 
 TEST_F(JournalTest, FailingRowClosesTheJournalWithTheRowsWrittenBeforeIt) {
-    click(form->SpeedButton2);
-    database.execute("ALTER TABLE PRODUCT ADD CONSTRAINT SANE_PRICE CHECK (SALE_PRICE <> 38)");
-    boxes.expectButton("&Yes");
-    boxes.expectEnter();
-    writeBack();
+    writeBackFailingAtTheMiddleRow();
     ASSERT_EQ(boxes.seen().size(), 2u);
     EXPECT_TRUE(boxes.seen()[1].text.contains("SANE_PRICE")) << boxes.seen()[1].text.toStdString();
     const batch::Journal journal = batch::readJournal(batch::journalFiles(folder).value(0));
