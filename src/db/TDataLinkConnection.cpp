@@ -8,11 +8,11 @@
 #include <optional>
 
 #include "Big5Text.h"
-#include "BusyCursor.h"
 #include "ConfigFile.h"
 #include "ConfigFileLocator.h"
 #include "ConnectionOptions.h"
 #include "Errors.h"
+#include "ScopeGuard.h"
 #include "TextRules.h"
 
 namespace db {
@@ -111,10 +111,14 @@ bool TDataLinkConnection::connected() const {
 void TDataLinkConnection::open() {
     if (connected()) return;
     if (BeforeConnect) BeforeConnect();
-    connectSequence();
+    {
+        const rt::ScopeGuard afterConnect([this] {
+            if (AfterConnect) AfterConnect();
+        });
+        connectSequence();
+    }
     const auto clients = clients_;
     for (TDataLinkConnectionClient* client : clients) client->connectionOpened();
-    if (AfterConnect) AfterConnect();
 }
 
 void TDataLinkConnection::close() {
@@ -152,9 +156,7 @@ void TDataLinkConnection::connectSequence() {
         state_ = ConnectionState::Closed;
         throw;
     }
-    const CursorReset cursorReset;
     try {
-        showBusyCursor(busyCursor_);
         connectDriver();
         state_ = ConnectionState::Open;
     } catch (...) {
@@ -192,8 +194,6 @@ void TDataLinkConnection::loadConnectionSection(const ConfigFile& file) {
 }
 
 void TDataLinkConnection::loadDriverLibrary() {
-    showBusyCursor(busyCursor_);
-    const CursorReset cursorReset;
     if (!libraryHandle_) {
         const std::string file = trimmed(libraryName_);
         if (!file.empty()) libraryHandle_ = dlopen(fileSystemName(file).constData(), RTLD_NOW);
@@ -215,7 +215,6 @@ void TDataLinkConnection::connectDriver() {
     if (!driverConnection_) raiseDriverError(connectionResult, {});
 
     const ParameterList login = loginList();
-    showBusyCursor(busyCursor_);
     db::passConnectionOptions(*driverConnection_.get(), params_, driverName_, isolationLevel_);
     const std::string database = trimmed(login.value("Database"));
     check(driverConnection_->connect(database.c_str(), login.value("USER_NAME").c_str(),

@@ -74,14 +74,13 @@ public:
     const ParameterList& Params() const { return params_; }
     void setParams(const ParameterList& value) { params_ = value; }
 
-    // Switches that are not stored: the busy cursor during a connect and the
-    // second connection once the driver's statement limit is reached.
-    bool busyCursor() const { return busyCursor_; }
-    void setBusyCursor(bool value) { busyCursor_ = value; }
+    // Not stored: the second connection once the driver's statement limit is reached.
     bool secondConnection() const { return secondConnection_; }
     void setSecondConnection(bool value) { secondConnection_ = value; }
 
-    // Events; none is assigned by the program.
+    // Events. AfterConnect follows every BeforeConnect once, whether the
+    // connect worked or failed, so that what the one sets up the other can
+    // undo (the window's busy cursor).
     std::function<void()> BeforeConnect, AfterConnect, BeforeDisconnect, AfterDisconnect;
 
     // Connect on demand: nothing when connected, otherwise the whole connect sequence.
@@ -150,7 +149,6 @@ private:
     bool loadParamsOnConnect_ = false;
     bool loginPrompt_ = true;
     bool keepConnection_ = true;
-    bool busyCursor_ = true;
     bool secondConnection_ = true;
     ParameterList params_;
 

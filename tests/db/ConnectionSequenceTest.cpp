@@ -2,8 +2,6 @@
 // it keeps, forgets and says when one of them fails.
 #include <gtest/gtest.h>
 
-#include <QCursor>
-#include <QGuiApplication>
 #include <algorithm>
 
 #include "ConnectionOptions.h"
@@ -17,10 +15,6 @@ using testsupport::messageOf;
 
 class ConnectionSequence : public testsupport::ConnectionFixture {
 protected:
-    void TearDown() override {
-        while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
-        ConnectionFixture::TearDown();
-    }
     // Connects with a VuzEza section of these lines and gives the driver calls made.
     Log connectWith(const std::string& lines) {
         recording::reset();
@@ -241,38 +235,33 @@ TEST_F(ConnectionSequence, AFailedConnectReleasesTheConnectionAndKeepsTheDriverU
     EXPECT_EQ(recording::liveObjects(), 1);
 }
 
-TEST_F(ConnectionSequence, TheBusyCursorShowsDuringTheConnectAndIsAlwaysResetAfterIt) {
-    std::vector<int> shapes;
-    recording::setCallHook([&shapes](const std::string&) {
-        const QCursor* cursor = QGuiApplication::overrideCursor();
-        shapes.push_back(cursor ? cursor->shape() : -1);
-    });
-    QGuiApplication::setOverrideCursor(QCursor(Qt::CrossCursor));
-    makeConnection().open();
-    ASSERT_FALSE(shapes.empty());
-    EXPECT_TRUE(std::all_of(shapes.begin(), shapes.end(), [](int shape) { return shape == Qt::WaitCursor; }));
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "even the caller's cursor is gone";
+TEST_F(ConnectionSequence, AfterConnectFollowsEveryBeforeConnectOnceWhetherTheConnectWorkedOrNot) {
+    std::vector<std::string> events;
+    recording::setCallHook([&events](const std::string& call) { events.push_back(call); });
+    const auto watch = [&events](db::TDataLinkConnection& connection) {
+        connection.BeforeConnect = [&events] { events.push_back("before"); };
+        connection.AfterConnect = [&events] { events.push_back("after"); };
+    };
 
-    recording::answers().results["connect"] = dl::status::ConnectFailed;
-    makeConnection();
-    failure();
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-
-    writeDrivers("[Recording]\nLibraryName=libnosuchdriver.so\nVendorLib=v\n");
-    failure();
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-
-    // Switched off, the connect shows nothing but still resets.
-    writeDrivers(kDrivers);
-    recording::answers().results.clear();
-    shapes.clear();
-    QGuiApplication::setOverrideCursor(QCursor(Qt::CrossCursor));
-    makeConnection();
-    connection_->setBusyCursor(false);
+    watch(makeConnection());
     connection_->open();
-    ASSERT_FALSE(shapes.empty());
-    EXPECT_TRUE(std::none_of(shapes.begin(), shapes.end(), [](int shape) { return shape == Qt::WaitCursor; }));
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    ASSERT_GE(events.size(), 3u) << "driver calls between the two events";
+    EXPECT_EQ(events.front(), "before");
+    EXPECT_EQ(events.back(), "after");
+    connection_->open();  // already connected: no connect, no events
+    EXPECT_EQ(std::count(events.begin(), events.end(), "before"), 1);
+
+    // A refused connect, then a driver library that cannot be loaded.
+    for (const char* drivers : {"", "[Recording]\nLibraryName=libnosuchdriver.so\nVendorLib=v\n"}) {
+        events.clear();
+        recording::answers().results["connect"] = dl::status::ConnectFailed;
+        if (*drivers) writeDrivers(drivers);
+        watch(makeConnection());
+        EXPECT_ANY_THROW(connection_->open());
+        EXPECT_EQ(std::count(events.begin(), events.end(), "before"), 1) << drivers;
+        EXPECT_EQ(std::count(events.begin(), events.end(), "after"), 1) << drivers;
+        EXPECT_EQ(events.back(), "after") << drivers;
+    }
     recording::setCallHook(nullptr);
 }
 

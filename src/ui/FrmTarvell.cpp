@@ -12,12 +12,14 @@
 #include <QVBoxLayout>
 
 #include "Big5Text.h"
+#include "BusyCursor.h"
 #include "WorkTableGrid.h"
 #include "Dialogs.h"
 #include "ErrorDisplay.h"
 #include "PriceCalculation.h"
 #include "PriceWriteBack.h"
 #include "ProgressBar.h"
+#include "ScopeGuard.h"
 #include "SpeedButton.h"
 #include "SubCategoryKey.h"
 #include "WorkTablePriceRows.h"
@@ -56,19 +58,6 @@ public:
     }
 };
 
-// Runs the given step when the scope ends, however it ends.
-template <class Step>
-class TOnExit {
-public:
-    explicit TOnExit(Step step) : step_(std::move(step)) {}
-    TOnExit(const TOnExit&) = delete;
-    TOnExit& operator=(const TOnExit&) = delete;
-    ~TOnExit() { step_(); }
-
-private:
-    Step step_;
-};
-
 TSpeedButton* newSpeedButton(const char* name, const char* captionUtf8, QRect geometry, QWidget* parent) {
     auto* button = new TSpeedButton(QString::fromUtf8(captionUtf8), parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -86,6 +75,7 @@ TFormTarvell::TFormTarvell(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);
     resize(kOuterWidth - 8, kOuterHeight - 34);  // until the real frame is known
     SQLConnection1.applyStoredProperties();
+    ui::showBusyCursorWhileConnecting(SQLConnection1);
     createComponents();
     connectHandlers();
     app::runHandler([this] { FormCreate(); });
@@ -249,7 +239,7 @@ void TFormTarvell::FormCreate() {
 void TFormTarvell::FormShow() {
     // Adding the first entry selects it; the selector starts with empty
     // text and nothing selected, also when the read fails half way.
-    const TOnExit clearSelection([this] {
+    const rt::ScopeGuard clearSelection([this] {
         ComboBox1->setCurrentIndex(-1);
         ComboBox1->setEditText(QString());
     });
@@ -271,7 +261,7 @@ void TFormTarvell::SpeedButton1Click() {
     lockProductColumns(false);
     // Locked again however the handler ends: an editable product number
     // would send its prices to another product at write-back.
-    const TOnExit relock([this] { lockProductColumns(true); });
+    const rt::ScopeGuard relock([this] { lockProductColumns(true); });
 
     const std::string selected = selectorText();
     if (selected.empty()) return;
@@ -325,7 +315,7 @@ void TFormTarvell::appendProductRows(const std::array<double, 6>& rates) {
     // The grid hears of the new rows once, at the end, not row by row.
     CDS_PRODUCT.reserve(static_cast<int>(ClientDataSet1.recordCount()));
     CDS_PRODUCT.disableControls();
-    const TOnExit enableControls([this] { CDS_PRODUCT.enableControls(); });
+    const rt::ScopeGuard enableControls([this] { CDS_PRODUCT.enableControls(); });
     ClientDataSet1.first();
     while (!ClientDataSet1.eof()) {
         CDS_PRODUCT.append();
