@@ -7,7 +7,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TARVELL_BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+source "$root/scripts/compiler-cache.sh"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${compiler_cache[@]}" >/dev/null
 targets=()
 for target in "$@"; do targets+=(--target "$target"); done
 cmake --build "$build" -j "$(nproc)" "${targets[@]}"

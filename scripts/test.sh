@@ -24,7 +24,8 @@ export TARVELL_FB_PORT
 # LD_LIBRARY_PATH instead.
 sanitized=${TARVELL_SANITIZER_BUILD_DIR:-$root/build-asan}
 sanitize=-fsanitize=address,undefined
-cmake -S "$root" -B "$sanitized" -DCMAKE_BUILD_TYPE=Debug -DTARVELL_BENCHMARKS=OFF -DTARVELL_PACKAGING=OFF \
+source "$root/scripts/compiler-cache.sh"
+cmake -S "$root" -B "$sanitized" "${compiler_cache[@]}" -DCMAKE_BUILD_TYPE=Debug -DTARVELL_BENCHMARKS=OFF -DTARVELL_PACKAGING=OFF \
   -DCMAKE_CXX_FLAGS="$sanitize -fno-omit-frame-pointer" \
   -DCMAKE_EXE_LINKER_FLAGS="$sanitize" -DCMAKE_SHARED_LINKER_FLAGS="$sanitize" >/dev/null
 cmake --build "$sanitized" -j "$(nproc)"

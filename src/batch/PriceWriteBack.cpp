@@ -18,14 +18,19 @@ namespace {
 std::vector<JournalEntry> journalEntries(db::TStatementService& statement, TPriceRows& rows,
                                          const WriteBackSteps& steps) {
     std::vector<JournalEntry> entries;
-    std::optional<TProductPrices> current;
-    if (!steps.knownOldPrices) current.emplace(statement.connection());
     for (rows.first(); !rows.eof(); rows.next()) {
         PriceRow row = rows.current();
-        JournalEntry entry{std::move(row.productId), std::move(row.productName), std::nullopt, row.prices};
-        entry.oldPrices = current ? current->read(entry.productId) : steps.knownOldPrices(entries.size());
-        entries.push_back(std::move(entry));
+        entries.push_back({std::move(row.productId), std::move(row.productName), std::nullopt, row.prices});
     }
+    if (steps.knownOldPrices) {
+        for (std::size_t row = 0; row < entries.size(); ++row) entries[row].oldPrices = steps.knownOldPrices(row);
+        return entries;
+    }
+    std::vector<std::string> productIds;
+    productIds.reserve(entries.size());
+    for (const JournalEntry& entry : entries) productIds.push_back(entry.productId);
+    std::vector<std::optional<Prices>> current = TProductPrices(statement.connection()).readAll(productIds);
+    for (std::size_t row = 0; row < entries.size(); ++row) entries[row].oldPrices = std::move(current[row]);
     return entries;
 }
 

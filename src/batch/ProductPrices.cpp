@@ -46,4 +46,11 @@ std::optional<Prices> TProductPrices::read(const std::string& productId) {
     return prices;
 }
 
+std::vector<std::optional<Prices>> TProductPrices::readAll(const std::vector<std::string>& productIds) {
+    std::vector<std::optional<Prices>> prices;
+    prices.reserve(productIds.size());
+    for (const std::string& productId : productIds) prices.push_back(read(productId));
+    return prices;
+}
+
 }  // namespace batch
