@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -18,6 +19,8 @@ class TStatementService;
 }
 
 namespace batch {
+
+class TJournalWriter;
 
 struct WriteBackSteps {
     // Asked first; unless it answers true nothing is read or written.
@@ -48,6 +51,8 @@ public:
     const QString& journalPath() const { return journalPath_; }
 
 private:
+    void closeAfterError(TJournalWriter& journal, const std::exception& rowError);
+    static std::size_t rowCount(TPriceRows& rows);
     void writeRows(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total);
 
     db::TStatementService& statement_;
