@@ -10,6 +10,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <stdexcept>
 #include <utility>
 
@@ -341,7 +343,9 @@ QString revertedJournalName(const QString& source) {
 
 TJournalWriter::TJournalWriter(const QString& folder, JournalHeader header, std::shared_ptr<JournalDisk> disk)
     : folder_(folder), disk_(disk ? std::move(disk) : std::make_shared<JournalDisk>()) {
-    if (!QDir().mkpath(folder)) fail(QStringLiteral("cannot create the folder"));
+    std::error_code made;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), made);
+    if (made) fail(QString::fromLocal8Bit(made.message().c_str()));
     // A name taken within the same millisecond moves on to the next one, so
     // that the names still sort in the order the journals were begun.
     for (int attempt = 0; file_ < 0; ++attempt) {
