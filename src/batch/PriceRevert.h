@@ -29,7 +29,8 @@ class TStatementService;
 namespace batch {
 
 struct RevertOptions {
-    // Also rows changed since, and a journal of another database.
+    // Also rows changed since, a journal of another database, and one that
+    // newer journals wrote over.
     bool force = false;
     JournalSettings journal = JournalSettings::load();
     std::function<void(std::size_t written, std::size_t total)> progress;

@@ -42,7 +42,7 @@ public:
     // False when not confirmed. With the journal on, every row's current and
     // new prices are on disk before the first UPDATE, and the closing line
     // follows the loop however it ends; a journal that cannot be written
-    // stops everything before the database is touched. An error of a row
+    // stops everything before the database is touched, and is removed. An error of a row
     // ends the loop there, rows before it staying written.
     bool run(TPriceRows& rows, const WriteBackSteps& steps);
 
