@@ -42,8 +42,8 @@ public:
     // False when not confirmed. With the journal on, every row's current and
     // new prices are on disk before the first UPDATE, and the closing line
     // follows the loop however it ends; a journal that cannot be written
-    // stops everything before the database is touched, and is removed. An error of a row
-    // ends the loop there, rows before it staying written.
+    // stops everything before the database is touched, and is removed. An
+    // error of a row ends the loop there, rows before it staying written.
     bool run(TPriceRows& rows, const WriteBackSteps& steps);
 
     std::size_t written() const { return written_; }
