@@ -7,12 +7,17 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+
+#include "JournalDisk.h"
 
 namespace batch {
 
 struct JournalSettings {
     bool enabled = true;
     QString folder;
+    // The system's disk unless a test gives one that fills.
+    std::shared_ptr<JournalDisk> disk;
 
     // The switch from the program's settings (on unless set off) and the
     // journal folder under the application-data location.

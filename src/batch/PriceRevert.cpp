@@ -1,11 +1,13 @@
 #include "PriceRevert.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <map>
 
 #include "Big5Text.h"
 #include "Errors.h"
+#include "JournalHistory.h"
 #include "PriceWriteBack.h"
 #include "ProductPrices.h"
 #include "StatementService.h"
@@ -45,41 +47,74 @@ void TPriceRevert::checkDatabase(const Journal& journal) {
                        "'; nothing was reverted (--force reverts it all the same)");
 }
 
+void TPriceRevert::checkOrder(const Journal& journal) {
+    if (options_.force) return;
+    const QStringList newer = TJournalHistory(options_.journal.folder).newerWritesOver(journal);
+    if (newer.isEmpty()) return;
+    throw rt::AppError("Newer journals wrote some of the same products and have not been reverted: " +
+                       messageText(newer.join(QStringLiteral(", "))) +
+                       ". Revert them first, newest first; reverting " +
+                       messageText(QFileInfo(journal.path).fileName()) +
+                       " now would put its old prices over theirs. Nothing was reverted (--force reverts it all the "
+                       "same)");
+}
+
 RevertReport TPriceRevert::run(const Journal& journal) {
     checkDatabase(journal);
+    checkOrder(journal);
     RevertReport report;
     report.rows = journal.entries.size();
 
-    TProductPrices current(statement_.connection());
-    // What each product will hold once the rows judged so far are written.
-    std::map<std::string, std::optional<Prices>> expected;
+    // The rows of each product in write order, products in the order they
+    // first appear.
+    std::vector<std::vector<const JournalEntry*>> products;
+    std::map<std::string, std::size_t> productIndex;
+    for (const JournalEntry& entry : journal.entries) {
+        const auto [at, added] = productIndex.emplace(entry.productId, products.size());
+        if (added) products.emplace_back();
+        products[at->second].push_back(&entry);
+    }
+    std::vector<std::string> productIds;
+    for (const auto& rows : products) productIds.push_back(rows.front()->productId);
+    const std::vector<std::optional<Prices>> current = TProductPrices(statement_.connection()).readAll(productIds);
+
     std::vector<PriceRow> toWrite;
     std::vector<std::optional<Prices>> before;
-    for (std::size_t index = journal.entries.size(); index-- > 0;) {
-        const JournalEntry* entry = &journal.entries[index];
-        auto known = expected.find(entry->productId);
-        const std::optional<Prices> now =
-            known != expected.end() ? known->second : current.read(entry->productId);
-        // Past the closing line's count the write-back wrote nothing, even
-        // where someone has since set the same prices.
-        const bool reached = !journal.written || index < *journal.written;
-        if (!entry->oldPrices || !reached) {
-            ++report.unchanged;  // the UPDATE found no such product and changed nothing
-        } else if (!now) {
-            report.missing.push_back(*entry);
-        } else if (samePrices(*now, *entry->oldPrices)) {
-            ++report.unchanged;
-        } else {
-            const bool written = samePrices(*now, entry->newPrices);
-            if (!written) (options_.force ? report.forced : report.skipped).push_back({*entry, *now});
-            if (written || options_.force) {
-                toWrite.push_back({entry->productId, entry->productName, *entry->oldPrices});
-                before.push_back(now);
-                expected[entry->productId] = entry->oldPrices;
-                continue;
-            }
+    std::vector<const JournalEntry*> writtenFrom;
+    for (std::size_t product = 0; product < products.size(); ++product) {
+        const std::vector<const JournalEntry*>& rows = products[product];
+        const JournalEntry& first = *rows.front();
+        const JournalEntry& last = *rows.back();
+        const std::optional<Prices>& now = current[product];
+        if (!first.oldPrices) {
+            report.unchanged += rows.size();  // the UPDATEs found no such product and changed nothing
+            continue;
         }
-        expected[entry->productId] = now;
+        if (!now) {
+            for (const JournalEntry* row : rows) report.missing.push_back(*row);
+            continue;
+        }
+        if (samePrices(*now, *first.oldPrices)) {
+            report.unchanged += rows.size();
+            continue;
+        }
+        const bool leftByTheBatch = std::any_of(rows.begin(), rows.end(), [&now](const JournalEntry* row) {
+            return samePrices(*now, row->newPrices) || (row->oldPrices && samePrices(*now, *row->oldPrices));
+        });
+        if (!leftByTheBatch && !options_.force) {
+            for (const JournalEntry* row : rows) report.skipped.push_back({*row, *now});
+            continue;
+        }
+        if (!leftByTheBatch) {
+            JournalEntry forced = last;
+            forced.oldPrices = first.oldPrices;
+            report.forced.push_back({std::move(forced), *now});
+        }
+        // One UPDATE puts the product back; its other rows need nothing more.
+        report.unchanged += rows.size() - 1;
+        toWrite.push_back({first.productId, last.productName, *first.oldPrices});
+        before.push_back(now);
+        writtenFrom.push_back(&last);
     }
 
     TListedPriceRows rows(std::move(toWrite));
@@ -87,9 +122,19 @@ RevertReport TPriceRevert::run(const Journal& journal) {
     WriteBackSteps steps;
     steps.progress = options_.progress;
     steps.knownOldPrices = [&before](std::size_t row) { return before.at(row); };
-    steps.source = QStringLiteral("revert of ") + QFileInfo(journal.path).fileName();
+    steps.source = revertSource(journal.path);
     steps.nulls = NullPrice::WrittenAsNull;
-    if (!rows.rows().empty()) writeBack.run(rows, steps);
+    try {
+        if (!rows.rows().empty()) writeBack.run(rows, steps);
+    } catch (const std::exception& error) {
+        // Before the first UPDATE (no journal, or it could not be written)
+        // or after the last one, there is no failing row to tell.
+        const bool journalWritten = !options_.journal.enabled || !writeBack.journalPath().isEmpty();
+        if (!journalWritten || writeBack.written() >= writtenFrom.size()) throw;
+        report.reverted = writeBack.written();
+        report.journalPath = writeBack.journalPath();
+        throw RevertStopped(error.what(), std::current_exception(), std::move(report), *writtenFrom[writeBack.written()]);
+    }
     report.reverted = writeBack.written();
     report.journalPath = writeBack.journalPath();
     return report;

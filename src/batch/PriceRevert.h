@@ -1,21 +1,23 @@
-// Puts back the prices a journal's write-back replaced, row by row with the
+// Puts back the prices a journal's write-back replaced, with the
 // write-back's own statement and loop, under a journal of its own (so that
 // a revert can be reverted too).
 //
-// Each row is judged by what PRODUCT holds now: the prices the journal
-// wrote are reverted; the prices it found there before need nothing (a row
-// the write-back never reached); anything else was changed since and is
-// skipped, unless forced. Rows past the count of a closing line were not
-// written and need nothing. Rows are judged and written from the last to the
-// first, so that a product written twice ends with the prices it had before
-// the first write.
+// Every row is judged by what PRODUCT holds now, whatever the closing
+// line's count says (a commit whose answer was lost is past the count, yet
+// in the database). The rows of one product are judged together, as every
+// state the batch could have left it in: the prices the first row found
+// there need nothing; the prices any of its rows wrote are put back to the
+// first row's old prices, in one UPDATE; anything else was changed since
+// and is skipped, unless forced.
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "Errors.h"
 #include "JournalSettings.h"
 #include "PriceJournal.h"
 
@@ -27,7 +29,8 @@ class TStatementService;
 namespace batch {
 
 struct RevertOptions {
-    // Also rows changed since, and a journal of another database.
+    // Also rows changed since, a journal of another database, and one that
+    // newer journals wrote over.
     bool force = false;
     JournalSettings journal = JournalSettings::load();
     std::function<void(std::size_t written, std::size_t total)> progress;
@@ -54,16 +57,36 @@ struct RevertReport {
 // rounded).
 bool samePrices(const Prices& left, const Prices& right);
 
+// A row failed part-way: rows before it stay reverted. Tells the failing
+// row, the summary so far and the revert's own journal besides the error.
+class RevertStopped : public rt::AppError {
+public:
+    RevertStopped(const std::string& message, std::exception_ptr cause, RevertReport report, JournalEntry failing)
+        : rt::AppError(message), cause_(std::move(cause)), report_(std::move(report)), failing_(std::move(failing)) {}
+    const RevertReport& report() const { return report_; }
+    const JournalEntry& failingRow() const { return failing_; }
+    // The row's own error, a database error with what the driver said.
+    std::exception_ptr cause() const { return cause_; }
+
+private:
+    std::exception_ptr cause_;
+    RevertReport report_;
+    JournalEntry failing_;
+};
+
 class TPriceRevert {
 public:
     TPriceRevert(db::TStatementService& statement, RevertOptions options);
 
     // Connects first. Raises rt::AppError, before anything is written, for
-    // a journal made against another Database value (unless forced).
+    // a journal made against another Database value, or one that newer
+    // journals of the folder wrote over and that still stand (unless
+    // forced). Raises RevertStopped for a row that fails.
     RevertReport run(const Journal& journal);
 
 private:
     void checkDatabase(const Journal& journal);
+    void checkOrder(const Journal& journal);
 
     db::TStatementService& statement_;
     RevertOptions options_;

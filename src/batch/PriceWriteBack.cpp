@@ -49,28 +49,48 @@ bool TPriceWriteBack::run(TPriceRows& rows, const WriteBackSteps& steps) {
     written_ = 0;
     journalPath_.clear();
     if (!journal_.enabled) {
-        writeRows(rows, steps, 0);
+        writeRows(rows, steps, rowCount(rows));
         return true;
     }
     const std::vector<JournalEntry> entries = journalEntries(statement_, rows, steps);
-    TJournalWriter journal(journal_.folder, headerFor(statement_, steps.source));
+    TJournalWriter journal(journal_.folder, headerFor(statement_, steps.source), journal_.disk);
+    try {
+        for (const JournalEntry& entry : entries) journal.addEntry(entry);
+        journal.sync();
+    } catch (...) {
+        // Nothing has reached the database: a journal left behind would
+        // pose as an unfinished write-back.
+        journal.discard();
+        throw;
+    }
     journalPath_ = journal.path();
-    for (const JournalEntry& entry : entries) journal.addEntry(entry);
-    journal.sync();
     try {
         writeRows(rows, steps, entries.size());
     } catch (const std::exception& rowError) {
-        // The row's error is what the operator sees; a closing line that
-        // fails as well is told after it.
-        try {
-            journal.close(written_);
-        } catch (const std::exception& journalError) {
-            throw rt::AppError(std::string(rowError.what()) + "\r\n" + journalError.what());
-        }
+        closeAfterError(journal, rowError);
         throw;
     }
     journal.close(written_);
     return true;
+}
+
+// The row's error is what the operator sees; a closing line that fails as
+// well is told after it, and a database error keeps what the driver said.
+void TPriceWriteBack::closeAfterError(TJournalWriter& journal, const std::exception& rowError) {
+    try {
+        journal.close(written_);
+    } catch (const std::exception& journalError) {
+        const std::string message = std::string(rowError.what()) + "\r\n" + journalError.what();
+        if (const auto* databaseError = dynamic_cast<const rt::DatabaseError*>(&rowError))
+            throw rt::DatabaseError(message, databaseError->driverFailure());
+        throw rt::AppError(message);
+    }
+}
+
+std::size_t TPriceWriteBack::rowCount(TPriceRows& rows) {
+    std::size_t count = 0;
+    for (rows.first(); !rows.eof(); rows.next()) ++count;
+    return count;
 }
 
 void TPriceWriteBack::writeRows(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -18,6 +19,8 @@ class TStatementService;
 }
 
 namespace batch {
+
+class TJournalWriter;
 
 struct WriteBackSteps {
     // Asked first; unless it answers true nothing is read or written.
@@ -39,8 +42,8 @@ public:
     // False when not confirmed. With the journal on, every row's current and
     // new prices are on disk before the first UPDATE, and the closing line
     // follows the loop however it ends; a journal that cannot be written
-    // stops everything before the database is touched. An error of a row
-    // ends the loop there, rows before it staying written.
+    // stops everything before the database is touched, and is removed. An
+    // error of a row ends the loop there, rows before it staying written.
     bool run(TPriceRows& rows, const WriteBackSteps& steps);
 
     std::size_t written() const { return written_; }
@@ -48,6 +51,8 @@ public:
     const QString& journalPath() const { return journalPath_; }
 
 private:
+    void closeAfterError(TJournalWriter& journal, const std::exception& rowError);
+    static std::size_t rowCount(TPriceRows& rows);
     void writeRows(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total);
 
     db::TStatementService& statement_;

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "Big5Text.h"
+#include "JournalHistory.h"
 #include "JournalSettings.h"
 #include "PriceJournal.h"
 #include "PriceRevert.h"
@@ -31,14 +32,42 @@ void print(FILE* stream, const QString& text) {
 
 QString fromBig5(const std::string& bytes) { return big5::toUnicode(bytes); }
 
-bool isCommandLineOption(const char* argument) {
-    for (const char* option :
-         {"--revert", "--journals", "--force", "--help", "--help-all", "-h", "-?", "--version", "-v"}) {
-        const std::size_t length = std::strlen(option);
-        if (std::strncmp(argument, option, length) == 0 && (argument[length] == '\0' || argument[length] == '='))
-            return true;
+// Qt's own options for a window (a value follows those marked so); every
+// other argument goes to the command line, so that a mistyped option is
+// refused there instead of opening the window.
+struct WindowOption {
+    const char* name;
+    bool takesValue;
+};
+constexpr WindowOption kWindowOptions[] = {
+    {"platform", true},  {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
+    {"qwindowgeometry", true}, {"geometry", true},    {"qwindowicon", true},   {"qwindowtitle", true},
+    {"display", true},   {"session", true},            {"style", true},         {"stylesheet", true},
+    {"reverse", false},  {"widgetcount", false},
+};
+
+// The option an argument names, "-style", "--style" and "-style=x" alike.
+const WindowOption* windowOption(const char* argument, bool& valueAttached) {
+    if (argument[0] != '-') return nullptr;
+    const char* name = argument + (argument[1] == '-' ? 2 : 1);
+    const char* equals = std::strchr(name, '=');
+    const std::size_t length = equals ? std::size_t(equals - name) : std::strlen(name);
+    for (const WindowOption& option : kWindowOptions)
+        if (std::strlen(option.name) == length && std::strncmp(name, option.name, length) == 0) {
+            valueAttached = equals != nullptr;
+            return option.takesValue || !equals ? &option : nullptr;
+        }
+    return nullptr;
+}
+
+bool onlyWindowOptions(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        bool valueAttached = false;
+        const WindowOption* option = windowOption(argv[i], valueAttached);
+        if (!option) return false;
+        if (option->takesValue && !valueAttached && ++i >= argc) return false;
     }
-    return false;
+    return true;
 }
 
 QString pricesText(const batch::Prices& prices) {
@@ -59,40 +88,36 @@ int listJournals() {
         print(stdout, QStringLiteral("No journals in %1\n").arg(folder));
         return kSuccess;
     }
-    print(stdout, QStringLiteral("%1  %2  %3  %4  %5\n")
+    const batch::TJournalHistory history(folder);
+    print(stdout, QStringLiteral("%1  %2  %3  %4  %5  %6\n")
                       .arg(QStringLiteral("time (UTC)"), -24)
                       .arg(QStringLiteral("rows"), 7)
                       .arg(QStringLiteral("written"), 10)
-                      .arg(QStringLiteral("database"), QStringLiteral("file")));
+                      .arg(QStringLiteral("database"), QStringLiteral("file"), QStringLiteral("reverted by")));
     int status = kSuccess;
     for (const QString& file : files) {
         try {
             const batch::Journal journal = batch::readJournal(file);
             const QString written =
                 journal.written ? QString::number(*journal.written) : QStringLiteral("unfinished");
-            print(stdout, QStringLiteral("%1  %2  %3  %4  %5\n")
+            const QString revertedBy = history.revertedBy(QFileInfo(file).fileName());
+            print(stdout, QStringLiteral("%1  %2  %3  %4  %5  %6\n")
                               .arg(journal.header.time.toString(Qt::ISODateWithMs), -24)
                               .arg(journal.entries.size(), 7)
                               .arg(written, 10)
-                              .arg(journal.header.database, QFileInfo(file).fileName()));
+                              .arg(journal.header.database, QFileInfo(file).fileName(),
+                                   revertedBy.isEmpty() ? QStringLiteral("-") : revertedBy)
+                              .trimmed() +
+                              QLatin1Char('\n'));
         } catch (const std::exception& error) {
-            print(stderr, QStringLiteral("Tarvell: %1\n").arg(fromBig5(error.what())));
+            print(stderr, QStringLiteral("Tarvell: skipped %1: %2\n").arg(QFileInfo(file).fileName(), fromBig5(error.what())));
             status = kFailed;
         }
     }
     return status;
 }
 
-void printReport(const batch::RevertReport& report) {
-    for (const batch::ChangedRow& row : report.skipped)
-        print(stdout, QStringLiteral("skipped %1: changed since; now %2, the write-back wrote %3, before it %4\n")
-                          .arg(productText(row.entry), pricesText(row.now), pricesText(row.entry.newPrices),
-                               pricesText(*row.entry.oldPrices)));
-    for (const batch::ChangedRow& row : report.forced)
-        print(stdout, QStringLiteral("forced %1: changed since (now %2), put back to %3\n")
-                          .arg(productText(row.entry), pricesText(row.now), pricesText(*row.entry.oldPrices)));
-    for (const batch::JournalEntry& entry : report.missing)
-        print(stdout, QStringLiteral("missing %1: no longer in PRODUCT\n").arg(productText(entry)));
+void printSummary(const batch::RevertReport& report) {
     print(stdout, QStringLiteral("%1 rows in the journal: %2 reverted, %3 needed nothing, %4 skipped, %5 missing\n")
                       .arg(report.rows)
                       .arg(report.reverted)
@@ -101,6 +126,20 @@ void printReport(const batch::RevertReport& report) {
                       .arg(report.missing.size()));
     if (!report.journalPath.isEmpty())
         print(stdout, QStringLiteral("journal of this revert: %1\n").arg(report.journalPath));
+}
+
+void printReport(const batch::RevertReport& report) {
+    for (const batch::ChangedRow& row : report.skipped)
+        print(stdout, QStringLiteral("skipped %1 (line %2): changed since; now %3, the write-back wrote %4, before it %5\n")
+                          .arg(productText(row.entry))
+                          .arg(row.entry.line)
+                          .arg(pricesText(row.now), pricesText(row.entry.newPrices), pricesText(*row.entry.oldPrices)));
+    for (const batch::ChangedRow& row : report.forced)
+        print(stdout, QStringLiteral("forced %1: changed since (now %2), put back to %3\n")
+                          .arg(productText(row.entry), pricesText(row.now), pricesText(*row.entry.oldPrices)));
+    for (const batch::JournalEntry& entry : report.missing)
+        print(stdout, QStringLiteral("missing %1: no longer in PRODUCT\n").arg(productText(entry)));
+    printSummary(report);
     if (!report.skipped.empty())
         print(stdout, QStringLiteral("Rows changed since were left alone; --force reverts them too.\n"));
 }
@@ -118,9 +157,20 @@ int revert(const QString& file, bool force) {
         if (written % kProgressStep == 0 || written == total)
             print(stdout, QStringLiteral("%1 of %2 rows reverted\n").arg(written).arg(total));
     };
-    const batch::RevertReport report = batch::TPriceRevert(SQLQuery1, options).run(journal);
-    printReport(report);
-    return report.complete() ? kSuccess : kNotAllReverted;
+    try {
+        const batch::RevertReport report = batch::TPriceRevert(SQLQuery1, options).run(journal);
+        printReport(report);
+        return report.complete() ? kSuccess : kNotAllReverted;
+    } catch (const batch::RevertStopped& stopped) {
+        // Rows before the failing one are reverted already: say which and
+        // where they are journaled.
+        print(stderr, QStringLiteral("Tarvell: %1\nThe revert stopped at %2 (line %3 of %4); so far:\n")
+                          .arg(fromBig5(stopped.what()), productText(stopped.failingRow()))
+                          .arg(stopped.failingRow().line)
+                          .arg(file));
+        printReport(stopped.report());
+        return kFailed;
+    }
 }
 
 int runCommands(const QCoreApplication& application) {
@@ -140,7 +190,7 @@ int runCommands(const QCoreApplication& application) {
     parser.addOptions({revertOption, forceOption, journalsOption});
 
     if (!parser.parse(application.arguments())) {
-        print(stderr, QStringLiteral("Tarvell: %1\n").arg(parser.errorText()));
+        print(stderr, QStringLiteral("Tarvell: %1\n%2").arg(parser.errorText(), parser.helpText()));
         return kUsage;
     }
     if (parser.isSet(helpOption)) {
@@ -177,9 +227,7 @@ int runCommands(const QCoreApplication& application) {
 std::optional<int> runCommandLine(int argc, char** argv) {
     batch::useProgramIdentity();
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVELL_VERSION));
-    bool command = false;
-    for (int i = 1; i < argc; ++i) command = command || isCommandLineOption(argv[i]);
-    if (!command) return std::nullopt;
+    if (onlyWindowOptions(argc, argv)) return std::nullopt;
     // A core application: the commands need no display.
     QCoreApplication application(argc, argv);
     return runCommands(application);

@@ -1,6 +1,8 @@
 // The program's command line: --revert FILE [--force], --journals, --help,
-// --version. They run without a window (no display needed); without any of
-// them the program opens its window.
+// --version. They run without a window (no display needed). Without
+// arguments, or with only Qt's own window options (-style, -platform, ...),
+// the program opens its window; anything else is the command line's, so a
+// mistyped option is refused with the usage and status 2.
 #pragma once
 
 #include <optional>

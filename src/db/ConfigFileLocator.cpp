@@ -67,20 +67,6 @@ QString ConfigFileLocator::locate(const QString& valueName, const QString& defau
     return QCoreApplication::applicationDirPath() + QLatin1Char('/') + defaultFileName;
 }
 
-std::string pathForMessage(const QString& path) {
-    try {
-        return big5::fromUnicode(path);
-    } catch (const rt::ConversionError&) {
-        std::string bytes;
-        for (const char32_t code : path.toUcs4()) {
-            try {
-                bytes += big5::fromUnicode(QString::fromUcs4(&code, 1));
-            } catch (const rt::ConversionError&) {
-                bytes += '?';
-            }
-        }
-        return bytes;
-    }
-}
+std::string pathForMessage(const QString& path) { return big5::fromUnicodeLossy(path); }
 
 }  // namespace db

@@ -98,6 +98,24 @@ std::string fromUnicode(const QString& text) {
     return fromUtf8(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
+std::string fromUnicodeLossy(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    std::string out;
+    out.reserve(static_cast<std::size_t>(utf8.size()));
+    const char* in = utf8.constData();
+    std::size_t left = static_cast<std::size_t>(utf8.size());
+    while (!fromUtf8Converter().run(in, left, out)) {
+        out += '?';
+        // Past the whole UTF-8 sequence of the character; the bytes after
+        // its lead byte all have the form 10xxxxxx.
+        std::size_t skip = 1;
+        while (skip < left && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80) ++skip;
+        in += skip;
+        left -= skip;
+    }
+    return out;
+}
+
 std::string_view cut(std::string_view bytes, std::size_t maxBytes) {
     if (bytes.size() <= maxBytes) return bytes;
     std::size_t at = 0;

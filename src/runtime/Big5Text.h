@@ -18,6 +18,12 @@ QString toUnicode(std::string_view bytes);
 // hold, instead of silently storing a wrong one.
 std::string fromUnicode(const QString& text);
 
+// For text that is only shown (paths, names in messages and journals): each
+// character Big5 cannot hold becomes one "?", a character outside the Basic
+// Multilingual Plane included, so the text keeps its length in characters
+// and nothing else is altered. Never fails.
+std::string fromUnicodeLossy(const QString& text);
+
 // For literals written in the sources, which are UTF-8.
 std::string fromUtf8(std::string_view utf8);
 

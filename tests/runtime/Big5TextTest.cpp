@@ -79,3 +79,27 @@ TEST(Big5Text, LastCharacterIsFoundScanningForward) {
 }
 
 }  // namespace
+
+namespace {
+
+// Paths and names that are only shown go through one lossy conversion, so
+// a message, a configuration path and a journal name treat an unstorable
+// character alike.
+TEST(Big5Text, LossyConversionPutsOneQuestionMarkForEachUnstorableCharacter) {
+    const struct {
+        const char* utf8;
+        std::string big5;
+        const char* fault;
+    } cases[] = {
+        {"/資料/商品.ini", big5::fromUtf8("/資料/商品.ini"), "storable text altered"},
+        {"/x/😀商.ini", "/x/?" + big5::fromUtf8("商") + ".ini", "a character outside the BMP giving two marks"},
+        {"éא商", "??" + big5::fromUtf8("商"), "stopping at the first unstorable character"},
+        {"😀😀", "??", "an unstorable character at the end dropped or doubled"},
+        {"", "", "empty text not empty"},
+        {"a\\b|c", "a\\b|c", "ASCII that looks like trail bytes altered"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(big5::fromUnicodeLossy(QString::fromUtf8(c.utf8)), c.big5) << c.fault;
+}
+
+}  // namespace
