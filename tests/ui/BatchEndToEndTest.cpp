@@ -28,12 +28,13 @@
 #include "ProgressBar.h"
 #include "SpeedButton.h"
 #include "LocalServer.h"
+#include "PointOfSaleSchema.h"
 #include "TestDatabase.h"
 
 namespace {
 
-using tarvell::test::DirectClient;
-using tarvell::test::TestDatabase;
+using testsupport::DirectClient;
+using testsupport::TestDatabase;
 
 std::string b5(const char* utf8) { return big5::fromUtf8(utf8); }
 
@@ -108,14 +109,7 @@ private:
 class BatchTest : public testing::Test {
 protected:
     void SetUp() override {
-        database.execute({
-            "CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10) NOT NULL PRIMARY KEY, PD_ITEMNAME VARCHAR(40), "
-            "D_PROFIT1 NUMERIC(9,2), D_PROFIT2 NUMERIC(9,2), D_PROFIT3 NUMERIC(9,2), "
-            "D_PROFIT4 NUMERIC(9,2), D_PROFIT5 NUMERIC(9,2), D_PROFIT6 NUMERIC(9,2))",
-            "CREATE TABLE PRODUCT (PROD_ID VARCHAR(30) NOT NULL, PROD_NAME VARCHAR(80), "
-            "STD_COST NUMERIC(15,2), PD_ITEMID VARCHAR(10), SALE_PRICE NUMERIC(15,2), N_PRICE NUMERIC(15,2), "
-            "P_PRICE NUMERIC(15,2), P_PRICE2 NUMERIC(15,2), PSALE_PRICE NUMERIC(15,2), VIP_PRICE NUMERIC(15,2))",
-        });
+        database.execute(testsupport::pointOfSaleTables());
     }
 
     void TearDown() override {
@@ -133,7 +127,7 @@ protected:
     }
 
     // Shows the window on the database as it stands now.
-    void start(const tarvell::test::ConfigurationFiles& files = {}) {
+    void start(const testsupport::ConfigurationFiles& files = {}) {
         database.writeConfiguration(configuration.path().toStdString(), files);
         testsupport::DataLinkStore::pointAt(configuration.path());
         form = std::make_unique<TFormTarvell>();
@@ -193,7 +187,7 @@ TEST_F(BatchTest, SelectorListsEverySubCategoryAsKeyCommaNameInKeyOrder) {
 }
 
 TEST_F(BatchTest, FailedFirstConnectShowsTheErrorAndStillShowsTheWindow) {
-    tarvell::test::ConfigurationFiles files;
+    testsupport::ConfigurationFiles files;
     files.database = database.folder() + "/MISSING.FDB";
     database.writeConfiguration(configuration.path().toStdString(), files);
     testsupport::DataLinkStore::pointAt(configuration.path());
@@ -465,14 +459,14 @@ TEST_F(WriteBackTest, RowsOfOneProductAreWrittenInOrderTheLastWinning) {
 class ServerWriteBackTest : public BatchTest {
 protected:
     void SetUp() override {
-        server = tarvell::test::OwnServer::startIfPossible();
-        if (!server) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
+        server = testsupport::OwnServer::startIfPossible();
+        if (!server) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
         BatchTest::SetUp();
         addSubCategory("A1", "Drinks", "15, 10, 20, 30, 40, 50");
         addProduct("P1", "Tea", "100", "A1");
         addProduct("P2", "Milk", "33", "A1");
         addProduct("P3", "Soda", "19", "A1");
-        tarvell::test::ConfigurationFiles files;
+        testsupport::ConfigurationFiles files;
         files.database = readerName = database.serverName(server->server().address());
         files.password = readerPassword = server->server().password;
         start(files);
@@ -490,7 +484,7 @@ protected:
         return boxes.seen().size() == seenBefore + 2 ? boxes.seen().back().text.toStdString() : std::string();
     }
 
-    std::unique_ptr<tarvell::test::OwnServer> server;
+    std::unique_ptr<testsupport::OwnServer> server;
 };
 
 TEST_F(ServerWriteBackTest, AfterTheServerCameBackTheWriteBackWritesEveryRowOfTheKeptBatch) {
