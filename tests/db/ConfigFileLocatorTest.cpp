@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -70,6 +73,14 @@ TEST_F(ConfigFileLocatorTest, AValueThatCannotBeAPathIsARegistryError) {
               "Invalid data type for 'Connection Registry File'");
 }
 
+// A test name from the letters and digits of text.
+std::string caseName(const std::string& text) {
+    std::string name;
+    for (char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+    return name;
+}
+
 // The key's values, each looked for in the user's file, then the system's,
 // and the program's folder last; a file that lacks a value, or leaves it
 // empty, passes it on to the next.
@@ -79,6 +90,8 @@ struct StoreCase {
     std::string system;  // the system's file, or nothing
     QString expected;    // empty: beside the program
 };
+
+void PrintTo(const StoreCase& store, std::ostream* out) { *out << store.what; }
 
 class StoreOrder : public ConfigFileLocatorTest, public testing::WithParamInterface<StoreCase> {
 protected:
@@ -115,7 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "[General]\nConnection Registry File=/etc/tarvell/conn.ini\n", "/etc/tarvell/conn.ini"},
         StoreCase{"the user's value empty", "[General]\nConnection Registry File=\n",
                   "[General]\nConnection Registry File=/etc/tarvell/conn.ini\n", "/etc/tarvell/conn.ini"},
-        StoreCase{"neither", "[General]\nDriver Registry File=/home/a/drv.ini\n", "[Other]\nx=y\n", {}}));
+        StoreCase{"neither", "[General]\nDriver Registry File=/home/a/drv.ini\n", "[Other]\nx=y\n", {}}),
+    [](const testing::TestParamInfo<StoreCase>& info) { return caseName(info.param.what); });
 
 TEST(PathForMessage, PathsBecomeBig5AndCharactersBig5LacksBecomeQuestionMarks) {
     EXPECT_EQ(db::pathForMessage(QString::fromUtf8("/資料/商品.ini")), big5::fromUtf8("/資料/商品.ini"));

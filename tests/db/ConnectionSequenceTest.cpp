@@ -2,6 +2,9 @@
 // it keeps, forgets and says when one of them fails.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+
 #include <algorithm>
 
 #include "ConnectionOptions.h"
@@ -75,6 +78,14 @@ TEST_F(ConnectionSequence, TheStoredSettingsConnectWithTheseCallsInThisOrder) {
     EXPECT_EQ(connection_->maxStatementsPerConnection(), 0);
 }
 
+// A test name from the letters and digits of text.
+std::string caseName(const std::string& text) {
+    std::string name;
+    for (char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+    return name;
+}
+
 // Each setting of the connection section reaches the driver read as what
 // it is: text trimmed, a flag only from "true" in any letter case, a number
 // as a number; a section that sets many passes each one once.
@@ -82,6 +93,8 @@ struct OptionReading {
     const char* line;
     const char* call;
 };
+
+void PrintTo(const OptionReading& reading, std::ostream* out) { *out << reading.line; }
 
 class OptionReadings : public ConnectionSequence, public testing::WithParamInterface<OptionReading> {};
 
@@ -106,7 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
                     OptionReading{"Multiple Transaction=TRUE", "conn1.setOption(22,1)"},
                     OptionReading{"Trim Char=true", "conn1.setOption(25,1)"},
                     OptionReading{"Custom String= a b ", "conn1.setOptionText(31,a b)"},
-                    OptionReading{"Connection Timeout= 30 ", "conn1.setOption(32,30)"}));
+                    OptionReading{"Connection Timeout= 30 ", "conn1.setOption(32,30)"}),
+    [](const testing::TestParamInfo<OptionReading>& info) {
+        const std::string line = info.param.line;
+        return caseName(line.substr(0, line.find('=')));
+    });
 
 TEST_F(ConnectionSequence, EveryOptionOfAFullSectionIsSetBeforeTheConnect) {
     const Log options = optionsWith(

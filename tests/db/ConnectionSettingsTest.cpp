@@ -2,6 +2,9 @@
 // settings says.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -130,6 +133,14 @@ TEST_F(ConnectionSettings, MissingPiecesOfTheDriverSection) {
     EXPECT_TRUE(connection_->connected());
 }
 
+// A test name from the letters and digits of text.
+std::string caseName(const std::string& text) {
+    std::string name;
+    for (char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+    return name;
+}
+
 // The loader's reason follows the program's message: whether the file is
 // missing or lacks the entry is what an administrator needs to know.
 struct LoaderFailure {
@@ -137,6 +148,8 @@ struct LoaderFailure {
     const char* message;
     const char* reason;
 };
+
+void PrintTo(const LoaderFailure& failure, std::ostream* out) { *out << failure.message; }
 
 class DriverLibraryFailure : public ConnectionSettings, public testing::WithParamInterface<LoaderFailure> {};
 
@@ -157,7 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ": libnosuchdriver.so: cannot open shared object file: No such file or directory"},
         LoaderFailure{"[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=libfbclient.so.2\n"
                       "GetDriverFunc=getSQLDriverNONE\n",
-                      "Unable to Find Procedure getSQLDriverNONE", "undefined symbol: getSQLDriverNONE"}));
+                      "Unable to Find Procedure getSQLDriverNONE", "undefined symbol: getSQLDriverNONE"}),
+    [](const testing::TestParamInfo<LoaderFailure>& info) { return caseName(info.param.message); });
 
 TEST_F(ConnectionSettings, StoredNamesAreTrimmedForLoadingButShownAsStored) {
     makeConnectionSetByHand(db::ParameterList{"Database=x"});

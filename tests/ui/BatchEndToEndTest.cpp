@@ -28,6 +28,7 @@
 #include "ProgressBar.h"
 #include "SpeedButton.h"
 #include "LocalServer.h"
+#include "MessageBoxAnswers.h"
 #include "PointOfSaleSchema.h"
 #include "TestDatabase.h"
 
@@ -38,11 +39,11 @@ using testsupport::TestDatabase;
 
 std::string b5(const char* utf8) { return big5::fromUtf8(utf8); }
 
-// Answers the message boxes the handlers put up, in order. A box that no
-// answer was given for is a failure; it is closed so the test goes on.
+// Answers the message boxes the handlers put up, in order, and keeps what
+// each showed. A box that no answer was given for is a failure; it is
+// closed so the test goes on.
 class BoxAnswers {
 public:
-    enum class How { Button, CloseBox, Enter };
     struct Seen {
         QString title;
         QString text;
@@ -51,59 +52,46 @@ public:
     };
 
     BoxAnswers() {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { answerOpenBox(); });
-        timer_.start();
+        testsupport::whenUnexpectedBox([this](QMessageBox* box) {
+            record(*box);
+            ADD_FAILURE() << "unexpected box: " << box->text().toStdString();
+            box->close();
+        });
     }
-    ~BoxAnswers() { EXPECT_TRUE(pending_.empty()) << pending_.size() << " box(es) expected but never shown"; }
+    ~BoxAnswers() {
+        EXPECT_EQ(testsupport::forgetWaitingAnswers(), 0) << "box(es) expected but never shown";
+        testsupport::whenUnexpectedBox(nullptr);
+    }
 
-    void expectButton(const QString& text) { pending_.push_back({How::Button, text}); }
-    void expectCloseBox() { pending_.push_back({How::CloseBox, {}}); }
-    void expectEnter() { pending_.push_back({How::Enter, {}}); }
+    void expectButton(const QString& text) {
+        expect([text](QMessageBox* box) {
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == text) return button->click();
+            ADD_FAILURE() << "no button " << text.toStdString() << " on " << box->text().toStdString();
+            box->close();
+        });
+    }
+    void expectCloseBox() {
+        expect([](QMessageBox* box) { box->close(); });
+    }
+    void expectEnter() {
+        expect([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); });
+    }
     const std::vector<Seen>& seen() const { return seen_; }
 
 private:
-    struct Answer {
-        How how;
-        QString button;
-    };
-
-    void answerOpenBox() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || box == answering_) return;
-        Seen seen{box->windowTitle(), box->text(), box->icon(), {}};
-        // As the operator sees them: left to right on the screen.
-        QList<QAbstractButton*> buttons = box->buttons();
-        std::sort(buttons.begin(), buttons.end(), [](QAbstractButton* left, QAbstractButton* right) {
-            return left->mapToGlobal(QPoint()).x() < right->mapToGlobal(QPoint()).x();
+    void expect(std::function<void(QMessageBox*)> answer) {
+        testsupport::whenNextBox([this, answer = std::move(answer)](QMessageBox* box) {
+            record(*box);
+            answer(box);
         });
-        for (QAbstractButton* button : buttons) seen.buttons << button->text();
-        seen_.push_back(seen);
-        answering_ = box;
-        if (pending_.empty()) {
-            ADD_FAILURE() << "unexpected box: " << box->text().toStdString();
-            box->close();
-            return;
-        }
-        const Answer answer = pending_.front();
-        pending_.pop_front();
-        if (answer.how == How::CloseBox) {
-            box->close();
-        } else if (answer.how == How::Enter) {
-            QTest::keyClick(box, Qt::Key_Return);
-        } else {
-            for (QAbstractButton* button : box->buttons())
-                if (button->text() == answer.button) return button->click();
-            ADD_FAILURE() << "no button " << answer.button.toStdString() << " on " << box->text().toStdString();
-            box->close();
-        }
+    }
+    void record(QMessageBox& box) {
+        const testsupport::SeenBox shown = testsupport::describe(box);
+        seen_.push_back({shown.title, shown.text, shown.icon, shown.buttonTexts});
     }
 
-    QTimer timer_;
-    std::deque<Answer> pending_;
     std::vector<Seen> seen_;
-    // Boxes live on the stack, so a new one may take the old one's address.
-    QPointer<QMessageBox> answering_;
 };
 
 class BatchTest : public testing::Test {
