@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Big5Text.h"
+#include "CountOptions.h"
 #include "DataLinkStore.h"
 #include "FrmTarvell.h"
 #include "MessageBoxWatch.h"
@@ -107,6 +108,7 @@ void prepareDatabase(testsupport::TestDatabase& database, const QTemporaryDir& c
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
+    bench::readCountOptions(QStringLiteral("The work table and the price calculation, 100,000 rows."), {});
     bench::endOnUnexpectedBoxes();
     testsupport::TestDatabase database;
     QTemporaryDir configuration;
