@@ -33,10 +33,11 @@ std::string withReason(std::string message, const std::string& reason) {
 }
 
 // The loader's text for its last failure on this thread, empty when none;
-// Big5 like every message, since the paths in it are the file system's.
+// Big5 like every message (the paths in it are the file system's, and a
+// character Big5 lacks shows as "?" rather than losing the message).
 std::string loaderReason() {
     const char* reason = dlerror();
-    return reason ? big5::fromUnicode(QFile::decodeName(reason)) : std::string();
+    return reason ? pathForMessage(QFile::decodeName(reason)) : std::string();
 }
 
 std::string trimmed(std::string_view value) { return std::string(rt::text::trim(value)); }
