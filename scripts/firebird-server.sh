@@ -28,10 +28,24 @@ pidfile=$state/firebird.pid
 portfile=$state/port
 logfile=$state/firebird.log
 server=/usr/sbin/firebird
-installed=/usr/lib/x86_64-linux-gnu/firebird/3.0
 
 die() { echo "firebird-server: $*" >&2; exit 1; }
 say() { echo "firebird-server: $*" >&2; }
+
+# The installed Firebird 3 root folder (its plugins, messages and character
+# sets), which lies in the machine's own multiarch library folder: asked of
+# dpkg when it knows, else looked for.
+installed_root() {
+  local multiarch candidate
+  multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch 2>/dev/null || true)
+  for candidate in ${multiarch:+"/usr/lib/$multiarch/firebird/3.0"} /usr/lib/*/firebird/3.0 /usr/lib/firebird/3.0; do
+    if [[ -f $candidate/firebird.msg && -d $candidate/plugins ]]; then
+      echo "$candidate"
+      return
+    fi
+  done
+  die "no Firebird 3 installation found (firebird.msg and plugins/ under /usr/lib/<arch>/firebird/3.0); scripts/install-deps.sh installs it"
+}
 
 # Client calls go to our instance by address; the server and the embedded
 # engine find our root and lock folder through these two variables.
@@ -79,7 +93,8 @@ choose_port() {
 # configuration we write ourselves. The character sets are not found through
 # a linked folder, so that one is copied.
 make_root() {
-  local port=$1 entry name
+  local port=$1 entry name installed
+  installed=$(installed_root)
   rm -rf "$root" "$lock"
   mkdir -p "$root" "$lock"
   for entry in "$installed"/*; do
@@ -139,7 +154,10 @@ start_server() {
   local port attempt tried=""
   for attempt in 1 2 3 4 5; do
     port=$(choose_port "$tried")
-    if launch "$port"; then
+    # Called as a command of its own, never as a condition, so that any step
+    # of it that fails ends the script there with its message.
+    launch "$port"
+    if [[ $launched == yes ]]; then
       say "started (pid $(cat "$pidfile")) on 127.0.0.1 port $port"
       echo "$port"
       return
@@ -158,10 +176,13 @@ watch_owner() {
     </dev/null >/dev/null 2>&1 &
 }
 
-# Starts the server on port and waits until it answers; fails when it ends
-# before that.
+# Starts the server on port and waits until it answers. Sets launched to
+# yes, or to no when the server ended before answering or lost the port to
+# another; every other failure ends the script.
+launched=no
 launch() {
   local port=$1
+  launched=no
   make_root "$port"
   make_security_database
   echo "$port" >"$portfile"
@@ -175,7 +196,7 @@ launch() {
   until answers "$port"; do
     if ! running; then
       rm -f "$pidfile"
-      return 1
+      return
     fi
     ((waited++ < 60)) || { stop_server >/dev/null; die "server did not answer within 30 s"; }
     sleep 0.5
@@ -184,8 +205,9 @@ launch() {
   # hears the other's server answer. It gives the port up and tries another.
   if ! listens_here "$port"; then
     stop_server 2>/dev/null
-    return 1
+    return
   fi
+  launched=yes
 }
 
 # Whether our server is the one listening on port $1.

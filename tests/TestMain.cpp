@@ -1,5 +1,5 @@
-// Every test program runs with a QApplication so that text conversion, the
-// window and dialogs behave as in the program. Headless unless told otherwise.
+// The test programs that show the window, its grid or dialogs run with a
+// QApplication, as the program does. Headless unless told otherwise.
 #include <gtest/gtest.h>
 
 #include <QApplication>

@@ -34,8 +34,10 @@
 #include <vector>
 
 #include "Big5Text.h"
+#include "CountOptions.h"
 #include "DataLinkStore.h"
 #include "DirectClient.h"
+#include "PointOfSaleSchema.h"
 #include "FrmTarvell.h"
 #include "MessageBoxWatch.h"
 #include "JournalSettings.h"
@@ -47,8 +49,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using tarvell::test::DirectClient;
-using tarvell::test::TestDatabase;
+using testsupport::DirectClient;
+using testsupport::TestDatabase;
 
 struct Settings {
     int products = 100000;
@@ -57,22 +59,14 @@ struct Settings {
     int journalRounds = 3;
 };
 
-Settings parseArguments(int argc, char** argv) {
+Settings parseArguments() {
     Settings settings;
-    for (int i = 1; i < argc; i += 2) {
-        const int value = i + 1 < argc ? std::atoi(argv[i + 1]) : 0;
-        int* setting = std::strcmp(argv[i], "--products") == 0  ? &settings.products
-                       : std::strcmp(argv[i], "--updates") == 0 ? &settings.updates
-                       : std::strcmp(argv[i], "--rounds") == 0  ? &settings.rounds
-                       : std::strcmp(argv[i], "--journal-rounds") == 0 ? &settings.journalRounds
-                                                                : nullptr;
-        if (!setting || value < 1) {
-            std::fprintf(stderr, "usage: %s [--products N] [--updates N] [--rounds N] [--journal-rounds N]\n",
-                         argv[0]);
-            std::exit(2);
-        }
-        *setting = value;
-    }
+    bench::readCountOptions(QStringLiteral("The whole batch through the real window: data view, calculation, "
+                                           "write-back, journal and revert."),
+                            {{"products", "products in the sub-category viewed", &settings.products},
+                             {"updates", "products in the sub-category written back", &settings.updates},
+                             {"rounds", "rounds of each measurement", &settings.rounds},
+                             {"journal-rounds", "rounds of the journal measurement", &settings.journalRounds}});
     return settings;
 }
 
@@ -156,13 +150,9 @@ std::string insertSubCategory(const SubCategory& category) {
 
 void fillDatabase(TestDatabase& database, const Settings& settings) {
     std::vector<std::string> statements = {
-        "CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10) NOT NULL PRIMARY KEY, PD_ITEMNAME VARCHAR(40), "
-        "D_PROFIT1 NUMERIC(9,2), D_PROFIT2 NUMERIC(9,2), D_PROFIT3 NUMERIC(9,2), D_PROFIT4 NUMERIC(9,2), "
-        "D_PROFIT5 NUMERIC(9,2), D_PROFIT6 NUMERIC(9,2))",
-        "CREATE TABLE PRODUCT (PROD_ID VARCHAR(20) NOT NULL PRIMARY KEY, PROD_NAME VARCHAR(50), "
-        "STD_COST NUMERIC(15,2), PD_ITEMID VARCHAR(10), SALE_PRICE NUMERIC(15,2), N_PRICE NUMERIC(15,2), "
-        "P_PRICE NUMERIC(15,2), P_PRICE2 NUMERIC(15,2), PSALE_PRICE NUMERIC(15,2), VIP_PRICE NUMERIC(15,2))",
-        "CREATE INDEX PRODUCT_PD_ITEMID ON PRODUCT (PD_ITEMID)",
+        testsupport::kSubCategoryTable,
+        testsupport::kProductTable,
+        testsupport::kProductSubCategoryIndex,
         insertSubCategory(kViewed),
         insertSubCategory(kWrittenBack),
         insertProducts(kViewed.key, settings.products),
@@ -548,7 +538,7 @@ int main(int argc, char** argv) {
     standardMessageHandler = qInstallMessageHandler(dropOffscreenNoise);
     QApplication application(argc, argv);
     bench::endOnUnexpectedBoxes();
-    const Settings settings = parseArguments(argc, argv);
+    const Settings settings = parseArguments();
     std::printf("batch_benchmark: data view and calculation of %d products, write-back of %d, %d rounds\n",
                 settings.products, settings.updates, settings.rounds);
     std::fflush(stdout);

@@ -19,9 +19,11 @@
 #include <vector>
 
 #include "Big5Text.h"
+#include "CountOptions.h"
 #include "ReadService.h"
 #include "ResultProvider.h"
 #include "DirectClient.h"
+#include "PointOfSaleSchema.h"
 #include "ServerQuery.h"
 #include "StatementService.h"
 #include "PriceUpdate.h"
@@ -31,8 +33,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using tarvell::test::DirectClient;
-using tarvell::test::TestDatabase;
+using testsupport::DirectClient;
+using testsupport::TestDatabase;
 
 struct Settings {
     int rows = 100000;
@@ -40,19 +42,13 @@ struct Settings {
     int rounds = 10;
 };
 
-Settings parseArguments(int argc, char** argv) {
+Settings parseArguments() {
     Settings settings;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const int value = std::atoi(argv[i + 1]);
-        if (std::strcmp(argv[i], "--rows") == 0) settings.rows = value;
-        else if (std::strcmp(argv[i], "--updates") == 0) settings.updates = value;
-        else if (std::strcmp(argv[i], "--rounds") == 0) settings.rounds = value;
-        else {
-            std::fprintf(stderr, "usage: %s [--rows N] [--updates N] [--rounds N]\n", argv[0]);
-            std::exit(2);
-        }
-    }
-    settings.rounds = std::max(settings.rounds, 1);
+    bench::readCountOptions(QStringLiteral("The services against the client library used directly: a whole-table "
+                                           "read and single-row updates."),
+                            {{"rows", "rows in the product table", &settings.rows},
+                             {"updates", "single-row updates", &settings.updates},
+                             {"rounds", "rounds of each measurement", &settings.rounds}});
     settings.updates = std::min(settings.updates, settings.rows);
     return settings;
 }
@@ -78,10 +74,7 @@ std::string productId(int index) {
 void fillProducts(TestDatabase& database, int rows) {
     const std::string name = big5::fromUtf8("醬油禮盒 特級 ");
     database.execute(std::vector<std::string>{
-        "CREATE TABLE PRODUCT (PROD_ID VARCHAR(20) NOT NULL PRIMARY KEY, PROD_NAME VARCHAR(50), "
-        "STD_COST DOUBLE PRECISION, PD_ITEMID VARCHAR(10), SALE_PRICE DOUBLE PRECISION, "
-        "N_PRICE DOUBLE PRECISION, P_PRICE DOUBLE PRECISION, P_PRICE2 DOUBLE PRECISION, "
-        "PSALE_PRICE DOUBLE PRECISION, VIP_PRICE DOUBLE PRECISION)",
+        testsupport::kProductTable,
         "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(rows) +
             ") DO BEGIN INSERT INTO PRODUCT (PROD_ID, PROD_NAME, STD_COST, PD_ITEMID) VALUES ("
             "'P' || LPAD(:I, 7, '0'), '" + name + "' || :I || ' ml', "
@@ -184,7 +177,7 @@ void timed(Side& side, Work&& work) {
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    const Settings settings = parseArguments(argc, argv);
+    const Settings settings = parseArguments();
     std::printf("db_benchmark: %d rows read per round, %d updates in all, %d rounds\n", settings.rows,
                 settings.updates, settings.rounds);
 

@@ -17,9 +17,11 @@
 #include <vector>
 
 #include "Big5Text.h"
+#include "CountOptions.h"
 #include "DataLinkStore.h"
 #include "FrmTarvell.h"
 #include "MessageBoxWatch.h"
+#include "PointOfSaleSchema.h"
 #include "PriceCalculation.h"
 #include "ProductWorkTable.h"
 #include "ProgressBar.h"
@@ -92,11 +94,9 @@ void printLine(const char* what, double value, const char* unit, const char* tar
 
 // The database the window's first show reads its sub-categories from; the
 // rows it prices are appended by hand.
-void prepareDatabase(tarvell::test::TestDatabase& database, const QTemporaryDir& configuration) {
+void prepareDatabase(testsupport::TestDatabase& database, const QTemporaryDir& configuration) {
     database.execute({
-        "CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10) NOT NULL PRIMARY KEY, PD_ITEMNAME VARCHAR(40), "
-        "D_PROFIT1 NUMERIC(9,2), D_PROFIT2 NUMERIC(9,2), D_PROFIT3 NUMERIC(9,2), D_PROFIT4 NUMERIC(9,2), "
-        "D_PROFIT5 NUMERIC(9,2), D_PROFIT6 NUMERIC(9,2))",
+        testsupport::kSubCategoryTable,
         "INSERT INTO PROD_ITEM VALUES ('01', '" + big5::fromUtf8("測試") + "', 15, 10, 8, 12.5, 20, 5)",
     });
     database.writeConfiguration(configuration.path().toStdString());
@@ -108,8 +108,9 @@ void prepareDatabase(tarvell::test::TestDatabase& database, const QTemporaryDir&
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
+    bench::readCountOptions(QStringLiteral("The work table and the price calculation, 100,000 rows."), {});
     bench::endOnUnexpectedBoxes();
-    tarvell::test::TestDatabase database;
+    testsupport::TestDatabase database;
     QTemporaryDir configuration;
     prepareDatabase(database, configuration);
     std::printf("Work table and price calculation, %d rows\n\n", kRows);

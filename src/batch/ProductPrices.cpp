@@ -6,13 +6,6 @@ namespace batch {
 
 namespace {
 
-std::string priceSelect() {
-    std::string sql = "SELECT ";
-    for (std::size_t tier = 0; tier < kPriceParameters.size(); ++tier)
-        sql += std::string(tier ? ", " : "") + kPriceParameters[tier];
-    return sql + " FROM PRODUCT WHERE PROD_ID = :PROD_ID";
-}
-
 rt::FieldValue priceAt(const db::RecordStore& store, std::size_t column) {
     if (store.isNull(column, 0)) return rt::FieldValue::null();
     switch (store.columnType(column)) {
@@ -35,7 +28,7 @@ rt::FieldValue priceAt(const db::RecordStore& store, std::size_t column) {
 }  // namespace
 
 TProductPrices::TProductPrices(db::TDataLinkConnection& connection)
-    : query_(connection, "ProductPrices", priceSelect()) {}
+    : query_(connection, "ProductPrices", currentPricesSelect()) {}
 
 std::optional<Prices> TProductPrices::read(const std::string& productId) {
     query_.paramByName("PROD_ID").setAsString(productId);

@@ -12,6 +12,7 @@
 #include "ConfigFileLocator.h"
 #include "Errors.h"
 #include "ParameterList.h"
+#include "ScopeGuard.h"
 #include "TextRules.h"
 
 namespace db {
@@ -19,21 +20,6 @@ namespace db {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-// Closes the descriptor whatever way the reading ends.
-class OpenFile {
-public:
-    explicit OpenFile(int descriptor) : descriptor_(descriptor) {}
-    ~OpenFile() {
-        if (descriptor_ >= 0) ::close(descriptor_);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
 
 [[noreturn]] void refuseSize(const QString& path) {
     throw rt::DatabaseError(
@@ -45,15 +31,18 @@ private:
 // the open descriptor, so that what is read is what was checked.
 std::optional<std::string> readRegularFile(const QString& path) {
     if (path.isEmpty()) return std::nullopt;
-    const OpenFile file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const rt::ScopeGuard closeFile([file] {
+        if (file >= 0) ::close(file);
+    });
     struct stat status {};
-    if (file.get() < 0) {
+    if (file < 0) {
         // A file that is there but may not be read reads as empty.
         if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode))
             return std::string();
         return std::nullopt;
     }
-    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+    if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
     if (static_cast<std::uint64_t>(status.st_size) > ConfigFile::MaxSize) refuseSize(path);
     // The file may grow while it is read: never more than the limit.
     std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
@@ -63,7 +52,7 @@ std::optional<std::string> readRegularFile(const QString& path) {
             if (bytes.size() > ConfigFile::MaxSize) refuseSize(path);
             bytes.resize(bytes.size() + 4096);
         }
-        const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
+        const ssize_t got = ::read(file, bytes.data() + filled, bytes.size() - filled);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         filled += static_cast<std::size_t>(got);

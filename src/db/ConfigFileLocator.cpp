@@ -40,9 +40,14 @@ QString storedPath(const QString& valueName) {
 // The file is written by hand, so its values are taken as written, the way
 // the configuration files are read: the text after "=", trimmed. (Read as a
 // QSettings INI file, a ";" would cut a path, "\" would start an escape,
-// quotes would vanish and a comma would make a list.)
+// quotes would vanish and a comma would make a list.) The first file that
+// holds the value serves: the user's, then the system's.
 QString storedPath(const QString& valueName) {
-    const std::string bytes = ConfigFile(ConfigFileLocator::storeFile()).value("General", valueName.toStdString());
+    std::string bytes;
+    for (const QString& file : ConfigFileLocator::storeFiles()) {
+        bytes = ConfigFile(file).value("General", valueName.toStdString());
+        if (!bytes.empty()) break;
+    }
     if (bytes.find('\0') != std::string::npos) invalidDataType(valueName);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString path = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
@@ -55,16 +60,40 @@ QString storedPath(const QString& valueName) {
 }  // namespace
 
 #ifndef Q_OS_WIN
+namespace {
+const QString kStoreFileName = QStringLiteral("/Kelvane/DataLink.conf");
+}
+
 QString ConfigFileLocator::storeFile() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Kelvane/DataLink.conf");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + kStoreFileName;
+}
+
+QStringList ConfigFileLocator::storeFiles() {
+    QStringList files;
+    for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
+        files << folder + kStoreFileName;
+    return files;
 }
 #endif
+
+namespace {
+QString& programFolderSetting() {
+    static QString folder;
+    return folder;
+}
+}  // namespace
+
+QString ConfigFileLocator::programFolder() {
+    const QString& set = programFolderSetting();
+    return set.isEmpty() ? QCoreApplication::applicationDirPath() : set;
+}
+
+void ConfigFileLocator::setProgramFolder(const QString& folder) { programFolderSetting() = folder; }
 
 QString ConfigFileLocator::locate(const QString& valueName, const QString& defaultFileName) {
     const QString path = storedPath(valueName);
     if (!path.isEmpty()) return path;
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + defaultFileName;
+    return programFolder() + QLatin1Char('/') + defaultFileName;
 }
 
 std::string pathForMessage(const QString& path) { return big5::fromUnicodeLossy(path); }

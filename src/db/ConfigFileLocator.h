@@ -1,11 +1,15 @@
 // Where the connections file and the drivers file lie: named by the current
 // user's "\Software\Kelvane\DataLink" key, or else beside the program's
-// executable. On Windows the key is the registry's; elsewhere it is the file
-// ~/.config/Kelvane/DataLink.conf (or $XDG_CONFIG_HOME/Kelvane/DataLink.conf),
-// whose [General] values are read as written. Nothing is ever written to it.
+// executable. On Windows the key is the registry's. Elsewhere it is a file,
+// Kelvane/DataLink.conf, whose [General] values are read as written: the
+// user's ($XDG_CONFIG_HOME, default ~/.config) first, then the system's in
+// each folder of $XDG_CONFIG_DIRS (default /etc/xdg), so that an
+// administrator can name the files once for every user. Nothing is ever
+// written to them.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <string>
 
 namespace db {
@@ -27,9 +31,16 @@ public:
     static QString connectionsFile() { return locate(ConnectionValueName, ConnectionDefaultName); }
     static QString driversFile() { return locate(DriverValueName, DriverDefaultName); }
 
+    // The folder of the default files: the executable's, unless another was
+    // set; an empty folder sets the executable's again.
+    static QString programFolder();
+    static void setProgramFolder(const QString& folder);
+
 #ifndef Q_OS_WIN
-    // The file that stands for the registry key.
+    // The user's file that stands for the registry key.
     static QString storeFile();
+    // Every file that may hold the key's values, the user's first.
+    static QStringList storeFiles();
 #endif
 };
 

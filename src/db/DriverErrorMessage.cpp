@@ -42,12 +42,6 @@ constexpr StatusText kStatusTexts[] = {
     {0x41, "[0x0065]: SQL Error"},
 };
 
-std::string staticPart(std::uint16_t status) {
-    if (status < 1 || status > 100) return {};
-    const std::string text = driverStatusText(status);
-    return text.empty() ? text : rt::formatMessage("DataLink Error: %s", text);
-}
-
 std::string driverPart(const DriverErrorSource& source) {
     if (!source.messageLength || !source.message) return {};
     std::int32_t length = 0;
@@ -78,10 +72,16 @@ std::string driverStatusText(std::uint16_t status) {
     return {};
 }
 
+std::string driverStatusMessage(std::uint16_t status) {
+    if (status < 1 || status > 100) return {};
+    const std::string text = driverStatusText(status);
+    return text.empty() ? text : rt::formatMessage("DataLink Error: %s", text);
+}
+
 std::string composeDriverMessage(dl::DriverResult result, const DriverErrorSource& source,
                                  const std::string& lastError) {
     const std::uint16_t status = dl::statusOf(result);
-    std::string message = staticPart(status);
+    std::string message = driverStatusMessage(status);
     const std::string fromDriver = driverPart(source);
     if (!fromDriver.empty()) {
         if (!message.empty()) message += "\r\n";

@@ -35,6 +35,11 @@ rt::DriverFailure driverFailureOf(dl::DriverResult result, const DriverErrorSour
 // status that has none.
 std::string driverStatusText(std::uint16_t status);
 
+// The message of a status as the driver words it ("DataLink Error:
+// [0x0008]: Parameter/Column out of Range"), for a failure found on this
+// side of the driver before any call; empty for a status without text.
+std::string driverStatusMessage(std::uint16_t status);
+
 // The static part, a CR LF, the driver part; else lastError; else the
 // "Unknown Error Code" text.
 std::string composeDriverMessage(dl::DriverResult result, const DriverErrorSource& source,

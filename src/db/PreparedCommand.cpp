@@ -1,6 +1,7 @@
 #include "PreparedCommand.h"
 
 #include "Errors.h"
+#include "ScopeGuard.h"
 #include "StatementParameters.h"
 #include "StatementText.h"
 #include "TDataLinkConnection.h"
@@ -32,12 +33,9 @@ void PreparedCommand::prepare(TDataLinkConnection& connection, const std::string
     // A driver that cannot batch rows still fetches them; the size is advice.
     command->setOption(dl::cmdopt::RowsetSize, chosen.rowsetSize());
     command_ = std::move(command);
-    try {
-        checkCommand(command_->prepare(text.c_str(), parameterCount));
-    } catch (...) {
-        command_.reset();
-        throw;
-    }
+    rt::ScopeGuard forgetUnprepared([this] { command_.reset(); });
+    checkCommand(command_->prepare(text.c_str(), parameterCount));
+    forgetUnprepared.dismiss();
 }
 
 void PreparedCommand::bindDouble(std::uint16_t position, double value) {

@@ -10,10 +10,8 @@
 #include <vector>
 
 #include "BoundDataSet.h"
-#include "ParameterParser.h"
-#include "PreparedCommand.h"
+#include "MarkedStatement.h"
 #include "RecordStore.h"
-#include "StatementParameters.h"
 
 namespace db {
 
@@ -22,25 +20,20 @@ public:
     TPreparedQuery(TDataLinkConnection& connection, std::string name, std::string sql);
     ~TPreparedQuery();
 
-    const std::string& sql() const { return sql_; }
+    const std::string& sql() const { return statement_.text(); }
 
     // Raises "Parameter '%s' not found".
-    TParam& paramByName(std::string_view name) { return params_.paramByName(name); }
+    TParam& paramByName(std::string_view name) { return statement_.params().paramByName(name); }
 
     // Refuses with "No value for parameter '%s'" while a parameter is
     // untyped; otherwise prepares on first use (connecting when needed),
     // binds every marker and returns the whole result.
     RecordStore run();
-    bool prepared() const { return command_.prepared(); }
-    void close() override { command_.release(); }
+    bool prepared() const { return statement_.prepared(); }
+    void close() override { statement_.release(); }
 
 private:
-
-    std::string sql_;
-    std::vector<ParameterMarker> markers_;
-    TParams params_;
-    std::vector<std::size_t> markerParams_;
-    PreparedCommand command_;
+    MarkedStatement statement_;
 };
 
 }  // namespace db

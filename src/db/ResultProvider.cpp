@@ -1,6 +1,7 @@
 #include "ResultProvider.h"
 
 #include "CursorReader.h"
+#include "ScopeGuard.h"
 #include "ServerQuery.h"
 
 namespace db {
@@ -13,13 +14,10 @@ RecordStore TResultProvider::getRecords(const std::string& commandText) {
     dataSet_.setCommandText(commandText);
     dataSet_.open();
     RecordStore store;
-    try {
+    {
+        const rt::ScopeGuard closeDataSet([this] { dataSet_.close(); });
         store = readCursor(*dataSet_.cursor(), [this](dl::DriverResult result) { dataSet_.checkCursor(result); });
-    } catch (...) {
-        dataSet_.close();
-        throw;
     }
-    dataSet_.close();
     store.setLocaleCode(dataSet_.connection().localeCode());
     return store;
 }

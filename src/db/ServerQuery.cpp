@@ -1,6 +1,7 @@
 #include "ServerQuery.h"
 
 #include "Errors.h"
+#include "ScopeGuard.h"
 
 namespace db {
 
@@ -16,17 +17,11 @@ void TServerQuery::setCommandText(std::string text) {
 
 void TServerQuery::open() {
     if (active()) return;
-    try {
-        command_.prepare(connection(), commandText_, 0);
-        cursor_ = command_.execute();
-    } catch (...) {
-        close();
-        throw;
-    }
-    if (!cursor_) {
-        close();
-        throw rt::DatabaseError::forComponent(name(), "Statement returned no result set");
-    }
+    rt::ScopeGuard closeUnopened([this] { close(); });
+    command_.prepare(connection(), commandText_, 0);
+    cursor_ = command_.execute();
+    if (!cursor_) throw rt::DatabaseError::forComponent(name(), "Statement returned no result set");
+    closeUnopened.dismiss();
 }
 
 void TServerQuery::close() {

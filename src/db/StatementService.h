@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "BoundDataSet.h"
-#include "ParameterParser.h"
-#include "PreparedCommand.h"
-#include "StatementParameters.h"
+#include "MarkedStatement.h"
 
 namespace db {
 
@@ -29,31 +27,26 @@ public:
     void setLines(std::vector<std::string> lines);
     const std::vector<std::string>& lines() const { return lines_; }
     // The lines, each followed by CR LF.
-    const std::string& text() const { return text_; }
+    const std::string& text() const { return statement_.text(); }
 
     // One parameter per distinct marker name, in order of first appearance.
-    TParams& params() { return params_; }
-    const TParams& params() const { return params_; }
+    TParams& params() { return statement_.params(); }
+    const TParams& params() const { return statement_.params(); }
     // Raises "Parameter '%s' not found".
-    TParam& paramByName(std::string_view name) { return params_.paramByName(name); }
+    TParam& paramByName(std::string_view name) { return statement_.params().paramByName(name); }
 
     // Refuses with "No value for parameter '%s'" while a parameter is
     // untyped, before anything reaches the server; otherwise prepares (when
     // not prepared yet), binds every marker by position and executes. Returns
     // the number of rows changed.
     std::int64_t execSQL();
-    bool prepared() const { return command_.prepared(); }
+    bool prepared() const { return statement_.prepared(); }
 
 private:
     void linesChanged();
 
     std::vector<std::string> lines_;
-    std::string text_;
-    std::vector<ParameterMarker> markers_;
-    TParams params_;
-    // For each marker, the index of its parameter.
-    std::vector<std::size_t> markerParams_;
-    PreparedCommand command_;
+    MarkedStatement statement_;
 };
 
 }  // namespace db

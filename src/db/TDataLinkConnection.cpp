@@ -25,6 +25,21 @@ thread_local dl::DriverEntry t_driverEntry = nullptr;
 
 [[noreturn]] void fail(std::string_view message) { throw rt::DatabaseError(std::string(message)); }
 
+// "Unable to Load X" alone does not say whether the file is missing, cannot
+// be read, or lacks a function: the reason follows the message.
+std::string withReason(std::string message, const std::string& reason) {
+    if (!reason.empty()) message += ": " + reason;
+    return message;
+}
+
+// The loader's text for its last failure on this thread, empty when none;
+// Big5 like every message (the paths in it are the file system's, and a
+// character Big5 lacks shows as "?" rather than losing the message).
+std::string loaderReason() {
+    const char* reason = dlerror();
+    return reason ? pathForMessage(QFile::decodeName(reason)) : std::string();
+}
+
 std::string trimmed(std::string_view value) { return std::string(rt::text::trim(value)); }
 
 // Library names are Big5 like every setting; the file system wants its own encoding.
@@ -148,21 +163,17 @@ void TDataLinkConnection::disconnectSequence() {
 void TDataLinkConnection::connectSequence() {
     checkSettings();
     state_ = ConnectionState::Connecting;
-    try {
-        loadDriverLibrary();
-    } catch (...) {
+    {
         // Nothing was connected: the connection is closed again, and the
         // library handle stays for the next attempt.
-        state_ = ConnectionState::Closed;
-        throw;
+        rt::ScopeGuard closeUnloaded([this] { state_ = ConnectionState::Closed; });
+        loadDriverLibrary();
+        closeUnloaded.dismiss();
     }
-    try {
-        connectDriver();
-        state_ = ConnectionState::Open;
-    } catch (...) {
-        forgetFailedConnect();
-        throw;
-    }
+    rt::ScopeGuard forgetUnconnected([this] { forgetFailedConnect(); });
+    connectDriver();
+    state_ = ConnectionState::Open;
+    forgetUnconnected.dismiss();
 }
 
 // Each file is read once per connect, and every value taken from it comes
@@ -194,20 +205,32 @@ void TDataLinkConnection::loadConnectionSection(const ConfigFile& file) {
 }
 
 void TDataLinkConnection::loadDriverLibrary() {
+    dlerror();
     if (!libraryHandle_) {
         const std::string file = trimmed(libraryName_);
         if (!file.empty()) libraryHandle_ = dlopen(fileSystemName(file).constData(), RTLD_NOW);
     }
-    if (!libraryHandle_) fail(rt::formatMessage("Unable to Load %s", libraryName_));
+    if (!libraryHandle_) fail(withReason(rt::formatMessage("Unable to Load %s", libraryName_), loaderReason()));
+    dlerror();
     t_driverEntry = reinterpret_cast<dl::DriverEntry>(dlsym(libraryHandle_, trimmed(getDriverFunc_).c_str()));
-    if (!t_driverEntry) fail(rt::formatMessage("Unable to Find Procedure %s", getDriverFunc_));
+    if (!t_driverEntry)
+        fail(withReason(rt::formatMessage("Unable to Find Procedure %s", getDriverFunc_), loaderReason()));
+}
+
+std::string TDataLinkConnection::entryFailureReason() const {
+    if (!libraryHandle_) return {};
+    const auto reason = reinterpret_cast<dl::EntryFailureReason>(dlsym(libraryHandle_, dl::kEntryFailureReasonExport));
+    dlerror();  // a library without it leaves no reason, and no stale loader text either
+    const char* text = reason ? reason() : nullptr;
+    return text ? std::string(text) : std::string();
 }
 
 void TDataLinkConnection::connectDriver() {
     driver_.reset();
     const std::string errorResourceFile = trimmed(params_.value("ErrorResourceFile"));
     const dl::DriverResult entryResult = t_driverEntry(vendorLib_.c_str(), errorResourceFile.c_str(), driver_.receive());
-    if (entryResult != 0 || !driver_) fail(rt::formatMessage("Unable to Load %s", vendorLib_));
+    if (entryResult != 0 || !driver_)
+        fail(withReason(rt::formatMessage("Unable to Load %s", vendorLib_), entryResult != 0 ? entryFailureReason() : ""));
 
     driverConnection_.reset();
     const dl::DriverResult connectionResult = driver_->getConnection(driverConnection_.receive());

@@ -133,6 +133,8 @@ private:
     void loadConnectionSection(const ConfigFile& file);
     void loadDriverLibrary();
     void connectDriver();
+    // What the driver library says about its entry's last failure, if it can.
+    std::string entryFailureReason() const;
     ParameterList loginList() const;
     void readPostConnectOptions();
     void forgetFailedConnect();

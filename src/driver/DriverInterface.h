@@ -2,7 +2,8 @@
 //
 // A driver library is a shared object loaded at run time by file name. It
 // exports one C entry (its name comes from the drivers file, for example
-// getSQLDriverFIREBIRD) of type DriverEntry, which hands out an IDriver.
+// getSQLDriverFIREBIRD) of type DriverEntry, which hands out an IDriver,
+// and may export the entry's failure reason (EntryFailureReason).
 // Everything else is reached through the interfaces below.
 //
 // Rules every call follows:
@@ -216,6 +217,13 @@ protected:
 // driver loads itself; errorResourceFile may be empty. Returns 0 on success.
 using DriverEntry = DriverResult (*)(const char* vendorLib, const char* errorResourceFile,
                                      IDriver** driver);
+
+// A library may also export a function of this name that says why the last
+// entry call on the calling thread failed (the client library missing, or a
+// function missing from it), in words for an administrator; an empty text
+// when it cannot tell. Without it a failed entry has no reason.
+inline constexpr const char* kEntryFailureReasonExport = "getSQLDriverEntryFailureReason";
+using EntryFailureReason = const char* (*)();
 
 // Owns one reference to a driver object.
 template <class T>

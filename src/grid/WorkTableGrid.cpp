@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPolygon>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 #include "Big5Text.h"
@@ -115,9 +116,8 @@ bool TWorkTableGrid::columnReadOnly(int column) const { return table_->field(col
 void TWorkTableGrid::setColumnWidth(int column, int width) {
     programWidths_[column] = width;
     operatorSized_.remove(column);
-    layingOut_ = true;
+    const QScopedValueRollback layingOut(layingOut_, true);
     QTableView::setColumnWidth(column, width);
-    layingOut_ = false;
 }
 
 int TWorkTableGrid::defaultColumnWidth(int column) const {
@@ -132,15 +132,16 @@ int TWorkTableGrid::defaultColumnWidth(int column) const {
 
 void TWorkTableGrid::layoutColumns() {
     if (!table_ || !model_) return;
-    layingOut_ = true;
-    // The operator's width wins over the program's and the default, until
-    // the program ends (or the program sets that column again).
-    for (int column = 0; column < model_->columnCount(); ++column) {
-        if (operatorSized_.value(column)) continue;
-        QTableView::setColumnWidth(column, programWidths_.contains(column) ? programWidths_.value(column)
-                                                                          : defaultColumnWidth(column));
+    {
+        const QScopedValueRollback layingOut(layingOut_, true);
+        // The operator's width wins over the program's and the default,
+        // until the program ends (or the program sets that column again).
+        for (int column = 0; column < model_->columnCount(); ++column) {
+            if (operatorSized_.value(column)) continue;
+            QTableView::setColumnWidth(column, programWidths_.contains(column) ? programWidths_.value(column)
+                                                                              : defaultColumnWidth(column));
+        }
     }
-    layingOut_ = false;
     placeEditor();
 }
 

@@ -18,6 +18,7 @@
 #include "ErrorDisplay.h"
 #include "PriceCalculation.h"
 #include "PriceWriteBack.h"
+#include "ProductStatements.h"
 #include "ProgressBar.h"
 #include "ScopeGuard.h"
 #include "SpeedButton.h"
@@ -244,7 +245,7 @@ void TFormTarvell::FormShow() {
         ComboBox1->setEditText(QString());
     });
     ClientDataSet1.close();
-    ClientDataSet1.setCommandText("select PD_ITEMID,PD_ITEMNAME FROM PROD_ITEM ORDER BY 1 ");
+    ClientDataSet1.setCommandText(std::string(batch::kSubCategoryListSelect));
     ClientDataSet1.open();
     if (ClientDataSet1.recordCount() == 0) return;
     ClientDataSet1.first();
@@ -268,13 +269,13 @@ void TFormTarvell::SpeedButton1Click() {
     const std::string key = app::sqlStringLiteral(app::subCategoryKey(selected));
 
     ClientDataSet1.close();
-    ClientDataSet1.setCommandText("SELECT * FROM PROD_ITEM WHERE PD_ITEMID = " + key);
+    ClientDataSet1.setCommandText(batch::subCategorySelect(key));
     ClientDataSet1.open();
     std::array<double, 6> rates{};
     for (int tier = 1; tier <= 6; ++tier) rates[static_cast<std::size_t>(tier - 1)] = readRate(tier);
 
     ClientDataSet1.close();
-    ClientDataSet1.setCommandText("SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = " + key);
+    ClientDataSet1.setCommandText(batch::subCategoryProductsSelect(key));
     ClientDataSet1.open();
     if (ClientDataSet1.recordCount() > 0) appendProductRows(rates);
 }
@@ -304,14 +305,14 @@ void TFormTarvell::lockProductColumns(bool locked) {
 // A rate is read as text and converted with the locale's decimal separator;
 // null, empty or anything that is no plain number gives 0.
 double TFormTarvell::readRate(int tier) const {
-    const std::string text = ClientDataSet1.fieldByName("d_profit" + std::to_string(tier)).asString();
+    const std::string text = ClientDataSet1.fieldByName(batch::markupRateColumn(tier)).asString();
     return rt::parseDecimal(text, ClientDataSet1.decimalSeparator()).value_or(0.0);
 }
 
 void TFormTarvell::appendProductRows(const std::array<double, 6>& rates) {
-    const db::TField productId = ClientDataSet1.fieldByName("PROD_ID");
-    const db::TField productName = ClientDataSet1.fieldByName("PROD_NAME");
-    const db::TField standardCost = ClientDataSet1.fieldByName("STD_COST");
+    const db::TField productId = ClientDataSet1.fieldByName(batch::kProductIdColumn);
+    const db::TField productName = ClientDataSet1.fieldByName(batch::kProductNameColumn);
+    const db::TField standardCost = ClientDataSet1.fieldByName(batch::kStandardCostColumn);
     // The grid hears of the new rows once, at the end, not row by row.
     CDS_PRODUCT.reserve(static_cast<int>(ClientDataSet1.recordCount()));
     CDS_PRODUCT.disableControls();

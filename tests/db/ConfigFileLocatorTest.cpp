@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "Big5Text.h"
@@ -68,6 +72,64 @@ TEST_F(ConfigFileLocatorTest, AValueThatCannotBeAPathIsARegistryError) {
     EXPECT_EQ(testsupport::messageOf<rt::RegistryError>([] { ConfigFileLocator::connectionsFile(); }),
               "Invalid data type for 'Connection Registry File'");
 }
+
+// A test name from the letters and digits of text.
+std::string caseName(const std::string& text) {
+    std::string name;
+    for (char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+    return name;
+}
+
+// The key's values, each looked for in the user's file, then the system's,
+// and the program's folder last; a file that lacks a value, or leaves it
+// empty, passes it on to the next.
+struct StoreCase {
+    const char* what;
+    std::string user;    // the user's file, or nothing
+    std::string system;  // the system's file, or nothing
+    QString expected;    // empty: beside the program
+};
+
+void PrintTo(const StoreCase& store, std::ostream* out) { *out << store.what; }
+
+class StoreOrder : public ConfigFileLocatorTest, public testing::WithParamInterface<StoreCase> {
+protected:
+    void TearDown() override {
+        QFile::remove(DataLinkStore::systemFilePath());
+        ConfigFileLocatorTest::TearDown();
+    }
+    static void writeSystemFile(const std::string& bytes) {
+        const QString path = DataLinkStore::systemFilePath();
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes.data(), qint64(bytes.size()));
+    }
+};
+
+TEST_P(StoreOrder, UserFirstSystemSecondProgramFolderLast) {
+    const StoreCase& store = GetParam();
+    if (!store.user.empty()) DataLinkStore::writeFile(store.user);
+    if (!store.system.empty()) writeSystemFile(store.system);
+    const QString expected =
+        store.expected.isEmpty() ? ConfigFileLocator::programFolder() + "/dlconnections.ini" : store.expected;
+    EXPECT_EQ(ConfigFileLocator::connectionsFile(), expected) << store.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StoreOrder,
+    testing::Values(
+        StoreCase{"both name it", "[General]\nConnection Registry File=/home/a/conn.ini\n",
+                  "[General]\nConnection Registry File=/etc/tarvell/conn.ini\n", "/home/a/conn.ini"},
+        StoreCase{"only the system", "", "[General]\nConnection Registry File=/etc/tarvell/conn.ini\n",
+                  "/etc/tarvell/conn.ini"},
+        StoreCase{"the user's file without it", "[General]\nDriver Registry File=/home/a/drv.ini\n",
+                  "[General]\nConnection Registry File=/etc/tarvell/conn.ini\n", "/etc/tarvell/conn.ini"},
+        StoreCase{"the user's value empty", "[General]\nConnection Registry File=\n",
+                  "[General]\nConnection Registry File=/etc/tarvell/conn.ini\n", "/etc/tarvell/conn.ini"},
+        StoreCase{"neither", "[General]\nDriver Registry File=/home/a/drv.ini\n", "[Other]\nx=y\n", {}}),
+    [](const testing::TestParamInfo<StoreCase>& info) { return caseName(info.param.what); });
 
 TEST(PathForMessage, PathsBecomeBig5AndCharactersBig5LacksBecomeQuestionMarks) {
     EXPECT_EQ(db::pathForMessage(QString::fromUtf8("/資料/商品.ini")), big5::fromUtf8("/資料/商品.ini"));

@@ -2,6 +2,9 @@
 // settings says.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -15,10 +18,12 @@
 #include "ConfigFileLocator.h"
 #include "ConnectionTestSupport.h"
 #include "Errors.h"
+#include "ScopeGuard.h"
 
 namespace {
 
 using db::ConfigFileLocator;
+using testsupport::ConfigFolder;
 using testsupport::DataLinkStore;
 using testsupport::messageOf;
 
@@ -26,6 +31,11 @@ class ConnectionSettings : public testsupport::ConnectionFixture {
 protected:
     std::string failure() {
         return messageOf<rt::DatabaseError>([this] { connection_->open(); });
+    }
+    // The program's own words, before the loader's reason.
+    std::string failureBeforeReason() {
+        const std::string message = failure();
+        return message.substr(0, message.find(": "));
     }
     std::string connectArguments() {
         const auto calls = recording::calls("conn1.connect");
@@ -108,12 +118,12 @@ TEST_F(ConnectionSettings, MissingPiecesOfTheDriverSection) {
     EXPECT_EQ(failure(), "DLL/Shared Library Name not Set");
 
     writeDrivers("[Recording]\nLibraryName=libnosuchdriver.so\nVendorLib=libfbclient.so.2\nGetDriverFunc=x\n");
-    EXPECT_EQ(failure(), "Unable to Load libnosuchdriver.so");
+    EXPECT_EQ(failureBeforeReason(), "Unable to Load libnosuchdriver.so");
 
     writeDrivers("[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=libfbclient.so.2\n");
-    EXPECT_EQ(failure(), "Unable to Find Procedure ");
+    EXPECT_EQ(failureBeforeReason(), "Unable to Find Procedure ");
     writeDrivers("[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=libfbclient.so.2\nGetDriverFunc=getSQLDriverNONE\n");
-    EXPECT_EQ(failure(), "Unable to Find Procedure getSQLDriverNONE");
+    EXPECT_EQ(failureBeforeReason(), "Unable to Find Procedure getSQLDriverNONE");
     EXPECT_TRUE(recording::log().empty());
     EXPECT_EQ(connection_->state(), db::ConnectionState::Closed);
 
@@ -123,14 +133,54 @@ TEST_F(ConnectionSettings, MissingPiecesOfTheDriverSection) {
     EXPECT_TRUE(connection_->connected());
 }
 
+// A test name from the letters and digits of text.
+std::string caseName(const std::string& text) {
+    std::string name;
+    for (char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+    return name;
+}
+
+// The loader's reason follows the program's message: whether the file is
+// missing or lacks the entry is what an administrator needs to know.
+struct LoaderFailure {
+    const char* drivers;
+    const char* message;
+    const char* reason;
+};
+
+void PrintTo(const LoaderFailure& failure, std::ostream* out) { *out << failure.message; }
+
+class DriverLibraryFailure : public ConnectionSettings, public testing::WithParamInterface<LoaderFailure> {};
+
+TEST_P(DriverLibraryFailure, GivesTheLoadersReasonAfterTheMessage) {
+    makeConnection();
+    writeDrivers(GetParam().drivers);
+    const std::string message = failure();
+    EXPECT_EQ(message.substr(0, message.find(": ")), GetParam().message);
+    EXPECT_NE(message.find(GetParam().reason), std::string::npos) << message;
+    EXPECT_EQ(connection_->state(), db::ConnectionState::Closed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MissingFileOrEntry, DriverLibraryFailure,
+    testing::Values(
+        LoaderFailure{"[Recording]\nLibraryName=libnosuchdriver.so\nVendorLib=libfbclient.so.2\nGetDriverFunc=x\n",
+                      "Unable to Load libnosuchdriver.so",
+                      ": libnosuchdriver.so: cannot open shared object file: No such file or directory"},
+        LoaderFailure{"[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=libfbclient.so.2\n"
+                      "GetDriverFunc=getSQLDriverNONE\n",
+                      "Unable to Find Procedure getSQLDriverNONE", "undefined symbol: getSQLDriverNONE"}),
+    [](const testing::TestParamInfo<LoaderFailure>& info) { return caseName(info.param.message); });
+
 TEST_F(ConnectionSettings, StoredNamesAreTrimmedForLoadingButShownAsStored) {
     makeConnectionSetByHand(db::ParameterList{"Database=x"});
     connection_->setLibraryName("  libnosuchdriver.so ");
     connection_->setVendorLib(" libfbclient.so.2 ");
     connection_->setGetDriverFunc(" getSQLDriverNONE ");
-    EXPECT_EQ(failure(), "Unable to Load   libnosuchdriver.so ");
+    EXPECT_EQ(failureBeforeReason(), "Unable to Load   libnosuchdriver.so ");
     connection_->setLibraryName("  librecordingdriver.so ");
-    EXPECT_EQ(failure(), "Unable to Find Procedure  getSQLDriverNONE ");
+    EXPECT_EQ(failureBeforeReason(), "Unable to Find Procedure  getSQLDriverNONE ");
     connection_->setGetDriverFunc(" getSQLDriverRECORDING ");
     connection_->setVendorLib("   ");
     EXPECT_EQ(failure(), "DLL/Shared Library Name not Set");
@@ -221,52 +271,22 @@ TEST_F(ConnectionSettings, AConnectReadsEachFileOnce) {
     EXPECT_EQ(counter.opens(), (std::vector<int>{1, 1}));
 }
 
-// Set in the copy of this test program that the test below runs.
-constexpr const char* kInCopyOfTheProgram = "TARVELL_TEST_IN_COPY";
-
 // The real test programs' folder may hold configuration files of its own
-// (the run command writes the demo's there), so the case runs in a copy of
-// this program in a folder of its own, with the files beside the copy.
+// (the run command writes the demo's there), so the program's folder is one
+// of the test's own.
 TEST_F(ConnectionSettings, WithoutTheRegistryKeyTheFilesBesideTheExecutableServe) {
-    if (qEnvironmentVariableIsSet(kInCopyOfTheProgram)) {
-        DataLinkStore::clear();
-        const QString folder = QCoreApplication::applicationDirPath();
-        makeConnection();
-        EXPECT_EQ(connection_->connectionsFilePath(), folder + "/dlconnections.ini");
-        connection_->open();
-        EXPECT_TRUE(connection_->connected());
-        EXPECT_EQ(connection_->Params().value("Database"), "dbhost:/data/POSDATA.FDB");
-        return;
-    }
+    DataLinkStore::clear();
+    const ConfigFolder programFolder;
+    ConfigFileLocator::setProgramFolder(programFolder.folder());
+    const rt::ScopeGuard executablesFolderAgain([] { ConfigFileLocator::setProgramFolder(QString()); });
+    programFolder.write("dlconnections.ini", kConnections);
+    programFolder.write("dldrivers.ini", kDrivers);
 
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    const QString copy = folder.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
-    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), copy));
-    // The driver library is loaded by file name from beside the program.
-    ASSERT_TRUE(QFile::link(programFolder + "/librecordingdriver.so", folder.filePath("librecordingdriver.so")));
-    const auto writeBeside = [&folder](const QString& name, const std::string& bytes) {
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    };
-    writeBeside("dlconnections.ini", kConnections);
-    writeBeside("dldrivers.ini", kDrivers);
-
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(kInCopyOfTheProgram, "1");
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::MergedChannels);
-    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-    program.start(copy, {QStringLiteral("--gtest_filter=%1.%2").arg(test->test_suite_name(), test->name())});
-    ASSERT_TRUE(program.waitForFinished(120000)) << "the copy did not end";
-    const QString output = QString::fromLocal8Bit(program.readAll());
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0) << output.toStdString();
-    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test.")) << output.toStdString();
+    makeConnection();
+    EXPECT_EQ(connection_->connectionsFilePath(), programFolder.path("dlconnections.ini"));
+    connection_->open();
+    EXPECT_TRUE(connection_->connected());
+    EXPECT_EQ(connection_->Params().value("Database"), "dbhost:/data/POSDATA.FDB");
 }
 
 TEST_F(ConnectionSettings, RetryAfterAFailureReadsTheDriverAgainButNotTheConnectionSection) {

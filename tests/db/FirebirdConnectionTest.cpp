@@ -1,6 +1,7 @@
 // The connection as the window uses it, against real Firebird databases:
 // settings from the configuration files the user's store names, the driver
 // library loaded by name, and every failure worded as the operator sees it.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -10,6 +11,8 @@
 #include "ResultProvider.h"
 #include "DirectClient.h"
 #include "Errors.h"
+#include "MessageOf.h"
+#include "PointOfSaleSchema.h"
 #include "LocalServer.h"
 #include "ServerQuery.h"
 #include "StatementService.h"
@@ -18,16 +21,15 @@
 
 namespace {
 
-using tarvell::test::ConfigurationFiles;
-using tarvell::test::DirectClient;
-using tarvell::test::TestDatabase;
+using testsupport::ConfigurationFiles;
+using testsupport::DirectClient;
+using testsupport::TestDatabase;
 
 // The window's database components, on files written for one database.
 class FirebirdConnectionTest : public testing::Test {
 protected:
     void SetUp() override {
-        database.execute({"CREATE TABLE PRODUCT (PROD_ID VARCHAR(20) NOT NULL PRIMARY KEY, SALE_PRICE NUMERIC(15,2))",
-                          "INSERT INTO PRODUCT VALUES ('P1', 10)"});
+        database.execute({testsupport::kProductTable, "INSERT INTO PRODUCT (PROD_ID, SALE_PRICE) VALUES ('P1', 10)"});
     }
 
     void configure(const ConfigurationFiles& files = {}) {
@@ -48,12 +50,7 @@ protected:
     }
 
     std::string errorOfOpen() {
-        try {
-            read("SELECT PROD_ID FROM PRODUCT");
-        } catch (const rt::DatabaseError& error) {
-            return error.what();
-        }
-        return "no error";
+        return testsupport::messageOf<rt::DatabaseError>([this] { read("SELECT PROD_ID FROM PRODUCT"); });
     }
 
     void TearDown() override {
@@ -81,12 +78,25 @@ TEST_F(FirebirdConnectionTest, ConnectsOnFirstOpenWithTheFilesTheStoreNames) {
     EXPECT_EQ(connection->maxStatementsPerConnection(), 0);
 }
 
-TEST_F(FirebirdConnectionTest, MissingClientLibraryIsNamed) {
-    ConfigurationFiles files;
-    files.vendorLib = "libnosuchclient.so.2";
-    configure(files);
-    EXPECT_EQ(errorOfOpen(), "Unable to Load libnosuchclient.so.2");
-    EXPECT_FALSE(connection->connected());
+// The driver library's own reason follows the message: a client library
+// that is missing, and one that lacks the client functions.
+TEST_F(FirebirdConnectionTest, ClientLibraryThatCannotServeIsNamedWithTheReason) {
+    // The loader names the library as it found it, by path or by name.
+    const struct {
+        std::string vendorLib;
+        std::string reason;
+    } cases[] = {
+        {"libnosuchclient.so.2", "libnosuchclient.so.2: cannot open shared object file: No such file or directory"},
+        {"libm.so.6", "libm.so.6: undefined symbol: isc_attach_database"},
+    };
+    for (const auto& failing : cases) {
+        ConfigurationFiles files;
+        files.vendorLib = failing.vendorLib;
+        configure(files);
+        EXPECT_THAT(errorOfOpen(), testing::AllOf(testing::StartsWith("Unable to Load " + failing.vendorLib + ": "),
+                                                  testing::EndsWith(failing.reason)));
+        EXPECT_FALSE(connection->connected());
+    }
 }
 
 TEST_F(FirebirdConnectionTest, MissingDatabaseFileGivesTheServersTextOnTheSecondLine) {
@@ -117,8 +127,8 @@ TEST_F(FirebirdConnectionTest, WriteBackStatementIsCommittedByItself) {
 class FirebirdServerConnectionTest : public FirebirdConnectionTest {
 protected:
     void SetUp() override {
-        const auto server = tarvell::test::LocalServer::fromEnvironment();
-        if (!server) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
+        const auto server = testsupport::LocalServer::fromEnvironment();
+        if (!server) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
         FirebirdConnectionTest::SetUp();
         files.database = database.serverName(server->address());
         files.password = server->password;

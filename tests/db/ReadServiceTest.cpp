@@ -1,14 +1,18 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "Big5Text.h"
 #include "ReadService.h"
 #include "ResultProvider.h"
 #include "Errors.h"
+#include "MessageOf.h"
 #include "ServerQuery.h"
 #include "ServicesFixture.h"
 
 namespace db::test {
 namespace {
+
+using testsupport::messageOf;
 
 // The window's three components of the read service, over the fixture's connection.
 class ReadServiceTest : public ServicesFixture {
@@ -124,12 +128,8 @@ TEST_F(ReadServiceTest, FieldsFoundByNameIgnoringCaseOrNamedInTheError) {
     EXPECT_EQ(clientDataSet->fieldByName("d_profit1").asString(), "10");
     EXPECT_EQ(clientDataSet->fieldByName("D_Profit2").asString(), "12.5");
     EXPECT_EQ(clientDataSet->fieldByName("d_profit2").index(), 2u);
-    try {
-        clientDataSet->fieldByName("d_profit3");
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "ClientDataSet1: Field 'd_profit3' not found");
-    }
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { clientDataSet->fieldByName("d_profit3"); }),
+              "ClientDataSet1: Field 'd_profit3' not found");
 }
 
 TEST_F(ReadServiceTest, ResultCarriesTheLocaleCode) {
@@ -161,13 +161,8 @@ TEST_F(ReadServiceTest, CloseDropsTheResultAndTheNextOpenReadsAgain) {
 
 TEST_F(ReadServiceTest, AStatementErrorLeavesTheDataSetClosedWithTheServersText) {
     database.execute(std::vector<std::string>{"CREATE TABLE T (A INTEGER)"});
-    try {
-        openWith("SELECT * FROM PROD_ITEM WHERE PD_ITEMID = 'it's'");
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_NE(std::string(error.what()).find("SQL Server Error: "), std::string::npos)
-            << error.what();
-    }
+    EXPECT_THAT(messageOf<rt::DatabaseError>([&] { openWith("SELECT * FROM PROD_ITEM WHERE PD_ITEMID = 'it's'"); }),
+                testing::HasSubstr("SQL Server Error: "));
     EXPECT_FALSE(clientDataSet->active());
     EXPECT_FALSE(sqlDataSet->active());
     // The connection is still usable.
@@ -185,15 +180,10 @@ TEST_F(ReadServiceTest, AStatementTooLongForTheClientIsRefusedAndReadsNothing) {
     const std::string key(65536 - where.size() - 1, 'A');
     const std::string text = select + where + key + "'";
     ASSERT_EQ(text.size() % 65536, select.size());
-    try {
-        openWith(text);
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "DataLink Error: [0x000E]: Invalid Length\r\nSQL Server Error: Statement text of " +
-                      std::to_string(text.size()) +
-                      " bytes is longer than the 65535 bytes the client library takes; nothing was prepared");
-    }
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { openWith(text); }),
+              "DataLink Error: [0x000E]: Invalid Length\r\nSQL Server Error: Statement text of " +
+              std::to_string(text.size()) +
+              " bytes is longer than the 65535 bytes the client library takes; nothing was prepared");
     EXPECT_FALSE(clientDataSet->active());
     EXPECT_EQ(clientDataSet->recordCount(), 0u);
 }

@@ -5,6 +5,7 @@
 #include "ReadService.h"
 #include "ResultProvider.h"
 #include "Errors.h"
+#include "MessageOf.h"
 #include "RecordingDriver.h"
 #include "ServerQuery.h"
 #include "StatementService.h"
@@ -12,6 +13,8 @@
 
 namespace db {
 namespace {
+
+using testsupport::messageOf;
 
 class ServicesDriverCalls : public testing::Test {
 protected:
@@ -163,12 +166,8 @@ TEST_F(ServicesDriverCalls, FailedFetchIsWordedAndLeavesNothingOpen) {
     TResultProvider provider(sqlDataSet);
     TReadService clientDataSet(provider);
     clientDataSet.setCommandText("SELECT A FROM T");
-    try {
-        clientDataSet.open();
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "DataLink Error: [0x0065]: SQL Error\r\nSQL Server Error: fetch broke");
-    }
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { clientDataSet.open(); }),
+              "DataLink Error: [0x0065]: SQL Error\r\nSQL Server Error: fetch broke");
     EXPECT_FALSE(clientDataSet.active());
     EXPECT_EQ(recording::liveObjects(), connectedObjects);
 }

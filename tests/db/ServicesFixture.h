@@ -37,12 +37,12 @@ protected:
     void SetUp() override { connectWith({}); }
 
     // Reads back through a connection of its own, bytes as stored.
-    std::vector<tarvell::test::DirectClient::Row> readBack(const std::string& sql) {
-        tarvell::test::DirectClient client(database.path());
+    std::vector<testsupport::DirectClient::Row> readBack(const std::string& sql) {
+        testsupport::DirectClient client(database.path());
         return client.select(sql);
     }
 
-    tarvell::test::TestDatabase database;
+    testsupport::TestDatabase database;
     std::unique_ptr<TDataLinkConnection> connection;
 };
 

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "Errors.h"
+#include "MessageOf.h"
 #include "StatementParameters.h"
 #include "StatementText.h"
 
 namespace db {
 namespace {
+
+using testsupport::messageOf;
 
 TEST(StatementParameters, TypeComesFromTheFirstNonNullValue) {
     TParam param("P");
@@ -58,12 +61,8 @@ TEST(StatementParameters, LookupIgnoresCaseAndNamesTheMissingOne) {
     params.rebuild({"Sale_Price"});
     EXPECT_EQ(&params.paramByName("SALE_PRICE"), &params[0]);
     EXPECT_EQ(&params.paramByName("sale_price"), &params[0]);
-    try {
-        params.paramByName("VIP_PRICE");
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "Parameter 'VIP_PRICE' not found");
-    }
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { params.paramByName("VIP_PRICE"); }),
+              "Parameter 'VIP_PRICE' not found");
 }
 
 TEST(StatementParameters, FirstUntypedInOrder) {

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "Errors.h"
+#include "MessageOf.h"
 #include "StatementService.h"
 #include "PriceUpdate.h"
 #include "TDataLinkConnection.h"
 
 namespace db {
 namespace {
+
+using testsupport::messageOf;
 
 
 // Lines and parameters need no database: the connection is never opened.
@@ -45,12 +48,7 @@ TEST(StatementServiceLines, UnknownParameterIsNamed) {
     TDataLinkConnection connection;
     TStatementService query(connection);
     query.addLine("UPDATE T SET A = :A ");
-    try {
-        query.paramByName("B");
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "Parameter 'B' not found");
-    }
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { query.paramByName("B"); }), "Parameter 'B' not found");
 }
 
 TEST(StatementServiceLines, UntypedParameterRefusedWithoutConnecting) {
@@ -59,12 +57,7 @@ TEST(StatementServiceLines, UntypedParameterRefusedWithoutConnecting) {
     for (const char* line : batch::kPriceUpdateLines) query.addLine(line);
     query.paramByName("SALE_PRICE").setAsFloat(1);
     query.paramByName("N_PRICE").setValue(rt::FieldValue::null());
-    try {
-        query.execSQL();
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "No value for parameter 'N_PRICE'");
-    }
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { query.execSQL(); }), "No value for parameter 'N_PRICE'");
     EXPECT_FALSE(connection.connected());
     EXPECT_FALSE(query.prepared());
 }

@@ -1,17 +1,22 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "Big5Text.h"
 #include "Errors.h"
+#include "MessageOf.h"
 #include "StatementService.h"
 #include "PriceUpdate.h"
+#include "PointOfSaleSchema.h"
 #include "ServicesFixture.h"
 
 namespace db::test {
 namespace {
 
-using Row = tarvell::test::DirectClient::Row;
+using testsupport::messageOf;
+
+using Row = testsupport::DirectClient::Row;
 
 
 
@@ -20,10 +25,8 @@ protected:
     void SetUp() override {
         ServicesFixture::SetUp();
         database.execute(std::vector<std::string>{
-            "CREATE TABLE PRODUCT (PROD_ID VARCHAR(20) NOT NULL PRIMARY KEY, PROD_NAME VARCHAR(50), "
-            "SALE_PRICE DOUBLE PRECISION, N_PRICE DOUBLE PRECISION, P_PRICE DOUBLE PRECISION, "
-            "P_PRICE2 DOUBLE PRECISION, PSALE_PRICE DOUBLE PRECISION, VIP_PRICE DOUBLE PRECISION, "
-            "CHECK (VIP_PRICE IS NULL OR VIP_PRICE >= 0))",
+            testsupport::kProductTable,
+            "ALTER TABLE PRODUCT ADD CHECK (VIP_PRICE IS NULL OR VIP_PRICE >= 0)",
             "INSERT INTO PRODUCT (PROD_ID) VALUES ('A001')",
             "INSERT INTO PRODUCT (PROD_ID) VALUES ('A002')",
             "INSERT INTO PRODUCT (PROD_ID) VALUES ('" + big5Key + "')",
@@ -70,12 +73,7 @@ TEST_F(StatementServiceTest, WriteBackUpdatesTheMatchedRowAndCountsIt) {
 TEST_F(StatementServiceTest, NullPriceRefusedBeforeAnythingRuns) {
     auto values = prices(10);
     values[0] = rt::FieldValue::null();
-    try {
-        writeBack("A001", values);
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "No value for parameter 'SALE_PRICE'");
-    }
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { writeBack("A001", values); }), "No value for parameter 'SALE_PRICE'");
     EXPECT_EQ(pricesOf("A001"), Row(6, rt::FieldValue::null()));
 }
 
@@ -107,13 +105,8 @@ TEST_F(StatementServiceTest, FailedStatementLeavesEarlierRowsWritten) {
     EXPECT_EQ(writeBack("A001", prices(100)), 1);
     auto refused = prices(200);
     refused[5] = rt::FieldValue(-1.0);  // breaks the table's check
-    try {
-        writeBack("A002", refused);
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_NE(std::string(error.what()).find("SQL Server Error: "), std::string::npos)
-            << error.what();
-    }
+    EXPECT_THAT(messageOf<rt::DatabaseError>([&] { writeBack("A002", refused); }),
+                testing::HasSubstr("SQL Server Error: "));
     const Row written = prices(100);
     EXPECT_EQ(pricesOf("A001"), written);
     EXPECT_EQ(pricesOf("A002"), Row(6, rt::FieldValue::null()));
@@ -135,46 +128,27 @@ TEST_F(StatementServiceTest, DisconnectReleasesThePreparedStatement) {
 TEST_F(StatementServiceTest, TextsTheDriverCannotCarryWholeAreRefusedAndNothingRuns) {
     query->addLine("DELETE FROM PRODUCT WHERE PROD_ID = :K /* " + std::string(65520, 'x') + " */");
     query->paramByName("K").setAsString("A001");
-    try {
-        query->execSQL();
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        // 65568 bytes once the marker is " ? " and the line ends in CR LF.
-        EXPECT_STREQ(error.what(),
-                     "DataLink Error: [0x000E]: Invalid Length\r\n"
-                     "SQL Server Error: Statement text of 65568 bytes is longer than the 65535 bytes the client "
-                     "library takes; nothing was prepared");
-    }
+    // 65568 bytes once the marker is " ? " and the line ends in CR LF.
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { query->execSQL(); }),
+              "DataLink Error: [0x000E]: Invalid Length\r\n"
+              "SQL Server Error: Statement text of 65568 bytes is longer than the 65535 bytes the client "
+              "library takes; nothing was prepared");
     query->clearLines();
     query->addLine(std::string("DELETE FROM PRODUCT\0 WHERE PROD_ID = 'A001'", 44));
-    try {
-        query->execSQL();
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "Statement text holds a zero byte, which the driver cannot take");
-    }
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { query->execSQL(); }),
+              "Statement text holds a zero byte, which the driver cannot take");
     query->clearLines();
     query->addLine("DELETE FROM PRODUCT WHERE PROD_ID = :K");
     query->paramByName("K").setAsString(std::string("A001\0X", 6));
-    try {
-        query->execSQL();
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "Text of parameter 1 holds a zero byte, which the driver cannot take");
-    }
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { query->execSQL(); }),
+              "Text of parameter 1 holds a zero byte, which the driver cannot take");
     EXPECT_EQ(readBack("SELECT COUNT(*) FROM PRODUCT"), (std::vector<Row>{{std::int64_t{3}}}));
 }
 
 TEST_F(StatementServiceTest, StatementErrorComesFromTheServer) {
     query->addLine("UPDATE NO_SUCH_TABLE SET A = 1");
-    try {
-        query->execSQL();
-        FAIL() << "no error";
-    } catch (const rt::DatabaseError& error) {
-        const std::string message = error.what();
-        EXPECT_NE(message.find("SQL Server Error: "), std::string::npos) << message;
-        EXPECT_NE(message.find("NO_SUCH_TABLE"), std::string::npos) << message;
-    }
+    EXPECT_THAT(messageOf<rt::DatabaseError>([&] { query->execSQL(); }),
+                testing::AllOf(testing::HasSubstr("SQL Server Error: "), testing::HasSubstr("NO_SUCH_TABLE")));
     EXPECT_FALSE(query->prepared());
 }
 

@@ -11,8 +11,8 @@
 
 using drivertest::Row;
 using drivertest::Session;
-using tarvell::test::DirectClient;
-using tarvell::test::TestDatabase;
+using testsupport::DirectClient;
+using testsupport::TestDatabase;
 
 namespace {
 

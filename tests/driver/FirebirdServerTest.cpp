@@ -10,19 +10,19 @@
 
 using drivertest::Row;
 using drivertest::Session;
-using tarvell::test::DirectClient;
-using tarvell::test::TestDatabase;
+using testsupport::DirectClient;
+using testsupport::TestDatabase;
 
 namespace {
 
 class FirebirdServer : public testing::Test {
 protected:
     void SetUp() override {
-        const auto server = tarvell::test::LocalServer::fromEnvironment();
-        if (!server) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
+        const auto server = testsupport::LocalServer::fromEnvironment();
+        if (!server) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
         server_ = *server;
     }
-    tarvell::test::LocalServer server_;
+    testsupport::LocalServer server_;
 };
 
 }  // namespace
@@ -58,8 +58,8 @@ TEST_F(FirebirdServer, WrongPasswordIsRefusedWithTheServersText) {
 // A failure says whether the attachment is gone, beside the server's own
 // code, so that the program knows to connect anew rather than read the text.
 TEST(FirebirdLostAttachment, FailuresAfterTheServerWentAwaySaySoUntilANewConnect) {
-    const auto own = tarvell::test::OwnServer::startIfPossible();
-    if (!own) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
+    const auto own = testsupport::OwnServer::startIfPossible();
+    if (!own) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
     TestDatabase database;
     database.execute({"CREATE TABLE T (A INTEGER)", "INSERT INTO T VALUES (1)"});
     const std::string name = database.serverName(own->server().address());

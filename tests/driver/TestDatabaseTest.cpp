@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-using tarvell::test::DirectClient;
-using tarvell::test::TestDatabase;
+using testsupport::DirectClient;
+using testsupport::TestDatabase;
 
 TEST(TestDatabase, CreatesBig5DatabaseAndRemovesItsFolder) {
     std::string folder;
@@ -50,7 +50,7 @@ TEST(DirectClient, PreparedStatementRunsWithEachKindOfValue) {
 
 TEST(TestDatabase, WritesTheConfigurationFiles) {
     TestDatabase database;
-    tarvell::test::ConfigurationFiles files;
+    testsupport::ConfigurationFiles files;
     files.extraLines = {{"RowsetSize", "5"}};
     database.writeConfiguration(database.folder(), files);
     std::ifstream connections(database.folder() + "/dlconnections.ini");

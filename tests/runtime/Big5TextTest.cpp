@@ -2,9 +2,12 @@
 
 #include "Big5Text.h"
 #include "Errors.h"
+#include "MessageOf.h"
 #include "TextRules.h"
 
 namespace {
+
+using testsupport::messageOf;
 
 // 商 B0 D3, 品 AB 7E: the second byte of 品 is '~' when read alone, and 許 ends
 // in 0x5C, a backslash, which is where backward scanning goes wrong.
@@ -29,12 +32,8 @@ TEST(Big5Text, InvalidBytesShowAsReplacementCharacter) {
 }
 
 TEST(Big5Text, CharacterBigFiveCannotHoldIsReported) {
-    try {
-        big5::fromUnicode(QString::fromUtf8("A😀"));
-        FAIL() << "no error";
-    } catch (const rt::ConversionError& error) {
-        EXPECT_STREQ(error.what(), "Text holds a character that Big5 cannot store: U+1F600");
-    }
+    EXPECT_EQ(messageOf<rt::ConversionError>([&] { big5::fromUnicode(QString::fromUtf8("A😀")); }),
+              "Text holds a character that Big5 cannot store: U+1F600");
 }
 
 TEST(Big5Text, CutNeverSplitsADoubleByteCharacter) {

@@ -3,9 +3,12 @@
 #include <string>
 
 #include "Errors.h"
+#include "MessageOf.h"
 #include "FieldValue.h"
 
 namespace {
+
+using testsupport::messageOf;
 
 using rt::FieldValue;
 
@@ -32,12 +35,8 @@ TEST(FieldValue, NullPropagatesWithoutError) {
 }
 
 TEST(FieldValue, NullOrNonNumericTextRaisesConversionError) {
-    try {
-        FieldValue().toDouble();
-        FAIL() << "no error";
-    } catch (const rt::ConversionError& error) {
-        EXPECT_STREQ(error.what(), "Could not convert variant of type (Null) into type (Double)");
-    }
+    EXPECT_EQ(messageOf<rt::ConversionError>([&] { FieldValue().toDouble(); }),
+              "Could not convert variant of type (Null) into type (Double)");
     EXPECT_THROW(FieldValue::text("abc").toDouble(), rt::ConversionError);
     EXPECT_EQ(FieldValue::text(" 12.5 ").toDouble(), 12.5);
 }

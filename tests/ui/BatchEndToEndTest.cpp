@@ -28,20 +28,22 @@
 #include "ProgressBar.h"
 #include "SpeedButton.h"
 #include "LocalServer.h"
+#include "MessageBoxAnswers.h"
+#include "PointOfSaleSchema.h"
 #include "TestDatabase.h"
 
 namespace {
 
-using tarvell::test::DirectClient;
-using tarvell::test::TestDatabase;
+using testsupport::DirectClient;
+using testsupport::TestDatabase;
 
 std::string b5(const char* utf8) { return big5::fromUtf8(utf8); }
 
-// Answers the message boxes the handlers put up, in order. A box that no
-// answer was given for is a failure; it is closed so the test goes on.
+// Answers the message boxes the handlers put up, in order, and keeps what
+// each showed. A box that no answer was given for is a failure; it is
+// closed so the test goes on.
 class BoxAnswers {
 public:
-    enum class How { Button, CloseBox, Enter };
     struct Seen {
         QString title;
         QString text;
@@ -50,72 +52,52 @@ public:
     };
 
     BoxAnswers() {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { answerOpenBox(); });
-        timer_.start();
+        testsupport::whenUnexpectedBox([this](QMessageBox* box) {
+            record(*box);
+            ADD_FAILURE() << "unexpected box: " << box->text().toStdString();
+            box->close();
+        });
     }
-    ~BoxAnswers() { EXPECT_TRUE(pending_.empty()) << pending_.size() << " box(es) expected but never shown"; }
+    ~BoxAnswers() {
+        EXPECT_EQ(testsupport::forgetWaitingAnswers(), 0) << "box(es) expected but never shown";
+        testsupport::whenUnexpectedBox(nullptr);
+    }
 
-    void expectButton(const QString& text) { pending_.push_back({How::Button, text}); }
-    void expectCloseBox() { pending_.push_back({How::CloseBox, {}}); }
-    void expectEnter() { pending_.push_back({How::Enter, {}}); }
+    void expectButton(const QString& text) {
+        expect([text](QMessageBox* box) {
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == text) return button->click();
+            ADD_FAILURE() << "no button " << text.toStdString() << " on " << box->text().toStdString();
+            box->close();
+        });
+    }
+    void expectCloseBox() {
+        expect([](QMessageBox* box) { box->close(); });
+    }
+    void expectEnter() {
+        expect([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); });
+    }
     const std::vector<Seen>& seen() const { return seen_; }
 
 private:
-    struct Answer {
-        How how;
-        QString button;
-    };
-
-    void answerOpenBox() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || box == answering_) return;
-        Seen seen{box->windowTitle(), box->text(), box->icon(), {}};
-        // As the operator sees them: left to right on the screen.
-        QList<QAbstractButton*> buttons = box->buttons();
-        std::sort(buttons.begin(), buttons.end(), [](QAbstractButton* left, QAbstractButton* right) {
-            return left->mapToGlobal(QPoint()).x() < right->mapToGlobal(QPoint()).x();
+    void expect(std::function<void(QMessageBox*)> answer) {
+        testsupport::whenNextBox([this, answer = std::move(answer)](QMessageBox* box) {
+            record(*box);
+            answer(box);
         });
-        for (QAbstractButton* button : buttons) seen.buttons << button->text();
-        seen_.push_back(seen);
-        answering_ = box;
-        if (pending_.empty()) {
-            ADD_FAILURE() << "unexpected box: " << box->text().toStdString();
-            box->close();
-            return;
-        }
-        const Answer answer = pending_.front();
-        pending_.pop_front();
-        if (answer.how == How::CloseBox) {
-            box->close();
-        } else if (answer.how == How::Enter) {
-            QTest::keyClick(box, Qt::Key_Return);
-        } else {
-            for (QAbstractButton* button : box->buttons())
-                if (button->text() == answer.button) return button->click();
-            ADD_FAILURE() << "no button " << answer.button.toStdString() << " on " << box->text().toStdString();
-            box->close();
-        }
+    }
+    void record(QMessageBox& box) {
+        const testsupport::SeenBox shown = testsupport::describe(box);
+        seen_.push_back({shown.title, shown.text, shown.icon, shown.buttonTexts});
     }
 
-    QTimer timer_;
-    std::deque<Answer> pending_;
     std::vector<Seen> seen_;
-    // Boxes live on the stack, so a new one may take the old one's address.
-    QPointer<QMessageBox> answering_;
 };
 
 class BatchTest : public testing::Test {
 protected:
     void SetUp() override {
-        database.execute({
-            "CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10) NOT NULL PRIMARY KEY, PD_ITEMNAME VARCHAR(40), "
-            "D_PROFIT1 NUMERIC(9,2), D_PROFIT2 NUMERIC(9,2), D_PROFIT3 NUMERIC(9,2), "
-            "D_PROFIT4 NUMERIC(9,2), D_PROFIT5 NUMERIC(9,2), D_PROFIT6 NUMERIC(9,2))",
-            "CREATE TABLE PRODUCT (PROD_ID VARCHAR(30) NOT NULL, PROD_NAME VARCHAR(80), "
-            "STD_COST NUMERIC(15,2), PD_ITEMID VARCHAR(10), SALE_PRICE NUMERIC(15,2), N_PRICE NUMERIC(15,2), "
-            "P_PRICE NUMERIC(15,2), P_PRICE2 NUMERIC(15,2), PSALE_PRICE NUMERIC(15,2), VIP_PRICE NUMERIC(15,2))",
-        });
+        database.execute(testsupport::pointOfSaleTables());
     }
 
     void TearDown() override {
@@ -133,7 +115,7 @@ protected:
     }
 
     // Shows the window on the database as it stands now.
-    void start(const tarvell::test::ConfigurationFiles& files = {}) {
+    void start(const testsupport::ConfigurationFiles& files = {}) {
         database.writeConfiguration(configuration.path().toStdString(), files);
         testsupport::DataLinkStore::pointAt(configuration.path());
         form = std::make_unique<TFormTarvell>();
@@ -193,7 +175,7 @@ TEST_F(BatchTest, SelectorListsEverySubCategoryAsKeyCommaNameInKeyOrder) {
 }
 
 TEST_F(BatchTest, FailedFirstConnectShowsTheErrorAndStillShowsTheWindow) {
-    tarvell::test::ConfigurationFiles files;
+    testsupport::ConfigurationFiles files;
     files.database = database.folder() + "/MISSING.FDB";
     database.writeConfiguration(configuration.path().toStdString(), files);
     testsupport::DataLinkStore::pointAt(configuration.path());
@@ -465,14 +447,14 @@ TEST_F(WriteBackTest, RowsOfOneProductAreWrittenInOrderTheLastWinning) {
 class ServerWriteBackTest : public BatchTest {
 protected:
     void SetUp() override {
-        server = tarvell::test::OwnServer::startIfPossible();
-        if (!server) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
+        server = testsupport::OwnServer::startIfPossible();
+        if (!server) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
         BatchTest::SetUp();
         addSubCategory("A1", "Drinks", "15, 10, 20, 30, 40, 50");
         addProduct("P1", "Tea", "100", "A1");
         addProduct("P2", "Milk", "33", "A1");
         addProduct("P3", "Soda", "19", "A1");
-        tarvell::test::ConfigurationFiles files;
+        testsupport::ConfigurationFiles files;
         files.database = readerName = database.serverName(server->server().address());
         files.password = readerPassword = server->server().password;
         start(files);
@@ -490,7 +472,7 @@ protected:
         return boxes.seen().size() == seenBefore + 2 ? boxes.seen().back().text.toStdString() : std::string();
     }
 
-    std::unique_ptr<tarvell::test::OwnServer> server;
+    std::unique_ptr<testsupport::OwnServer> server;
 };
 
 TEST_F(ServerWriteBackTest, AfterTheServerCameBackTheWriteBackWritesEveryRowOfTheKeptBatch) {

@@ -19,28 +19,32 @@ TEST_F(FormTarvellTest, ControlsCarryTheirNamesTextsAndPlaces) {
     EXPECT_EQ(form->font().pixelSize(), 15);
     EXPECT_EQ(form->DBGrid1->font(), form->font());  // taken from the parent
 
-    struct Expected { const char* name; QString text; QRect geometry; };
-    const Expected buttons[] = {
-        {"SpeedButton1", QString::fromUtf8("1.資料檢視"), QRect(248, 11, 90, 25)},
-        {"SpeedButton2", QString::fromUtf8("2.價格計算"), QRect(353, 11, 90, 25)},
-        {"SpeedButton3", QString::fromUtf8("3.成本回存"), QRect(458, 11, 90, 25)},
-        {"SpeedButton4", QString::fromUtf8("4.離開"), QRect(564, 11, 90, 25)},
-    };
-    for (const auto& expected : buttons) {
-        auto* button = form->findChild<TSpeedButton*>(expected.name);
-        ASSERT_NE(button, nullptr) << expected.name;
-        EXPECT_EQ(button->parentWidget(), form->Panel1);
-        EXPECT_EQ(button->text(), expected.text);
-        EXPECT_EQ(button->geometry(), expected.geometry);
-        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
-    }
+    // The operator reads the top panel left to right: the selector's
+    // label, the selector, then the four buttons in the order of their
+    // numbers, none covering another, each showing its whole caption.
     auto* label = form->findChild<QLabel*>("Label1");
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), QString::fromUtf8("小類選擇"));
-    EXPECT_EQ(label->geometry(), QRect(24, 16, 64, 15));
+    QWidget* previous = label;
+    for (const char* name : {"ComboBox1", "SpeedButton1", "SpeedButton2", "SpeedButton3", "SpeedButton4"}) {
+        auto* control = form->findChild<QWidget*>(name);
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(control->parentWidget(), form->Panel1) << name;
+        EXPECT_GT(control->x(), previous->geometry().right()) << name << " overlaps what stands before it";
+        EXPECT_TRUE(form->Panel1->rect().contains(control->geometry())) << name << " leaves the panel";
+        previous = control;
+    }
+    int number = 1;
+    for (const QString& caption : {QString::fromUtf8("1.資料檢視"), QString::fromUtf8("2.價格計算"),
+                                   QString::fromUtf8("3.成本回存"), QString::fromUtf8("4.離開")}) {
+        auto* button = form->findChild<TSpeedButton*>(QStringLiteral("SpeedButton%1").arg(number++));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), caption);
+        EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(caption)) << "caption cut";
+        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+    }
     auto* combo = form->findChild<QComboBox*>("ComboBox1");
     ASSERT_NE(combo, nullptr);
-    EXPECT_EQ(combo->geometry(), QRect(96, 11, 145, 23));
     EXPECT_TRUE(combo->isEditable());
     EXPECT_EQ(combo->maxVisibleItems(), 8);
     // The first show failed here: the selector is left empty, nothing chosen.
@@ -89,11 +93,15 @@ TEST_F(FormTarvellTest, GridStartsWithFifteenTitledColumnsOverTheEmptyTable) {
     EXPECT_EQ(grid().model()->headerData(14, Qt::Horizontal).toString(), QString::fromUtf8("會員價"));
     EXPECT_EQ(grid().columnWidth(0), 120);
     EXPECT_EQ(grid().columnWidth(1), 220);
+    // A column without a width of its own shows its whole title and ten
+    // digits, whichever is wider.
     const QFontMetrics metrics(grid().font());
-    const int digits = metrics.horizontalAdvance(QLatin1Char('0')) * 10 + 4;
-    const int title = metrics.horizontalAdvance(QString::fromUtf8("一般價獲利率")) + 4;
-    EXPECT_EQ(grid().columnWidth(4), std::max(digits, title));
-    EXPECT_EQ(grid().columnWidth(9), std::max(digits, metrics.horizontalAdvance(QString::fromUtf8("市價")) + 4));
+    for (int column : {4, 9}) {
+        const QString title = grid().model()->headerData(column, Qt::Horizontal).toString();
+        EXPECT_GT(grid().columnWidth(column), metrics.horizontalAdvance(title)) << title.toStdString();
+        EXPECT_GT(grid().columnWidth(column), metrics.horizontalAdvance(QStringLiteral("0000000000")));
+    }
+    EXPECT_GT(grid().columnWidth(4), grid().columnWidth(9)) << "the longer title widens its column";
     EXPECT_EQ(grid().verticalHeader()->width(), TWorkTableGrid::kIndicatorWidth);
     EXPECT_TRUE(header->sectionsMovable());
     EXPECT_EQ(header->sectionResizeMode(3), QHeaderView::Interactive);
@@ -101,6 +109,9 @@ TEST_F(FormTarvellTest, GridStartsWithFifteenTitledColumnsOverTheEmptyTable) {
 }
 
 TEST_F(FormTarvellTest, ReadOnlySwitchSetsTheFieldAndKeepsWidths) {
+    grid().horizontalHeader()->resizeSection(1, 333);  // as if dragged by the operator
+    std::vector<int> widths;
+    for (int column = 0; column < 15; ++column) widths.push_back(grid().columnWidth(column));
     grid().setColumnReadOnly(0, true);
     grid().setColumnReadOnly(1, true);
     EXPECT_TRUE(table().field(0).readOnly());
@@ -108,6 +119,9 @@ TEST_F(FormTarvellTest, ReadOnlySwitchSetsTheFieldAndKeepsWidths) {
     EXPECT_FALSE(table().field(2).readOnly());
     grid().setColumnReadOnly(0, false);
     EXPECT_FALSE(table().field(0).readOnly());
+    QApplication::processEvents();
+    for (int column = 0; column < 15; ++column)
+        EXPECT_EQ(grid().columnWidth(column), widths[std::size_t(column)]) << "column " << column;
 }
 
 // Each data view switches the first two columns twice, re-laying the grid

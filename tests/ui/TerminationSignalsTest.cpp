@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "DirectClient.h"
+#include "PointOfSaleSchema.h"
 #include "TestDatabase.h"
 
 extern char** environ;
@@ -27,8 +28,8 @@ extern char** environ;
 namespace {
 
 using namespace std::chrono_literals;
-using tarvell::test::DirectClient;
-using tarvell::test::TestDatabase;
+using testsupport::DirectClient;
+using testsupport::TestDatabase;
 
 // The program beside the test program, with the environment of the test
 // except for its own home and settings folder.
@@ -91,8 +92,7 @@ class TerminationSignalTest : public testing::TestWithParam<int> {};
 
 TEST_P(TerminationSignalTest, ClosesTheWindowEndsTheProgramAndReleasesTheDatabase) {
     TestDatabase database;
-    database.execute({"CREATE TABLE PROD_ITEM (PD_ITEMID VARCHAR(10), PD_ITEMNAME VARCHAR(40))",
-                      "INSERT INTO PROD_ITEM VALUES ('A1', 'Drinks')"});
+    database.execute({testsupport::kSubCategoryTable, "INSERT INTO PROD_ITEM (PD_ITEMID, PD_ITEMNAME) VALUES ('A1', 'Drinks')"});
     QTemporaryDir home;
     const std::string folder = home.path().toStdString();
     database.writeConfiguration(folder);

@@ -19,57 +19,14 @@
 #include "WorkTableGrid.h"
 #include "DataLinkStore.h"
 #include "FrmTarvell.h"
+#include "MessageBoxAnswers.h"
 #include "ProgressBar.h"
 #include "SpeedButton.h"
 
-struct SeenBox {
-    bool seen = false;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-};
-
-// Once the next modal message box is up, records what it shows and lets
-// answer deal with it.
-inline std::shared_ptr<SeenBox> onNextBox(std::function<void(QMessageBox*)> answer) {
-    auto seen = std::make_shared<SeenBox>();
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [seen, answer, poll] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            QTimer::singleShot(5, *poll);
-            return;
-        }
-        seen->seen = true;
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->icon = box->icon();
-        seen->buttons = box->standardButtons();
-        seen->defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
-        *poll = nullptr;  // break the cycle
-        answer(box);
-    };
-    QTimer::singleShot(0, *poll);
-    return seen;
-}
-
-// Answers the next modal message box with the given standard button.
-inline std::shared_ptr<SeenBox> answerNextBox(QMessageBox::StandardButton answer) {
-    return onNextBox([answer](QMessageBox* box) { box->button(answer)->click(); });
-}
-
-// Answers the next modal message box by clicking the button with this text
-// ("&Yes", "&No").
-inline std::shared_ptr<SeenBox> answerNextBoxWith(const QString& buttonText) {
-    return onNextBox([buttonText](QMessageBox* box) {
-        for (QAbstractButton* button : box->buttons())
-            if (button->text() == buttonText) return button->click();
-        ADD_FAILURE() << "no button " << buttonText.toStdString();
-        box->close();
-    });
-}
+using testsupport::answerNextBox;
+using testsupport::answerNextBoxWith;
+using testsupport::onNextBox;
+using testsupport::SeenBox;
 
 class WindowTest : public testing::Test {
 protected:
@@ -91,6 +48,7 @@ protected:
     void TearDown() override {
         form.reset();
         QApplication::processEvents();
+        testsupport::forgetWaitingAnswers();
     }
 
     TProductWorkTable& table() { return form->CDS_PRODUCT; }

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "Errors.h"
+#include "MessageOf.h"
 #include "JournalSettings.h"
 #include "ParameterParser.h"
 #include "PriceJournal.h"
@@ -17,6 +18,8 @@
 #include "WindowDriver.h"
 
 namespace {
+
+using testsupport::messageOf;
 
 using rt::FieldValue;
 
@@ -98,12 +101,7 @@ TEST_F(WriteBackDriverCalls, JournalIsWholeBeforeTheFirstUpdateAndClosedWhereThe
     });
 
     auto question = answerNextBoxWith("&Yes");
-    try {
-        form->SpeedButton3Click();
-        FAIL() << "the write-back went past the row without prices";
-    } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "No value for parameter 'SALE_PRICE'");
-    }
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { form->SpeedButton3Click(); }), "No value for parameter 'SALE_PRICE'");
     ASSERT_TRUE(question->seen);
 
     ASSERT_TRUE(atFirstUpdate.has_value());

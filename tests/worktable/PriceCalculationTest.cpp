@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "Errors.h"
+#include "MessageOf.h"
 #include "PriceCalculation.h"
 #include "WorkTableFixture.h"
 
 namespace {
+
+using testsupport::messageOf;
 
 using rt::FieldValue;
 
@@ -89,12 +92,8 @@ TEST_F(PriceCalculationTest, NullCostFailsAtTierOneLeavingTheRowInEditing) {
     appendProduct(table, "B", FieldValue::null(), FieldValue(15.0));
     appendProduct(table, "C", FieldValue(100.0), FieldValue(15.0));
     int rows = 0;
-    try {
-        pricing::priceAllRows(table, [&] { ++rows; });
-        FAIL() << "no error";
-    } catch (const rt::ConversionError& error) {
-        EXPECT_STREQ(error.what(), "Could not convert variant of type (Null) into type (Double)");
-    }
+    EXPECT_EQ(messageOf<rt::ConversionError>([&] { pricing::priceAllRows(table, [&] { ++rows; }); }),
+              "Could not convert variant of type (Null) into type (Double)");
     EXPECT_EQ(rows, 2);
     EXPECT_EQ(pricesOf(0), "115 115 115 115 115 115");
     EXPECT_EQ(table.currentRow(), 1);
@@ -131,13 +130,8 @@ TEST_F(PriceCalculationTest, PriceOutsideTheIntegerRangeStopsAtItsRowEmptyingThe
     table.setValue(product::STD_COST, FieldValue(3e7));
     table.setValue(product::rateField(4), FieldValue(10000.0));  // 3e7 x 101
     table.post();
-    try {
-        countRows();
-        FAIL() << "no error";
-    } catch (const rt::AppError& error) {
-        EXPECT_STREQ(error.what(),
-                     "Price of product 'BIG' (tier 4) is 3030000000, outside the range -2147483648 to 2147483647");
-    }
+    EXPECT_EQ(messageOf<rt::AppError>([&] { countRows(); }),
+              "Price of product 'BIG' (tier 4) is 3030000000, outside the range -2147483648 to 2147483647");
     EXPECT_EQ(table.currentRow(), 1);
     EXPECT_EQ(table.state(), TProductWorkTable::State::Edit);
     EXPECT_EQ(pricesOf(1), "30000000 30000000 30000000   ");

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "Errors.h"
+#include "MessageOf.h"
 #include "WorkTableFixture.h"
 
 namespace {
+
+using testsupport::messageOf;
 
 using rt::FieldValue;
 using State = TProductWorkTable::State;
@@ -12,14 +15,7 @@ class ProductWorkTableTest : public testing::Test {
 protected:
     void SetUp() override { defineProductTable(table); }
 
-    std::string errorOf(const std::function<void()>& action) {
-        try {
-            action();
-        } catch (const rt::AppError& error) {
-            return error.what();
-        }
-        return "no error";
-    }
+    std::string errorOf(const std::function<void()>& action) { return messageOf<rt::AppError>(action); }
 
     TProductWorkTable table;
 };

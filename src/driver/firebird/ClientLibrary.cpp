@@ -9,10 +9,18 @@ namespace fbdrv {
 
 namespace {
 
+// The loader's own words ("libx.so: undefined symbol: isc_..."), or ours
+// when it has none.
+std::string loaderReason(std::string fallback) {
+    const char* reason = dlerror();
+    return reason ? std::string(reason) : fallback;
+}
+
 template <class Function>
 bool resolve(void* library, const char* name, Function* function, std::string* error) {
+    dlerror();
     *function = reinterpret_cast<Function>(dlsym(library, name));
-    if (!*function) *error = std::string("missing function ") + name;
+    if (!*function) *error = loaderReason(std::string("missing function ") + name);
     return *function != nullptr;
 }
 
@@ -48,10 +56,10 @@ std::shared_ptr<const ClientApi> loadClientLibrary(const std::string& fileName, 
     std::lock_guard lock(mutex);
     if (auto found = loaded.find(fileName); found != loaded.end()) return found->second;
 
+    dlerror();
     void* library = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) {
-        const char* reason = dlerror();
-        *error = reason ? reason : "cannot load " + fileName;
+        *error = loaderReason("cannot load " + fileName);
         return nullptr;
     }
     auto api = resolveAll(library, error);

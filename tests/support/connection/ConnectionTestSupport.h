@@ -11,6 +11,7 @@
 #include <string>
 
 #include "DataLinkStore.h"
+#include "MessageOf.h"
 #include "RecordingDriver.h"
 #include "TDataLinkConnection.h"
 
@@ -23,26 +24,11 @@ public:
     // Writes bytes exactly as given and returns the file's path.
     QString write(const QString& fileName, const std::string& bytes) const;
     QString path(const QString& fileName) const;
+    QString folder() const { return dir_.path(); }
 
 private:
     QTemporaryDir dir_;
 };
-
-// The message of an exception of type E raised by call; fails the test when
-// nothing or something else is raised.
-template <class E, class F>
-std::string messageOf(F&& call) {
-    try {
-        call();
-    } catch (const E& error) {
-        return error.what();
-    } catch (const std::exception& other) {
-        ADD_FAILURE() << "unexpected error: " << other.what();
-        return {};
-    }
-    ADD_FAILURE() << "no error raised";
-    return {};
-}
 
 // Two configuration files in a folder of their own, named in the store, and
 // a connection built afterwards with the window's stored properties.

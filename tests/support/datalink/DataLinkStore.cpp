@@ -20,6 +20,9 @@ namespace {
 const bool kOwnConfigHome = [] {
     static QTemporaryDir home;
     setenv("XDG_CONFIG_HOME", home.path().toLocal8Bit().constData(), 1);
+    // The machine's own system-wide key (/etc/xdg) is never read either.
+    static QTemporaryDir system;
+    setenv("XDG_CONFIG_DIRS", system.path().toLocal8Bit().constData(), 1);
     static QTemporaryDir data;
     setenv("XDG_DATA_HOME", data.path().toLocal8Bit().constData(), 1);
     return true;
@@ -72,6 +75,11 @@ void DataLinkStore::clear() {
 }
 
 QString DataLinkStore::confFilePath() { return db::ConfigFileLocator::storeFile(); }
+
+QString DataLinkStore::systemFilePath() {
+    return qEnvironmentVariable("XDG_CONFIG_DIRS").section(QLatin1Char(':'), 0, 0) +
+           QStringLiteral("/Kelvane/DataLink.conf");
+}
 
 void DataLinkStore::pointAt(const QString& folder) {
     clear();

@@ -2,7 +2,8 @@
 // hand the way an operator writes it (never through QSettings, which would
 // quote and escape values on its own terms). A test program that links this
 // points XDG_CONFIG_HOME at a folder of its own before main, so that the
-// store is never looked for in the real home and no file beside the test
+// store is never looked for in the real home or the machine's /etc/xdg
+// (XDG_CONFIG_DIRS goes to a folder of its own too), and no file beside the test
 // programs (a developer's demo configuration, say) is ever read. Its data
 // folder (XDG_DATA_HOME, where price journals go) is a folder of its own too.
 #pragma once
@@ -24,6 +25,9 @@ public:
     // No store file at all.
     static void clear();
     static QString confFilePath();
+    // The system-wide store file, in the tests' own first XDG_CONFIG_DIRS
+    // folder; written by the tests that need one, never by this class.
+    static QString systemFilePath();
     // Names both configuration files, in folder, whether they exist or not.
     static void pointAt(const QString& folder);
 };

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-namespace tarvell::test {
+namespace testsupport {
 
 std::string interpretStatus(const ISC_STATUS* status) {
     std::string text;
@@ -36,4 +36,4 @@ void prepareEmbeddedAccess() {
     (void)prepared;
 }
 
-}  // namespace tarvell::test
+}  // namespace testsupport

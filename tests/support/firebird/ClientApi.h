@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace tarvell::test {
+namespace testsupport {
 
 // The client library's messages for a status vector, one per line.
 std::string interpretStatus(const ISC_STATUS* status);
@@ -20,4 +20,4 @@ void checkStatus(const ISC_STATUS* status, const std::string& what);
 // pointed at a private folder before the client library first runs.
 void prepareEmbeddedAccess();
 
-}  // namespace tarvell::test
+}  // namespace testsupport

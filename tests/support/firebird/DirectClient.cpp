@@ -7,7 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace tarvell::test {
+namespace testsupport {
 
 namespace {
 
@@ -339,4 +339,4 @@ std::int64_t DirectClient::Statement::execute(const std::vector<rt::FieldValue>&
     return rows;
 }
 
-}  // namespace tarvell::test
+}  // namespace testsupport

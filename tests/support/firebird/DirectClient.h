@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-namespace tarvell::test {
+namespace testsupport {
 
 class DirectClient {
 public:
@@ -69,4 +69,4 @@ private:
     std::unique_ptr<Attachment> attachment_;
 };
 
-}  // namespace tarvell::test
+}  // namespace testsupport

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-namespace tarvell::test {
+namespace testsupport {
 
 namespace {
 
@@ -63,4 +63,4 @@ std::string OwnServer::run(const std::string& word) {
     return output;
 }
 
-}  // namespace tarvell::test
+}  // namespace testsupport

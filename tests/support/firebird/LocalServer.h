@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace tarvell::test {
+namespace testsupport {
 
 struct LocalServer {
     std::string host;
@@ -60,4 +60,4 @@ private:
     LocalServer server_;
 };
 
-}  // namespace tarvell::test
+}  // namespace testsupport

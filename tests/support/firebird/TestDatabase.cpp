@@ -8,7 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 
-namespace tarvell::test {
+namespace testsupport {
 
 namespace {
 
@@ -85,4 +85,4 @@ void TestDatabase::writeConfiguration(const std::string& folder, const Configura
                                              "GetDriverFunc=getSQLDriverFIREBIRD\n");
 }
 
-}  // namespace tarvell::test
+}  // namespace testsupport

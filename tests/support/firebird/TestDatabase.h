@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-namespace tarvell::test {
+namespace testsupport {
 
 // What goes into the two configuration files; the defaults connect the
 // program to the test database embedded.
@@ -66,4 +66,4 @@ private:
     std::string path_;
 };
 
-}  // namespace tarvell::test
+}  // namespace testsupport
