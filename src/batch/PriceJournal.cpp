@@ -22,6 +22,8 @@ constexpr const char* kMissing = "missing";
 constexpr const char* kWritten = "written";
 constexpr std::size_t kEntryFields = 15;
 
+}  // namespace
+
 QByteArray csvField(const QByteArray& text) {
     if (!text.contains(',') && !text.contains('"') && !text.contains('\n') && !text.contains('\r')) return text;
     QByteArray quoted = text;
@@ -37,6 +39,8 @@ QByteArray csvLine(const QList<QByteArray>& fields) {
     }
     return line + '\n';
 }
+
+namespace {
 
 QByteArray utf8(const QString& text) { return text.toUtf8(); }
 

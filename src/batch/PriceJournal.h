@@ -81,6 +81,11 @@ QStringList journalFiles(const QString& folder);
 // How a path or text of the journal is shown in a message, which is Big5.
 std::string messageText(const QString& text);
 
+// A line of the journal's CSV: fields joined by commas, a field holding a
+// comma, quote or line break quoted with its quotes doubled.
+QByteArray csvField(const QByteArray& text);
+QByteArray csvLine(const QList<QByteArray>& fields);
+
 // Prices as the journal writes them: the shortest text that reads back as
 // the same double, empty for a null.
 std::string priceText(const rt::FieldValue& price);

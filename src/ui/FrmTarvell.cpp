@@ -17,11 +17,14 @@
 #include "Dialogs.h"
 #include "ErrorDisplay.h"
 #include "PriceCalculation.h"
+#include "PriceReview.h"
 #include "PriceWriteBack.h"
+#include "ProductPrices.h"
 #include "ProgressBar.h"
 #include "ScopeGuard.h"
 #include "SpeedButton.h"
 #include "SubCategoryKey.h"
+#include "SubCategoryLoader.h"
 #include "WorkTablePriceRows.h"
 
 namespace {
@@ -265,18 +268,7 @@ void TFormTarvell::SpeedButton1Click() {
 
     const std::string selected = selectorText();
     if (selected.empty()) return;
-    const std::string key = app::sqlStringLiteral(app::subCategoryKey(selected));
-
-    ClientDataSet1.close();
-    ClientDataSet1.setCommandText("SELECT * FROM PROD_ITEM WHERE PD_ITEMID = " + key);
-    ClientDataSet1.open();
-    std::array<double, 6> rates{};
-    for (int tier = 1; tier <= 6; ++tier) rates[static_cast<std::size_t>(tier - 1)] = readRate(tier);
-
-    ClientDataSet1.close();
-    ClientDataSet1.setCommandText("SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = " + key);
-    ClientDataSet1.open();
-    if (ClientDataSet1.recordCount() > 0) appendProductRows(rates);
+    batch::TSubCategoryLoader(ClientDataSet1, SQLConnection1).load(CDS_PRODUCT, app::subCategoryKey(selected));
 }
 
 // The selector's text as Big5: an entry of the list as it was read, text
@@ -301,34 +293,6 @@ void TFormTarvell::lockProductColumns(bool locked) {
     DBGrid1->setColumnReadOnly(1, locked);
 }
 
-// A rate is read as text and converted with the locale's decimal separator;
-// null, empty or anything that is no plain number gives 0.
-double TFormTarvell::readRate(int tier) const {
-    const std::string text = ClientDataSet1.fieldByName("d_profit" + std::to_string(tier)).asString();
-    return rt::parseDecimal(text, ClientDataSet1.decimalSeparator()).value_or(0.0);
-}
-
-void TFormTarvell::appendProductRows(const std::array<double, 6>& rates) {
-    const db::TField productId = ClientDataSet1.fieldByName("PROD_ID");
-    const db::TField productName = ClientDataSet1.fieldByName("PROD_NAME");
-    const db::TField standardCost = ClientDataSet1.fieldByName("STD_COST");
-    // The grid hears of the new rows once, at the end, not row by row.
-    CDS_PRODUCT.reserve(static_cast<int>(ClientDataSet1.recordCount()));
-    CDS_PRODUCT.disableControls();
-    const rt::ScopeGuard enableControls([this] { CDS_PRODUCT.enableControls(); });
-    ClientDataSet1.first();
-    while (!ClientDataSet1.eof()) {
-        CDS_PRODUCT.append();
-        CDS_PRODUCT.setValue(product::PROD_ID, rt::FieldValue::text(productId.asString()));
-        CDS_PRODUCT.setValue(product::PROD_NAME, rt::FieldValue::text(productName.asString()));
-        CDS_PRODUCT.setValue(product::STD_COST, standardCost.value());
-        for (int tier = 1; tier <= 6; ++tier)
-            CDS_PRODUCT.setValue(product::rateField(tier), rt::FieldValue(rates[static_cast<std::size_t>(tier - 1)]));
-        CDS_PRODUCT.post();
-        ClientDataSet1.next();
-    }
-}
-
 void TFormTarvell::SpeedButton2Click() {
     ProgressBar1->setMaximum(CDS_PRODUCT.rowCount());
     ProgressBar1->setValue(0);
@@ -346,12 +310,27 @@ void TFormTarvell::SpeedButton2Click() {
 void TFormTarvell::SpeedButton3Click() {
     batch::WriteBackSteps steps;
     steps.confirm = [this] {
-        return app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?")) == app::Answer::Yes;
+        const batch::TPriceReview review = reviewBatch();
+        return app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
+                                    {review.summaryText(), review.detailsText()}) == app::Answer::Yes;
     };
     TWorkTablePriceRows rows(CDS_PRODUCT);
     batch::TPriceWriteBack writeBack(SQLQuery1, batch::JournalSettings::load());
     if (!writeBack.run(rows, steps)) return;
     app::showMessage(QString::fromUtf8("回存完成"));
+}
+
+// The batch as it will be written, beside the prices it was loaded with and
+// those the database holds now. What the operator left open in the grid is
+// finished first, so that the review counts what the write-back sends.
+batch::TPriceReview TFormTarvell::reviewBatch() {
+    CDS_PRODUCT.checkBrowseMode();
+    batch::TPriceReview review(CDS_PRODUCT);
+    if (!review.rowsWithStoredPrices().empty()) {
+        batch::TProductPrices currentPrices(SQLConnection1);
+        review.compareWithDatabase(currentPrices);
+    }
+    return review;
 }
 
 void TFormTarvell::SpeedButton4Click() { close(); }
