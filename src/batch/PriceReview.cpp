@@ -68,7 +68,10 @@ QString currentText(const std::optional<Prices>& prices) {
 
 TPriceReview::TPriceReview(const TProductWorkTable& table) : table_(table) {
     counts_.rows = static_cast<std::size_t>(table.rowCount());
-    std::vector<PriceChangeLine> changes;
+    // The largest changes so far, kept sorted; a batch of a hundred thousand
+    // rows is walked once without holding its changes.
+    std::vector<PriceChangeLine> largest;
+    largest.reserve(kLargestChanges + 1);
     for (int row = 0; row < table.rowCount(); ++row) {
         for (int tier = 1; tier <= product::kTierCount; ++tier) {
             const review::PriceCellReview cell = review::reviewPrice(table, row, tier);
@@ -81,17 +84,17 @@ TPriceReview::TPriceReview(const TProductWorkTable& table) : table_(table) {
                 case review::PriceChange::Lowered: ++counts_.lowered; break;
             }
             if (cell.change != review::PriceChange::Raised && cell.change != review::PriceChange::Lowered) continue;
-            changes.push_back({row, tier, {}, {}, cell});
+            PriceChangeLine line{row, tier, {}, {}, cell};
+            if (largest.size() == kLargestChanges && !largerChange(line, largest.back())) continue;
+            largest.insert(std::upper_bound(largest.begin(), largest.end(), line, largerChange), std::move(line));
+            if (largest.size() > kLargestChanges) largest.pop_back();
         }
     }
-    const std::size_t kept = std::min(kLargestChanges, changes.size());
-    std::partial_sort(changes.begin(), changes.begin() + static_cast<std::ptrdiff_t>(kept), changes.end(), largerChange);
-    changes.resize(kept);
-    for (PriceChangeLine& line : changes) {
+    for (PriceChangeLine& line : largest) {
         line.productId = table.valueAt(line.row, product::PROD_ID).toString();
         line.productName = table.valueAt(line.row, product::PROD_NAME).toString();
     }
-    largest_ = std::move(changes);
+    largest_ = std::move(largest);
 }
 
 std::vector<int> TPriceReview::rowsWithStoredPrices() const {

@@ -1,6 +1,8 @@
 #include "SubCategoryLoader.h"
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <unordered_map>
 
 #include "Errors.h"
@@ -16,47 +18,75 @@ namespace batch {
 
 namespace {
 
-using StoredPriceMap = std::unordered_map<std::string, TStoredPrices>;
-
-std::optional<double> storedPrice(const db::TField& field) {
-    const rt::FieldValue value = field.value();
-    switch (value.kind()) {
-        case rt::FieldValue::Kind::Null: return std::nullopt;
-        case rt::FieldValue::Kind::Double: return value.doubleValue();
-        case rt::FieldValue::Kind::Integer: {
+std::optional<double> storedPrice(const db::RecordStore& store, std::size_t column, std::size_t row) {
+    if (store.isNull(column, row)) return std::nullopt;
+    switch (store.columnType(column)) {
+        case dl::ColumnType::Double: return store.doubleAt(column, row);
+        case dl::ColumnType::Integer: {
             // A whole number beyond 2^53 has no exact double; it is refused,
             // not shown as another price.
+            const std::int64_t value = store.integerAt(column, row);
             constexpr std::int64_t kExact = std::int64_t(1) << 53;
-            if (value.integerValue() > kExact || value.integerValue() < -kExact)
-                throw rt::DatabaseError("PRODUCT." + field.fieldName() + " holds " +
-                                        std::to_string(value.integerValue()) + ", too large to read as a price");
-            return static_cast<double>(value.integerValue());
+            if (value > kExact || value < -kExact)
+                throw rt::DatabaseError("PRODUCT." + store.columnName(column) + " holds " + std::to_string(value) +
+                                        ", too large to read as a price");
+            return static_cast<double>(value);
         }
-        case rt::FieldValue::Kind::Text: break;
+        case dl::ColumnType::Text: break;
     }
-    throw rt::DatabaseError("PRODUCT." + field.fieldName() + " is not a number column");
+    throw rt::DatabaseError("PRODUCT." + store.columnName(column) + " is not a number column");
 }
 
-// Every product of the sub-category with its six prices, by number. A
-// number PRODUCT holds twice keeps its first row, as the UPDATE's rows
-// cannot be told apart anyway.
-StoredPriceMap readStoredPrices(db::TDataLinkConnection& connection, const std::string& keyLiteral) {
-    db::TServerQuery query(connection, "StoredPriceQuery");
-    db::TResultProvider provider(query, "StoredPriceProvider");
-    db::TReadService prices(provider, "StoredPrices");
-    prices.setCommandText(TSubCategoryLoader::storedPriceSelect(keyLiteral));
-    prices.open();
-    StoredPriceMap byProduct;
-    byProduct.reserve(prices.recordCount());
-    const db::TField productId = prices.fields(0);
-    for (prices.first(); !prices.eof(); prices.next()) {
+// The stored prices of one sub-category, read by one statement and found by
+// product number. Both reads of a press select the same rows, so the
+// products usually come in the same order as their prices: the row at the
+// same position is tried first, and a table by number is built only when
+// that misses.
+class TStoredPriceLookup {
+public:
+    TStoredPriceLookup(db::TDataLinkConnection& connection, const std::string& keyLiteral)
+        : query_(connection, "StoredPriceQuery"), provider_(query_, "StoredPriceProvider"),
+          prices_(provider_, "StoredPrices") {
+        prices_.setCommandText(TSubCategoryLoader::storedPriceSelect(keyLiteral));
+        prices_.open();
+        const db::RecordStore& store = prices_.records();
+        if (store.rowCount() > 0 && store.columnType(0) != dl::ColumnType::Text)
+            throw rt::DatabaseError("PRODUCT.PROD_ID is not a text column");
+        // Every price is checked before any row is appended.
+        for (std::size_t row = 0; row < store.rowCount(); ++row)
+            for (std::size_t column = 1; column <= product::kTierCount; ++column) storedPrice(store, column, row);
+    }
+
+    // position: the product's row in the products' read.
+    TStoredPrices find(std::string_view productId, std::size_t position) {
+        const db::RecordStore& store = prices_.records();
+        if (position < store.rowCount() && store.textAt(0, position) == productId) return pricesAt(position);
+        if (!indexed_) index();
+        const auto found = byNumber_.find(productId);
+        return found == byNumber_.end() ? TStoredPrices::notInProduct() : pricesAt(found->second);
+    }
+
+private:
+    TStoredPrices pricesAt(std::size_t row) const {
         TStoredPrices stored = TStoredPrices::inProduct();
         for (int tier = 1; tier <= product::kTierCount; ++tier)
-            stored.setPrice(tier, storedPrice(prices.fields(static_cast<std::size_t>(tier))));
-        byProduct.emplace(productId.asString(), stored);
+            stored.setPrice(tier, storedPrice(prices_.records(), static_cast<std::size_t>(tier), row));
+        return stored;
     }
-    return byProduct;
-}
+    // A number PRODUCT holds twice keeps its first row.
+    void index() {
+        const db::RecordStore& store = prices_.records();
+        byNumber_.reserve(store.rowCount());
+        for (std::size_t row = 0; row < store.rowCount(); ++row) byNumber_.emplace(store.textAt(0, row), row);
+        indexed_ = true;
+    }
+
+    db::TServerQuery query_;
+    db::TResultProvider provider_;
+    db::TReadService prices_;
+    bool indexed_ = false;
+    std::unordered_map<std::string_view, std::size_t> byNumber_;  // views into prices_' own bytes
+};
 
 }  // namespace
 
@@ -99,8 +129,8 @@ std::array<double, 6> TSubCategoryLoader::readRates() const {
 
 int TSubCategoryLoader::appendProducts(TProductWorkTable& table, const std::array<double, 6>& rates,
                                        const std::string& keyLiteral) {
-    const bool withStoredPrices = storedPrices_ == StoredPriceRead::Read;
-    const StoredPriceMap stored = withStoredPrices ? readStoredPrices(connection_, keyLiteral) : StoredPriceMap();
+    std::optional<TStoredPriceLookup> stored;
+    if (storedPrices_ == StoredPriceRead::Read) stored.emplace(connection_, keyLiteral);
     const db::TField productId = dataSet_.fieldByName("PROD_ID");
     const db::TField productName = dataSet_.fieldByName("PROD_NAME");
     const db::TField standardCost = dataSet_.fieldByName("STD_COST");
@@ -117,11 +147,11 @@ int TSubCategoryLoader::appendProducts(TProductWorkTable& table, const std::arra
         table.setValue(product::STD_COST, standardCost.value());
         for (int tier = 1; tier <= 6; ++tier)
             table.setValue(product::rateField(tier), rt::FieldValue(rates[static_cast<std::size_t>(tier - 1)]));
-        if (withStoredPrices) {
+        if (stored) {
             // Matched on the number as the row holds it, cut to the field's
             // size: the product the write-back's UPDATE will reach.
-            const auto found = stored.find(table.text(product::PROD_ID));
-            table.setStoredPrices(found == stored.end() ? TStoredPrices::notInProduct() : found->second);
+            const std::string productNumber = table.text(product::PROD_ID);
+            table.setStoredPrices(stored->find(productNumber, static_cast<std::size_t>(appended)));
         }
         table.post();
         ++appended;
