@@ -43,7 +43,12 @@ void addDetails(QMessageBox& box, const QString& details) {
     area->setLineWrapMode(QPlainTextEdit::NoWrap);
     const int lines = std::min(12, static_cast<int>(details.count(QLatin1Char('\n'))) + 1);
     area->setFixedHeight(area->fontMetrics().lineSpacing() * lines + 2 * area->frameWidth() + 8);
-    area->setMinimumWidth(area->fontMetrics().averageCharWidth() * 60);
+    // Wide enough for the longest line, up to about half a screen.
+    int widest = 0;
+    for (const QString& line : details.split(QLatin1Char('\n')))
+        widest = std::max(widest, area->fontMetrics().horizontalAdvance(line));
+    constexpr int kWidestArea = 720;
+    area->setMinimumWidth(std::min(widest + 2 * area->frameWidth() + 24, kWidestArea));
     grid->addWidget(area, grid->rowCount(), 0, 1, grid->columnCount());
 }
 
