@@ -40,14 +40,18 @@ PriceCellReview reviewPrice(const TProductWorkTable& table, int row, int tier) {
     cell.cost = numberAt(table, row, product::STD_COST);
     cell.change = compare(cell);
     cell.belowCost = cell.newPrice && cell.cost && *cell.newPrice < *cell.cost;
-    if ((cell.change == PriceChange::Raised || cell.change == PriceChange::Lowered) && *cell.storedPrice != 0)
-        cell.percent = (*cell.newPrice - *cell.storedPrice) / std::fabs(*cell.storedPrice) * 100.0;
+    if ((cell.change == PriceChange::Raised || cell.change == PriceChange::Lowered) && *cell.storedPrice != 0) {
+        // From a stored price too small to divide by, the change reads as
+        // from 0.
+        const double percent = (*cell.newPrice - *cell.storedPrice) / std::fabs(*cell.storedPrice) * 100.0;
+        if (std::isfinite(percent)) cell.percent = percent;
+    }
     return cell;
 }
 
 std::string percentText(const PriceCellReview& cell) {
     if (cell.percent) {
-        char text[64];
+        char text[400];  // room for any finite double in fixed notation
         std::snprintf(text, sizeof text, "%+.1f%%", *cell.percent);
         return text;
     }

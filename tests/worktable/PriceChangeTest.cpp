@@ -97,6 +97,8 @@ TEST_F(PriceChangeTest, EachCellIsJudgedAgainstItsStoredPrice) {
         {"stored fraction, rounded up", 36.3, 33.0, 10.0, PriceChange::Raised, (37 - 36.3) / 36.3 * 100, false,
          "36.3 → 37 (+1.9%)"},
         {"from a stored 0", 0.0, 10.0, 0.0, PriceChange::Raised, std::nullopt, false, "0 → 10 (+∞%)"},
+        {"from a stored price too small to divide by", 1e-307, 10.0, 0.0, PriceChange::Raised, std::nullopt, false,
+         "1e-307 → 10 (+∞%)"},
         {"empty column", std::nullopt, 10.0, 0.0, PriceChange::NoStoredPrice, std::nullopt, false, "- → 10"},
         {"below cost, raised", 40.0, 100.0, -50.0, PriceChange::Raised, 25.0, true, "40 → 50 (+25.0%)"},
         {"below a negative stored price", -10.0, -20.0, 0.0, PriceChange::Lowered, -100.0, false,
