@@ -39,6 +39,8 @@ constexpr qsizetype kReadChunk = 64 * 1024;
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+}  // namespace
+
 QByteArray csvField(const QByteArray& text) {
     if (!text.contains(',') && !text.contains('"') && !text.contains('\n') && !text.contains('\r')) return text;
     QByteArray quoted = text;
@@ -55,15 +57,20 @@ QByteArray csvLine(const QList<QByteArray>& fields) {
     return line + '\n';
 }
 
+namespace {
+
 bool startsLikeAFormula(const QByteArray& text) {
     return !text.isEmpty() && std::strchr("=+-@\t\r'", text[0]) != nullptr;
 }
 
-// A text cell that a spreadsheet would run as a formula is kept as text.
+}  // namespace
+
 QByteArray textCell(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return startsLikeAFormula(bytes) ? '\'' + bytes : bytes;
 }
+
+namespace {
 
 QByteArray hexBytes(const std::string& bytes) {
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toHex().toUpper();

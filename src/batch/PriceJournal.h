@@ -120,6 +120,14 @@ QStringList journalFiles(const QString& folder);
 // How a path or text of the journal is shown in a message, which is Big5.
 std::string messageText(const QString& text);
 
+// A line of the journal's CSV: fields joined by commas, a field holding a
+// comma, quote or line break quoted with its quotes doubled.
+QByteArray csvField(const QByteArray& text);
+QByteArray csvLine(const QList<QByteArray>& fields);
+// A text cell in UTF-8; one that a spreadsheet would run as a formula
+// (beginning with =, +, -, @, a tab or a CR) gets a leading apostrophe.
+QByteArray textCell(const QString& text);
+
 // Prices as the journal writes them: the shortest plain decimal that reads
 // back as the same double, empty for a null.
 std::string priceText(const rt::FieldValue& price);

@@ -49,6 +49,14 @@ inline constexpr std::array<const char*, 8> kPriceUpdateLines = {
     "WHERE PROD_ID = :PROD_ID ",
 };
 
+// The six prices every product of the sub-category whose key is keyLiteral
+// has now, with its number.
+inline std::string storedPricesSelect(std::string_view keyLiteral) {
+    std::string sql = "SELECT PROD_ID";
+    for (const char* column : kPriceParameters) sql += std::string(",") + column;
+    return sql + " FROM PRODUCT WHERE PD_ITEMID = " + std::string(keyLiteral);
+}
+
 // The six prices one product has now, tier order, by :PROD_ID.
 inline std::string currentPricesSelect() {
     std::string sql = "SELECT ";

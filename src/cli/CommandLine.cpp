@@ -3,14 +3,17 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 
 #include "Big5Text.h"
 #include "JournalHistory.h"
+#include "Errors.h"
 #include "JournalSettings.h"
 #include "PriceJournal.h"
+#include "PricePreview.h"
 #include "PriceRevert.h"
 #include "StatementService.h"
 #include "TDataLinkConnection.h"
@@ -173,6 +176,37 @@ int revert(const QString& file, bool force) {
     }
 }
 
+// Loads and prices the sub-categories and writes the CSV to FILE, or to
+// the standard output without one; reads only.
+int preview(const QStringList& keys, const QString& output) {
+    db::TDataLinkConnection SQLConnection1("SQLConnection1");
+    SQLConnection1.applyStoredProperties();
+    batch::TPricePreview preview(SQLConnection1);
+    int status = kSuccess;
+    for (const QString& key : keys) {
+        if (preview.load(big5::fromUnicode(key))) continue;
+        print(stderr, QStringLiteral("Tarvell: no sub-category '%1' in PROD_ITEM; nothing to preview for it\n").arg(key));
+        status = kFailed;
+    }
+    for (const std::string& failure : preview.price())
+        print(stderr, QStringLiteral("Tarvell: not priced: %1\n").arg(fromBig5(failure)));
+    if (output.isEmpty()) {
+        QFile standardOutput;
+        if (!standardOutput.open(stdout, QIODevice::WriteOnly)) throw rt::AppError("Cannot write to the standard output");
+        preview.writeCsv(standardOutput);
+        return status;
+    }
+    // Written whole or not at all: a file cut short would read as a
+    // smaller batch.
+    QSaveFile file(output);
+    if (!file.open(QIODevice::WriteOnly))
+        throw rt::AppError(batch::messageText(output + QStringLiteral(": ") + file.errorString()));
+    preview.writeCsv(file);
+    if (!file.commit()) throw rt::AppError(batch::messageText(output + QStringLiteral(": ") + file.errorString()));
+    print(stdout, QStringLiteral("%1 rows previewed into %2\n").arg(preview.table().rowCount()).arg(output));
+    return status;
+}
+
 int runCommands(const QCoreApplication& application) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -188,6 +222,16 @@ int runCommands(const QCoreApplication& application) {
     const QCommandLineOption journalsOption(QStringLiteral("journals"),
                                            QStringLiteral("List the price journals, newest first."));
     parser.addOptions({revertOption, forceOption, journalsOption});
+    const QCommandLineOption previewOption(
+        QStringLiteral("preview"),
+        QStringLiteral("Load and price the sub-categories KEY... as the window would and write them as CSV "
+                       "beside the prices PRODUCT holds; writes nothing to the database."));
+    const QCommandLineOption outputOption(QStringLiteral("output"),
+                                          QStringLiteral("With --preview: write the CSV to FILE."),
+                                          QStringLiteral("FILE"));
+    parser.addOptions({previewOption, outputOption});
+    parser.addPositionalArgument(QStringLiteral("KEY"), QStringLiteral("With --preview: a sub-category key."),
+                                 QStringLiteral("[KEY...]"));
 
     if (!parser.parse(application.arguments())) {
         print(stderr, QStringLiteral("Tarvell: %1\n%2").arg(parser.errorText(), parser.helpText()));
@@ -202,8 +246,15 @@ int runCommands(const QCoreApplication& application) {
         return kSuccess;
     }
     const bool reverting = parser.isSet(revertOption), listing = parser.isSet(journalsOption);
+    const bool previewing = parser.isSet(previewOption);
     QString misuse;
-    if (!parser.positionalArguments().isEmpty())
+    if (previewing && (reverting || listing))
+        misuse = QStringLiteral("--preview goes alone");
+    else if (previewing && parser.positionalArguments().isEmpty())
+        misuse = QStringLiteral("--preview needs at least one sub-category key");
+    else if (parser.isSet(outputOption) && !previewing)
+        misuse = QStringLiteral("--output goes with --preview");
+    else if (!previewing && !parser.positionalArguments().isEmpty())
         misuse = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
     else if (reverting && listing)
         misuse = QStringLiteral("--revert and --journals cannot go together");
@@ -214,6 +265,7 @@ int runCommands(const QCoreApplication& application) {
         return kUsage;
     }
     try {
+        if (previewing) return preview(parser.positionalArguments(), parser.value(outputOption));
         if (listing) return listJournals();
         return revert(parser.value(revertOption), parser.isSet(forceOption));
     } catch (const std::exception& error) {

@@ -11,6 +11,7 @@
 
 #include "Big5Text.h"
 #include "GridCellEditor.h"
+#include "PriceMarks.h"
 #include "WorkTableModel.h"
 
 // The narrow column left of the cells: an arrow on the current row, an
@@ -59,6 +60,7 @@ private:
 };
 
 TWorkTableGrid::TWorkTableGrid(QWidget* parent) : QTableView(parent) {
+    setItemDelegate(new marks::TPriceMarkDelegate(this));
     indicator_ = new TRowIndicator(this);
     setVerticalHeader(indicator_);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -101,6 +103,7 @@ void TWorkTableGrid::setDataSet(TProductWorkTable* table) {
     table_ = table;
     if (!table_) return;
     model_ = new TWorkTableModel(*table_, this);
+    model_->setPalette(palette());
     setModel(model_);
     table_->addObserver(this);
     layoutColumns();
@@ -147,6 +150,7 @@ void TWorkTableGrid::layoutColumns() {
 
 void TWorkTableGrid::changeEvent(QEvent* event) {
     if (event) QTableView::changeEvent(event);
+    if (event && event->type() == QEvent::PaletteChange && model_) model_->setPalette(palette());
     if (event && event->type() != QEvent::FontChange) return;
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setFixedHeight(fontMetrics().height() + 6);

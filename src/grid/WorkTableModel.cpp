@@ -1,8 +1,11 @@
 #include "WorkTableModel.h"
 
-#include "Big5Text.h"
+#include <QGuiApplication>
 
-TWorkTableModel::TWorkTableModel(TProductWorkTable& table, QObject* parent) : QAbstractTableModel(parent), table_(table) {
+#include "Big5Text.h"
+#include "PriceMarks.h"
+
+TWorkTableModel::TWorkTableModel(TProductWorkTable& table, QObject* parent) : QAbstractTableModel(parent), table_(table), palette_(QGuiApplication::palette()) {
     columns_ = table_.fieldCount();
     table_.addObserver(this);
 }
@@ -28,7 +31,23 @@ QVariant TWorkTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole) return cellText(index.row(), index.column());
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    // The review's marks: worked from the row's values each time, so they
+    // follow every edit and calculation.
+    if (role == marks::kMarkRole) return marks::markOf(table_, index.row(), index.column());
+    if (role == Qt::BackgroundRole) {
+        const QBrush brush = marks::backgroundOf(marks::markOf(table_, index.row(), index.column()), palette_);
+        return brush.style() == Qt::NoBrush ? QVariant() : QVariant(brush);
+    }
+    if (role == Qt::ToolTipRole) {
+        const QString tip = marks::toolTipOf(table_, index.row(), index.column());
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     return {};
+}
+
+void TWorkTableModel::setPalette(const QPalette& palette) {
+    palette_ = palette;
+    refreshLater();
 }
 
 QVariant TWorkTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QPalette>
 #include <algorithm>
 
 #include "ProductWorkTable.h"
@@ -20,6 +21,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // The palette the review's tints are taken from (the view's).
+    void setPalette(const QPalette& palette);
 
     // The text a cell shows: floats in general format, null as nothing.
     QString cellText(int row, int column) const;
@@ -42,4 +46,5 @@ private:
     int rows_ = 1;
     bool structureChanging_ = false;
     bool refreshPending_ = false;
+    QPalette palette_;
 };

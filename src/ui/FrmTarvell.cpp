@@ -17,12 +17,15 @@
 #include "Dialogs.h"
 #include "ErrorDisplay.h"
 #include "PriceCalculation.h"
+#include "PriceReview.h"
 #include "PriceWriteBack.h"
 #include "ProductStatements.h"
+#include "ProductPrices.h"
 #include "ProgressBar.h"
 #include "ScopeGuard.h"
 #include "SpeedButton.h"
 #include "SubCategoryKey.h"
+#include "SubCategoryLoader.h"
 #include "WorkTablePriceRows.h"
 
 namespace {
@@ -266,18 +269,7 @@ void TFormTarvell::SpeedButton1Click() {
 
     const std::string selected = selectorText();
     if (selected.empty()) return;
-    const std::string key = app::sqlStringLiteral(app::subCategoryKey(selected));
-
-    ClientDataSet1.close();
-    ClientDataSet1.setCommandText(batch::subCategorySelect(key));
-    ClientDataSet1.open();
-    std::array<double, 6> rates{};
-    for (int tier = 1; tier <= 6; ++tier) rates[static_cast<std::size_t>(tier - 1)] = readRate(tier);
-
-    ClientDataSet1.close();
-    ClientDataSet1.setCommandText(batch::subCategoryProductsSelect(key));
-    ClientDataSet1.open();
-    if (ClientDataSet1.recordCount() > 0) appendProductRows(rates);
+    batch::TSubCategoryLoader(ClientDataSet1, SQLConnection1).load(CDS_PRODUCT, app::subCategoryKey(selected));
 }
 
 // The selector's text as Big5: an entry of the list as it was read, text
@@ -302,34 +294,6 @@ void TFormTarvell::lockProductColumns(bool locked) {
     DBGrid1->setColumnReadOnly(1, locked);
 }
 
-// A rate is read as text and converted with the locale's decimal separator;
-// null, empty or anything that is no plain number gives 0.
-double TFormTarvell::readRate(int tier) const {
-    const std::string text = ClientDataSet1.fieldByName(batch::markupRateColumn(tier)).asString();
-    return rt::parseDecimal(text, ClientDataSet1.decimalSeparator()).value_or(0.0);
-}
-
-void TFormTarvell::appendProductRows(const std::array<double, 6>& rates) {
-    const db::TField productId = ClientDataSet1.fieldByName(batch::kProductIdColumn);
-    const db::TField productName = ClientDataSet1.fieldByName(batch::kProductNameColumn);
-    const db::TField standardCost = ClientDataSet1.fieldByName(batch::kStandardCostColumn);
-    // The grid hears of the new rows once, at the end, not row by row.
-    CDS_PRODUCT.reserve(static_cast<int>(ClientDataSet1.recordCount()));
-    CDS_PRODUCT.disableControls();
-    const rt::ScopeGuard enableControls([this] { CDS_PRODUCT.enableControls(); });
-    ClientDataSet1.first();
-    while (!ClientDataSet1.eof()) {
-        CDS_PRODUCT.append();
-        CDS_PRODUCT.setValue(product::PROD_ID, rt::FieldValue::text(productId.asString()));
-        CDS_PRODUCT.setValue(product::PROD_NAME, rt::FieldValue::text(productName.asString()));
-        CDS_PRODUCT.setValue(product::STD_COST, standardCost.value());
-        for (int tier = 1; tier <= 6; ++tier)
-            CDS_PRODUCT.setValue(product::rateField(tier), rt::FieldValue(rates[static_cast<std::size_t>(tier - 1)]));
-        CDS_PRODUCT.post();
-        ClientDataSet1.next();
-    }
-}
-
 void TFormTarvell::SpeedButton2Click() {
     ProgressBar1->setMaximum(CDS_PRODUCT.rowCount());
     ProgressBar1->setValue(0);
@@ -347,12 +311,27 @@ void TFormTarvell::SpeedButton2Click() {
 void TFormTarvell::SpeedButton3Click() {
     batch::WriteBackSteps steps;
     steps.confirm = [this] {
-        return app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?")) == app::Answer::Yes;
+        const batch::TPriceReview review = reviewBatch();
+        return app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
+                                    {review.summaryText(), review.detailsText()}) == app::Answer::Yes;
     };
     TWorkTablePriceRows rows(CDS_PRODUCT);
     batch::TPriceWriteBack writeBack(SQLQuery1, batch::JournalSettings::load());
     if (!writeBack.run(rows, steps)) return;
     app::showMessage(QString::fromUtf8("回存完成"));
+}
+
+// The batch as it will be written, beside the prices it was loaded with and
+// those the database holds now. What the operator left open in the grid is
+// finished first, so that the review counts what the write-back sends.
+batch::TPriceReview TFormTarvell::reviewBatch() {
+    CDS_PRODUCT.checkBrowseMode();
+    batch::TPriceReview review(CDS_PRODUCT);
+    if (!review.rowsWithStoredPrices().empty()) {
+        batch::TProductPrices currentPrices(SQLConnection1);
+        review.compareWithDatabase(currentPrices);
+    }
+    return review;
 }
 
 void TFormTarvell::SpeedButton4Click() { close(); }

@@ -7,6 +7,7 @@
 #include <array>
 #include <QWidget>
 
+#include "PriceReview.h"
 #include "ReadService.h"
 #include "ResultProvider.h"
 #include "ProductWorkTable.h"
@@ -76,8 +77,7 @@ private:
     void selectCompletedItem();
     std::string selectorText() const;
     void lockProductColumns(bool locked);
-    double readRate(int tier) const;
-    void appendProductRows(const std::array<double, 6>& rates);
+    batch::TPriceReview reviewBatch();
     void connectHandlers();
     void centreOnDesktop();
     void fitOuterSize();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "Big5Text.h"
 #include "Errors.h"
@@ -313,6 +314,20 @@ void TProductWorkTable::setValue(int field, const rt::FieldValue& value) {
 
 void TProductWorkTable::setValue(std::string_view fieldName, const rt::FieldValue& value) {
     setValue(fieldByName(fieldName).index(), value);
+}
+
+void TProductWorkTable::setStoredPrices(const TStoredPrices& prices) {
+    requireActive();
+    requireEditing();
+    if (storedPrices_.size() >= std::numeric_limits<std::uint32_t>::max())
+        throw rt::DatabaseError::forComponent(name_, "Too many stored-price records for one table");
+    storedPrices_.push_back(prices);
+    buffer_.storedPricesIndex = static_cast<std::uint32_t>(storedPrices_.size());
+}
+
+const TStoredPrices* TProductWorkTable::storedPricesAt(int row) const {
+    const std::uint32_t index = record(row).storedPricesIndex;
+    return index == 0 ? nullptr : &storedPrices_[index - 1];
 }
 
 void TProductWorkTable::setText(int field, std::string_view big5Text) {

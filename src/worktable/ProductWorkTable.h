@@ -10,6 +10,7 @@
 #include "FieldValue.h"
 #include "ProductRecord.h"
 #include "ProductSchema.h"
+#include "StoredPrices.h"
 
 class TProductWorkTable;
 
@@ -123,6 +124,12 @@ public:
     // empty (null) for floats.
     void setText(int field, std::string_view big5Text);
 
+    // The prices PRODUCT held when the row being inserted or edited was
+    // loaded; they go with it when it is posted.
+    void setStoredPrices(const TStoredPrices& prices);
+    // Those of any row as it stands; nothing for a row typed by hand.
+    const TStoredPrices* storedPricesAt(int row) const;
+
     // While disabled (calls nest), bound controls hear nothing but the
     // request to write what they hold; enabling tells them once that
     // everything may have changed. For loading many rows at once.
@@ -157,6 +164,7 @@ private:
     std::vector<TIndexDef> indexDefs_;
     std::vector<TField> fields_;
     std::vector<TProductRecord> rows_;
+    std::vector<TStoredPrices> storedPrices_;
     TProductRecord buffer_;
     State state_ = State::Inactive;
     bool modified_ = false;

@@ -1,0 +1,199 @@
+// Times the review's cost on a large sub-category, on one embedded database
+// with forced writes (the engine's default): the data view with the stored
+// prices read beside the rows against the data view without them, in
+// alternating rounds of the same run; then the calculation over the rows
+// loaded with and without stored prices, and the marks and the summary
+// worked for every price cell of the batch.
+//
+//   review_benchmark [--products 100000] [--rounds 5]
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Big5Text.h"
+#include "PriceCalculation.h"
+#include "PriceMarks.h"
+#include "PriceReview.h"
+#include "ProductWorkTable.h"
+#include "ReadService.h"
+#include "ResultProvider.h"
+#include "ServerQuery.h"
+#include "PointOfSaleSchema.h"
+#include "ProductStatements.h"
+#include "SubCategoryLoader.h"
+#include "TDataLinkConnection.h"
+#include "TestDatabase.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using testsupport::TestDatabase;
+
+struct Settings {
+    int products = 100000;
+    int rounds = 5;
+};
+
+Settings parseArguments(int argc, char** argv) {
+    Settings settings;
+    for (int i = 1; i < argc; i += 2) {
+        const int value = i + 1 < argc ? std::atoi(argv[i + 1]) : 0;
+        if (std::strcmp(argv[i], "--products") == 0 && value > 0) settings.products = value;
+        else if (std::strcmp(argv[i], "--rounds") == 0 && value > 0) settings.rounds = value;
+        else {
+            std::fprintf(stderr, "usage: %s [--products N] [--rounds N]\n", argv[0]);
+            std::exit(2);
+        }
+    }
+    return settings;
+}
+
+[[noreturn]] void fail(const std::string& message) {
+    std::fprintf(stderr, "review_benchmark: %s\n", message.c_str());
+    std::exit(1);
+}
+
+double seconds(const std::function<void()>& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The viewed sub-category '01' and, around it, neighbours the reads must
+// pick it out from; every product has six stored prices, some empty.
+void fillDatabase(TestDatabase& database, int products) {
+    const std::string name = big5::fromUtf8("醬油禮盒 特級 ");
+    database.execute(std::vector<std::string>{
+        testsupport::kSubCategoryTable,
+        testsupport::kProductTable,
+        testsupport::kProductSubCategoryIndex,
+        "INSERT INTO PROD_ITEM VALUES ('01', 'Viewed', 35, 30, 12.5, 18, 28, 22.5)",
+        "INSERT INTO PROD_ITEM VALUES ('02', 'Neighbour', 10, 10, 10, 10, 10, 10)",
+        "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(products + products / 10) +
+            ") DO BEGIN INSERT INTO PRODUCT VALUES ('P' || LPAD(:I, 7, '0'), '" + name +
+            "' || :I || ' ml', MOD(:I, 997) + 0.25, CASE WHEN :I < " + std::to_string(products) +
+            " THEN '01' ELSE '02' END, MOD(:I, 1300) + 1, MOD(:I, 1200) + 1, MOD(:I, 1100) + 1, "
+            "CASE WHEN MOD(:I, 7) = 0 THEN NULL ELSE MOD(:I, 1150) + 1 END, MOD(:I, 1250) + 1, MOD(:I, 1180) + 1); "
+            "I = I + 1; END END",
+    });
+}
+
+// The window's components over a connection configured as its settings
+// would configure it.
+struct Services {
+    explicit Services(const std::string& databasePath) {
+        db::ParameterList params = db::TDataLinkConnection::storedParams();
+        params.setValue("Database", databasePath);
+        connection.setDriverName("Firebird");
+        connection.setLibraryName("libdlfirebird.so");
+        connection.setVendorLib("libfbclient.so.2");
+        connection.setGetDriverFunc("getSQLDriverFIREBIRD");
+        connection.setLoadParamsOnConnect(false);
+        connection.setLoginPrompt(false);
+        connection.setParams(params);
+        connection.open();
+    }
+
+    db::TDataLinkConnection connection;
+    db::TServerQuery sqlDataSet{connection};
+    db::TResultProvider provider{sqlDataSet};
+    db::TReadService clientDataSet{provider};
+};
+
+std::unique_ptr<TProductWorkTable> newTable() {
+    auto table = std::make_unique<TProductWorkTable>();
+    for (const auto& def : product::fieldDefs()) table->addFieldDef(def);
+    table->createDataSet();
+    return table;
+}
+
+std::unique_ptr<TProductWorkTable> load(Services& services, batch::StoredPriceRead read, int products) {
+    auto table = newTable();
+    batch::TSubCategoryLoader(services.clientDataSet, services.connection, read).load(*table, "01");
+    if (table->rowCount() != products)
+        fail("the data view appended " + std::to_string(table->rowCount()) + " rows, not " + std::to_string(products));
+    if ((read == batch::StoredPriceRead::Read) != (table->storedPricesAt(products - 1) != nullptr))
+        fail("the stored prices are not where the load was told to put them");
+    return table;
+}
+
+void readOnly(Services& services, const std::string& sql) {
+    services.clientDataSet.close();
+    services.clientDataSet.setCommandText(sql);
+    services.clientDataSet.open();
+}
+
+void printRatio(const char* what, double measured, double baseline, double target) {
+    const double ratio = measured / baseline;
+    std::printf("%-44s %8.3f s against %8.3f s   ratio %5.2fx", what, measured, baseline, ratio);
+    if (target > 0) std::printf("   target <= %.2fx   %s", target, ratio <= target ? "met" : "NOT MET");
+    std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const Settings settings = parseArguments(argc, argv);
+    std::printf("review_benchmark: %d products viewed, %d rounds\n", settings.products, settings.rounds);
+    TestDatabase database;
+    fillDatabase(database, settings.products);
+    Services services(database.path());
+    load(services, batch::StoredPriceRead::Read, settings.products);  // warms the page cache for both
+
+    double withStored = 0, today = 0;
+    for (int round = 0; round < settings.rounds; ++round) {
+        // Alternating which side goes first spreads the machine's noise.
+        const auto reviewSide = [&] { withStored += seconds([&] { load(services, batch::StoredPriceRead::Read, settings.products); }); };
+        const auto todaySide = [&] { today += seconds([&] { load(services, batch::StoredPriceRead::Skipped, settings.products); }); };
+        if (round % 2 == 0) {
+            reviewSide();
+            todaySide();
+        } else {
+            todaySide();
+            reviewSide();
+        }
+    }
+    printRatio("data view with stored prices / without", withStored / settings.rounds, today / settings.rounds, 1.6);
+
+    // The reads alone, without appending rows: what the database side costs.
+    double productRead = 0, priceRead = 0;
+    for (int round = 0; round < settings.rounds; ++round) {
+        productRead += seconds([&] { readOnly(services, "SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = '01'"); });
+        priceRead += seconds([&] { readOnly(services, batch::storedPricesSelect("'01'")); });
+    }
+    printRatio("stored-price read / product read, reads alone", priceRead / settings.rounds,
+               productRead / settings.rounds, 0);
+
+    auto reviewed = load(services, batch::StoredPriceRead::Read, settings.products);
+    auto plain = load(services, batch::StoredPriceRead::Skipped, settings.products);
+    double pricedReviewed = 0, pricedPlain = 0;
+    for (int round = 0; round < settings.rounds; ++round) {
+        pricedReviewed += seconds([&] { pricing::priceAllRows(*reviewed, [] {}); });
+        pricedPlain += seconds([&] { pricing::priceAllRows(*plain, [] {}); });
+    }
+    printRatio("calculation, rows with stored prices / without", pricedReviewed / settings.rounds,
+               pricedPlain / settings.rounds, 0);
+
+    // The grid asks for the marks of the cells it draws only; working them
+    // for every price cell of the batch is the most a full scroll can cost.
+    int marked = 0;
+    const double marks = seconds([&] {
+        for (int row = 0; row < reviewed->rowCount(); ++row)
+            for (int tier = 1; tier <= product::kTierCount; ++tier)
+                marked += marks::markOf(*reviewed, row, product::priceField(tier)) != marks::None;
+    });
+    std::printf("%-44s %8.3f s for %d price cells (%d marked)\n", "marks of every price cell", marks,
+                reviewed->rowCount() * product::kTierCount, marked);
+    std::size_t raised = 0;
+    const double summary = seconds([&] { raised = batch::TPriceReview(*reviewed).counts().raised; });
+    std::printf("%-44s %8.3f s (%zu prices raised)\n", "the question's summary of the batch", summary, raised);
+    return 0;
+}
