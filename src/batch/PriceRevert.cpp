@@ -50,7 +50,11 @@ RevertReport TPriceRevert::run(const Journal& journal) {
     RevertReport report;
     report.rows = journal.entries.size();
 
-    TProductPrices current(statement_.connection());
+    // Every product's prices as PRODUCT holds them now, in one read.
+    std::vector<std::string> productIds;
+    productIds.reserve(journal.entries.size());
+    for (const JournalEntry& entry : journal.entries) productIds.push_back(entry.productId);
+    const std::vector<std::optional<Prices>> current = TProductPrices(statement_.connection()).readAll(productIds);
     // What each product will hold once the rows judged so far are written.
     std::map<std::string, std::optional<Prices>> expected;
     std::vector<PriceRow> toWrite;
@@ -58,8 +62,7 @@ RevertReport TPriceRevert::run(const Journal& journal) {
     for (std::size_t index = journal.entries.size(); index-- > 0;) {
         const JournalEntry* entry = &journal.entries[index];
         auto known = expected.find(entry->productId);
-        const std::optional<Prices> now =
-            known != expected.end() ? known->second : current.read(entry->productId);
+        const std::optional<Prices> now = known != expected.end() ? known->second : current[index];
         // Past the closing line's count the write-back wrote nothing, even
         // where someone has since set the same prices.
         const bool reached = !journal.written || index < *journal.written;
@@ -83,7 +86,7 @@ RevertReport TPriceRevert::run(const Journal& journal) {
     }
 
     TListedPriceRows rows(std::move(toWrite));
-    TPriceWriteBack writeBack(statement_, options_.journal);
+    TPriceWriteBack writeBack(statement_, options_.journal, options_.writeBack);
     WriteBackSteps steps;
     steps.progress = options_.progress;
     steps.knownOldPrices = [&before](std::size_t row) { return before.at(row); };

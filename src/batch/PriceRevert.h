@@ -18,6 +18,7 @@
 
 #include "JournalSettings.h"
 #include "PriceJournal.h"
+#include "WriteBackSettings.h"
 
 namespace db {
 class TDataLinkConnection;
@@ -31,6 +32,8 @@ struct RevertOptions {
     bool force = false;
     JournalSettings journal = JournalSettings::load();
     std::function<void(std::size_t written, std::size_t total)> progress;
+    // Row by row or all in one transaction, as the write-back.
+    WriteBackSettings writeBack = WriteBackSettings::load();
 };
 
 struct ChangedRow {
