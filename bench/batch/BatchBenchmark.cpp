@@ -21,7 +21,7 @@
 // one-transaction batch of --transaction-rows (default 20,000) rows.
 //
 //   batch_benchmark [--products 100000] [--updates 500] [--transaction-rows 20000] [--rounds 4]
-//                   [--journal-rounds 2] [--mode-rounds 3]
+//                   [--journal-rounds 2] [--mode-rounds 1]
 #include <malloc.h>
 #include <sys/resource.h>
 
@@ -68,7 +68,7 @@ struct Settings {
     int transactionRows = 20000;
     int rounds = 4;
     int journalRounds = 2;
-    int modeRounds = 3;
+    int modeRounds = 1;
 };
 
 Settings parseArguments(int argc, char** argv) {

@@ -255,10 +255,10 @@ TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAlone) {
     statement().connection().rollbackTransaction();
     EXPECT_TRUE(TProductPrices(statement().connection()).readAll({}).empty());
 
-    // Over several chunks, the last one short.
+    // A batch of a thousand rows and more, read in the one transaction.
     std::vector<std::string> many;
     std::vector<std::optional<Prices>> expected;
-    for (std::size_t i = 0; i < 2 * TProductPrices::kChunkSize + 7; ++i) {
+    for (std::size_t i = 0; i < 1007; ++i) {
         many.push_back(ids[i % ids.size()]);
         expected.push_back(oneByOne[i % ids.size()]);
     }
