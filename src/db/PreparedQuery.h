@@ -26,8 +26,6 @@ public:
 
     // Raises "Parameter '%s' not found".
     TParam& paramByName(std::string_view name) { return params_.paramByName(name); }
-    // One parameter per distinct marker name, in order of first appearance.
-    TParams& params() { return params_; }
 
     // Refuses with "No value for parameter '%s'" while a parameter is
     // untyped; otherwise prepares on first use (connecting when needed),
