@@ -118,7 +118,7 @@ RevertReport TPriceRevert::run(const Journal& journal) {
     }
 
     TListedPriceRows rows(std::move(toWrite));
-    TPriceWriteBack writeBack(statement_, options_.journal);
+    TPriceWriteBack writeBack(statement_, options_.journal, options_.writeBack);
     WriteBackSteps steps;
     steps.progress = options_.progress;
     steps.knownOldPrices = [&before](std::size_t row) { return before.at(row); };

@@ -20,6 +20,7 @@
 #include "Errors.h"
 #include "JournalSettings.h"
 #include "PriceJournal.h"
+#include "WriteBackSettings.h"
 
 namespace db {
 class TDataLinkConnection;
@@ -34,6 +35,8 @@ struct RevertOptions {
     bool force = false;
     JournalSettings journal = JournalSettings::load();
     std::function<void(std::size_t written, std::size_t total)> progress;
+    // Row by row or all in one transaction, as the write-back.
+    WriteBackSettings writeBack = WriteBackSettings::load();
 };
 
 struct ChangedRow {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Big5Text.h"
+#include "ConnectionTransaction.h"
 #include "Errors.h"
 #include "PriceJournal.h"
 #include "ProductPrices.h"
@@ -34,6 +35,20 @@ std::vector<JournalEntry> journalEntries(db::TStatementService& statement, TPric
     return entries;
 }
 
+// Follows the failure's own text, in the window's language.
+const char* const kNothingWritten = "回存失敗，整批已復原，沒有寫入任何價格。";
+
+// The failure that ended a one-transaction batch, its message told that
+// nothing was written; a database error keeps what the driver reported.
+[[noreturn]] void raiseNothingWritten(const std::exception& failure, const std::string& rollbackFailure) {
+    std::string message = failure.what();
+    if (!rollbackFailure.empty()) message += "\r\n" + rollbackFailure;
+    message += "\r\n" + big5::fromUtf8(kNothingWritten);
+    if (const auto* databaseError = dynamic_cast<const rt::DatabaseError*>(&failure))
+        throw rt::DatabaseError(message, databaseError->driverFailure());
+    throw rt::AppError(message);
+}
+
 JournalHeader headerFor(const db::TStatementService& statement, const QString& source) {
     return {big5::toUnicode(statement.connection().Params().value("Database")), QDateTime::currentDateTimeUtc(),
             loginName(), source};
@@ -41,16 +56,30 @@ JournalHeader headerFor(const db::TStatementService& statement, const QString& s
 
 }  // namespace
 
-TPriceWriteBack::TPriceWriteBack(db::TStatementService& statement, JournalSettings journal)
-    : statement_(statement), journal_(std::move(journal)) {}
+TPriceWriteBack::TPriceWriteBack(db::TStatementService& statement, JournalSettings journal,
+                                 WriteBackSettings writeBack)
+    : statement_(statement), journal_(std::move(journal)), writeBack_(writeBack) {}
 
 bool TPriceWriteBack::run(TPriceRows& rows, const WriteBackSteps& steps) {
     if (steps.confirm && !steps.confirm()) return false;
     written_ = 0;
     journalPath_.clear();
-    if (!journal_.enabled) {
-        writeRows(rows, steps, rowCount(rows));
+    if (!writeBack_.oneTransaction) {
+        writeBatch(rows, steps, nullptr);
         return true;
+    }
+    // The journal's current prices are read inside the transaction too, so
+    // that they are the ones its UPDATEs replace.
+    db::TConnectionTransaction transaction(statement_.connection());
+    writeBatch(rows, steps, &transaction);
+    return true;
+}
+
+void TPriceWriteBack::writeBatch(TPriceRows& rows, const WriteBackSteps& steps,
+                                 db::TConnectionTransaction* transaction) {
+    if (!journal_.enabled) {
+        writeAll(rows, steps, rowCount(rows), transaction);
+        return;
     }
     const std::vector<JournalEntry> entries = journalEntries(statement_, rows, steps);
     TJournalWriter journal(journal_.folder, headerFor(statement_, steps.source), journal_.disk);
@@ -65,13 +94,33 @@ bool TPriceWriteBack::run(TPriceRows& rows, const WriteBackSteps& steps) {
     }
     journalPath_ = journal.path();
     try {
-        writeRows(rows, steps, entries.size());
+        writeAll(rows, steps, entries.size(), transaction);
     } catch (const std::exception& rowError) {
         closeAfterError(journal, rowError);
         throw;
     }
     journal.close(written_);
-    return true;
+}
+
+void TPriceWriteBack::writeAll(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total,
+                               db::TConnectionTransaction* transaction) {
+    if (!transaction) {
+        writeRows(rows, steps, total);
+        return;
+    }
+    try {
+        writeRows(rows, steps, total);
+        transaction->commit();
+    } catch (const std::exception& failure) {
+        written_ = 0;
+        std::string rollbackFailure;
+        try {
+            transaction->rollback();
+        } catch (const std::exception& rollbackError) {
+            rollbackFailure = rollbackError.what();
+        }
+        raiseNothingWritten(failure, rollbackFailure);
+    }
 }
 
 // The row's error is what the operator sees; a closing line that fails as

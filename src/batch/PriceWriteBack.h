@@ -1,7 +1,8 @@
 // The price write-back without a window: the journal first, then one
-// UPDATE per row, each committed by itself. The window's "3.成本回存" and the
-// revert both run it; the question to the operator and the progress reach
-// it as callbacks.
+// UPDATE per row, each committed by itself, or all of them in one
+// transaction committed after the last (WriteBackSettings). The window's
+// "3.成本回存" and the revert both run it; the question to the operator and
+// the progress reach it as callbacks.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +14,10 @@
 
 #include "JournalSettings.h"
 #include "PriceRows.h"
+#include "WriteBackSettings.h"
 
 namespace db {
+class TConnectionTransaction;
 class TStatementService;
 }
 
@@ -37,13 +40,17 @@ struct WriteBackSteps {
 
 class TPriceWriteBack {
 public:
-    TPriceWriteBack(db::TStatementService& statement, JournalSettings journal);
+    TPriceWriteBack(db::TStatementService& statement, JournalSettings journal,
+                    WriteBackSettings writeBack = WriteBackSettings::load());
 
     // False when not confirmed. With the journal on, every row's current and
     // new prices are on disk before the first UPDATE, and the closing line
     // follows the loop however it ends; a journal that cannot be written
     // stops everything before the database is touched, and is removed. An
-    // error of a row ends the loop there, rows before it staying written.
+    // error of a row ends the loop there, rows before it staying written; in
+    // one transaction every row is rolled back instead, the error's message
+    // ends with the words that nothing was written, and the closing line
+    // counts 0.
     bool run(TPriceRows& rows, const WriteBackSteps& steps);
 
     std::size_t written() const { return written_; }
@@ -51,12 +58,16 @@ public:
     const QString& journalPath() const { return journalPath_; }
 
 private:
+    void writeBatch(TPriceRows& rows, const WriteBackSteps& steps, db::TConnectionTransaction* transaction);
+    void writeAll(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total,
+                  db::TConnectionTransaction* transaction);
     void closeAfterError(TJournalWriter& journal, const std::exception& rowError);
     static std::size_t rowCount(TPriceRows& rows);
     void writeRows(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total);
 
     db::TStatementService& statement_;
     JournalSettings journal_;
+    WriteBackSettings writeBack_;
     std::size_t written_ = 0;
     QString journalPath_;
 };

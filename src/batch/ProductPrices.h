@@ -18,8 +18,9 @@ public:
     // Nothing when no product has the number. A price column that is empty
     // reads as null; a number of any column type as a double.
     std::optional<Prices> read(const std::string& productId);
-    // The same for many products at once, in the order given; the answer
-    // for a product named twice is given twice.
+    // The same for many products at once, in the order given, all read in
+    // one transaction (the caller's when one is active); the answer for a
+    // product named twice is given twice.
     std::vector<std::optional<Prices>> readAll(const std::vector<std::string>& productIds);
 
 private:

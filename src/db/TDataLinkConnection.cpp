@@ -321,6 +321,25 @@ void TDataLinkConnection::check(dl::DriverResult result, const DriverErrorSource
     if (dl::statusOf(result) != 0) raiseDriverError(result, source);
 }
 
+void TDataLinkConnection::startTransaction() {
+    open();
+    if (inTransaction()) fail("A transaction is already active on the connection");
+    check(driverConnection_->startTransaction(), DriverErrorSource::of(driverConnection_.get()));
+    transactionCount_ = 1;
+}
+
+void TDataLinkConnection::commitTransaction() {
+    if (!inTransaction() || !driverConnection_) fail("No transaction is active on the connection");
+    transactionCount_ = 0;
+    check(driverConnection_->commitTransaction(), DriverErrorSource::of(driverConnection_.get()));
+}
+
+void TDataLinkConnection::rollbackTransaction() {
+    if (!inTransaction() || !driverConnection_) return;
+    transactionCount_ = 0;
+    check(driverConnection_->rollbackTransaction(), DriverErrorSource::of(driverConnection_.get()));
+}
+
 TDataLinkConnection& TDataLinkConnection::connectionForStatement(bool beginsWithSelect) {
     if (beginsWithSelect) ++activeStatements_;
     if (maxStatements_ > 0 && activeStatements_ >= maxStatements_ && transactionCount_ == 0 && secondConnection_) {

@@ -111,6 +111,18 @@ public:
     // Nothing for status 0, otherwise raiseDriverError.
     void check(dl::DriverResult result, const DriverErrorSource& source);
 
+    // A transaction of the program's own on the connection, connecting first
+    // when needed. While it is active every statement of the connection's
+    // datasets runs inside it (no second connection is taken) and nothing is
+    // committed until commitTransaction(). A driver failure is raised as
+    // every other; a failed commit leaves the transaction rolled back, and a
+    // lost attachment ends it (the server rolls it back). Rolling back when
+    // none is active does nothing.
+    void startTransaction();
+    void commitTransaction();
+    void rollbackTransaction();
+    bool inTransaction() const { return transactionCount_ > 0; }
+
     // The connection a statement is prepared on: this one, or a second
     // connection (name + "Clone1") once the driver's statement limit (>0) is
     // reached with no transaction active and the second-connection switch on.

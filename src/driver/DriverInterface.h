@@ -150,7 +150,9 @@ protected:
 
 // One SQL statement. Parameters are positional markers "?" numbered from 1;
 // every one must be bound before execute. A statement that is not a SELECT
-// runs in a transaction of its own that is committed before execute returns.
+// runs in a transaction of its own that is committed before execute returns,
+// unless the connection has a transaction of the caller's active (see
+// IDriverConnection::startTransaction), which it then joins.
 class IDriverCommand : public IRefCounted {
 public:
     virtual DriverResult setOption(std::int32_t option, std::int64_t value) = 0;
@@ -200,6 +202,18 @@ public:
     virtual DriverResult getErrorCode(std::int32_t* serverCode, bool* connectionLost) = 0;
     virtual DriverResult getMetaData(IDriverMetaData** metaData) = 0;
     virtual DriverResult getCommand(IDriverCommand** command) = 0;
+    // A transaction of the caller's on the connection. While one is active,
+    // every statement of the connection's commands runs inside it, a
+    // SELECT's cursor included, and nothing is committed until
+    // commitTransaction(); rollbackTransaction() undoes all of it. Both end
+    // the transaction and close the cursors still open in it; a commit that
+    // fails leaves it rolled back. One at a time: starting a second returns
+    // status::TransactionActive, committing none status::InvalidTransactionId;
+    // rolling back none does nothing. A lost attachment takes the transaction
+    // with it: the server rolls it back.
+    virtual DriverResult startTransaction() = 0;
+    virtual DriverResult commitTransaction() = 0;
+    virtual DriverResult rollbackTransaction() = 0;
 
 protected:
     ~IDriverConnection() = default;

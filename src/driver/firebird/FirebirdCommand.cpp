@@ -181,11 +181,15 @@ dl::DriverResult FirebirdCommand::executeUnguarded(dl::IDriverCursor** cursor) {
                               "Column " + column.name + " has a type this driver does not read");
     Transaction transaction(api);
     const ConnectionSettings& settings = connection_->settings();
-    if (!transaction.start(connection_->db(), settings.transactionParameters(statement_->readsOnly()), status))
+    isc_tr_handle* callerTransaction = connection_->callerTransaction();
+    if (!callerTransaction &&
+        !transaction.start(connection_->db(), settings.transactionParameters(statement_->readsOnly()), status))
         return error_.setFromStatus(dl::status::SqlError, api, status);
-    api.dsql_execute(status, transaction.handle(), statement_->handle(), settings.dialect(), input);
+    isc_tr_handle* reading = callerTransaction ? callerTransaction : transaction.handle();
+    api.dsql_execute(status, reading, statement_->handle(), settings.dialect(), input);
     if (failed(status)) return error_.setFromStatus(dl::status::SqlError, api, status);
-    cursor_ = new FirebirdCursor(this, statement_.get(), std::move(transaction), rowsetSize_, settings.trimChar);
+    cursor_ = new FirebirdCursor(this, statement_.get(), std::move(transaction), callerTransaction, rowsetSize_,
+                                 settings.trimChar);
     *cursor = cursor_;
     return dl::status::Success;
 }

@@ -5,6 +5,8 @@
 #include "FirebirdCursor.h"
 #include "FirebirdMetaData.h"
 
+#include <vector>
+
 namespace fbdrv {
 
 namespace {
@@ -45,8 +47,20 @@ dl::DriverResult FirebirdConnection::getCommand(dl::IDriverCommand** command) {
     return guarded(&error_, [&] { return getCommandUnguarded(command); });
 }
 
+dl::DriverResult FirebirdConnection::startTransaction() {
+    return guarded(&error_, [&] { return startTransactionUnguarded(); });
+}
+
+dl::DriverResult FirebirdConnection::commitTransaction() {
+    return guarded(&error_, [&] { return commitTransactionUnguarded(); });
+}
+
+dl::DriverResult FirebirdConnection::rollbackTransaction() {
+    return guarded(&error_, [&] { return rollbackTransactionUnguarded(); });
+}
+
 FirebirdConnection::FirebirdConnection(std::shared_ptr<const ClientApi> api)
-    : api_(std::move(api)), retained_(*api_) {}
+    : api_(std::move(api)), retained_(*api_), caller_(*api_) {}
 
 FirebirdConnection::~FirebirdConnection() { disconnect(); }
 
@@ -91,6 +105,8 @@ dl::DriverResult FirebirdConnection::disconnectUnguarded() {
     if (!db_) return dl::status::Success;
     while (!cursors_.empty()) (*cursors_.begin())->abandon();
     ISC_STATUS_ARRAY status;
+    // The caller never committed it: nothing of it may stay.
+    caller_.rollback();
     if (retained_.active()) retained_.commit(status);
     freeStatements();
     api_->detach_database(status, &db_);
@@ -113,6 +129,42 @@ dl::DriverResult FirebirdConnection::getCommandUnguarded(dl::IDriverCommand** co
     if (!db_) return error_.set(dl::status::InvalidHandle, "Not connected");
     *command = new FirebirdCommand(this);
     return dl::status::Success;
+}
+
+dl::DriverResult FirebirdConnection::startTransactionUnguarded() {
+    error_.clear();
+    if (!db_) return error_.set(dl::status::InvalidHandle, "Not connected");
+    if (caller_.active())
+        return error_.set(dl::status::TransactionActive, "A transaction is already active on this connection");
+    ISC_STATUS_ARRAY status;
+    if (!caller_.start(&db_, settings_.transactionParameters(false), status))
+        return error_.setFromStatus(dl::status::SqlError, *api_, status);
+    return dl::status::Success;
+}
+
+dl::DriverResult FirebirdConnection::commitTransactionUnguarded() {
+    error_.clear();
+    if (!caller_.active()) return error_.set(dl::status::InvalidTransactionId, "No transaction is active");
+    endCallerCursors();
+    ISC_STATUS_ARRAY status;
+    if (!caller_.commit(status)) return error_.setFromStatus(dl::status::SqlError, *api_, status);
+    return dl::status::Success;
+}
+
+dl::DriverResult FirebirdConnection::rollbackTransactionUnguarded() {
+    error_.clear();
+    if (!caller_.active()) return dl::status::Success;
+    endCallerCursors();
+    ISC_STATUS_ARRAY status;
+    if (!caller_.rollback(status)) return error_.setFromStatus(dl::status::SqlError, *api_, status);
+    return dl::status::Success;
+}
+
+void FirebirdConnection::endCallerCursors() {
+    std::vector<FirebirdCursor*> ending;
+    for (FirebirdCursor* cursor : cursors_)
+        if (cursor->readsInCallerTransaction()) ending.push_back(cursor);
+    for (FirebirdCursor* cursor : ending) cursor->abandon();
 }
 
 std::unique_ptr<PreparedStatement> FirebirdConnection::takeStatement(const std::string& sql, ISC_STATUS* status) {
@@ -151,6 +203,12 @@ void FirebirdConnection::giveBack(std::unique_ptr<PreparedStatement> statement, 
 
 bool FirebirdConnection::runToEnd(PreparedStatement& statement, XSQLDA* input, std::int64_t* rows,
                                   ISC_STATUS* status) {
+    if (caller_.active()) {
+        // A failed statement has undone its own work; the caller decides
+        // about the rest of the transaction.
+        api_->dsql_execute(status, caller_.handle(), statement.handle(), settings_.dialect(), input);
+        return !failed(status) && statement.rowsAffected(rows, status);
+    }
     Transaction own(*api_);
     Transaction& transaction = settings_.commitRetain ? retained_ : own;
     if (!transaction.active() && !transaction.start(&db_, settings_.transactionParameters(false), status))

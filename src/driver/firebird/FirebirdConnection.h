@@ -40,6 +40,9 @@ public:
     }
     dl::DriverResult getMetaData(dl::IDriverMetaData** metaData) override;
     dl::DriverResult getCommand(dl::IDriverCommand** command) override;
+    dl::DriverResult startTransaction() override;
+    dl::DriverResult commitTransaction() override;
+    dl::DriverResult rollbackTransaction() override;
 
     // What commands and cursors share.
     const ClientApi& api() const { return *api_; }
@@ -54,10 +57,12 @@ public:
     std::unique_ptr<PreparedStatement> takeStatement(const std::string& sql, ISC_STATUS* status);
     // Gives a statement back for reuse once its command is done with it.
     void giveBack(std::unique_ptr<PreparedStatement> statement, std::uint64_t attachment);
-    // Runs a statement that returns no rows in a transaction that is
-    // committed before this returns (kept open with commit retaining when
-    // asked for).
+    // Runs a statement that returns no rows in the caller's transaction when
+    // one is active; otherwise in a transaction that is committed before this
+    // returns (kept open with commit retaining when asked for).
     bool runToEnd(PreparedStatement& statement, XSQLDA* input, std::int64_t* rows, ISC_STATUS* status);
+    // The caller's transaction, for a SELECT's cursor; null when none is active.
+    isc_tr_handle* callerTransaction() { return caller_.active() ? caller_.handle() : nullptr; }
     // Open cursors hold transactions that must end before a detach.
     void cursorOpened(FirebirdCursor* cursor) { cursors_.insert(cursor); }
     void cursorEnded(FirebirdCursor* cursor) { cursors_.erase(cursor); }
@@ -72,8 +77,13 @@ private:
     dl::DriverResult disconnectUnguarded();
     dl::DriverResult getMetaDataUnguarded(dl::IDriverMetaData** metaData);
     dl::DriverResult getCommandUnguarded(dl::IDriverCommand** command);
+    dl::DriverResult startTransactionUnguarded();
+    dl::DriverResult commitTransactionUnguarded();
+    dl::DriverResult rollbackTransactionUnguarded();
 
     void freeStatements();
+    // Cursors reading in the caller's transaction end with it.
+    void endCallerCursors();
 
     std::shared_ptr<const ClientApi> api_;
     ConnectionSettings settings_;
@@ -82,6 +92,7 @@ private:
     std::uint64_t attachment_ = 0;
     std::unordered_multimap<std::string, std::unique_ptr<PreparedStatement>> idle_;
     Transaction retained_;
+    Transaction caller_;
     std::unordered_set<FirebirdCursor*> cursors_;
 };
 

@@ -36,11 +36,13 @@ dl::DriverResult FirebirdCursor::getText(std::uint16_t position, const char** da
 }
 
 FirebirdCursor::FirebirdCursor(FirebirdCommand* command, PreparedStatement* statement, Transaction transaction,
-                               std::int32_t rowsetSize, bool trimChar)
+                               isc_tr_handle* callerTransaction, std::int32_t rowsetSize, bool trimChar)
     : command_(command),
       statement_(statement),
       attachment_(command->connection().attachment()),
       transaction_(std::move(transaction)),
+      inCallerTransaction_(!transaction_.active()),
+      reading_(inCallerTransaction_ ? callerTransaction : transaction_.handle()),
       rowsetSize_(rowsetSize),
       trimChar_(trimChar) {
     command->connection().cursorOpened(this);
@@ -66,7 +68,7 @@ void FirebirdCursor::finish() {
     }
     ISC_STATUS_ARRAY status;
     command_->connection().api().dsql_free_statement(status, statement_->handle(), DSQL_close);
-    transaction_.commit(status);
+    if (transaction_.active()) transaction_.commit(status);
 }
 
 void FirebirdCursor::abandon() {
@@ -154,7 +156,7 @@ bool FirebirdCursor::read(ISC_QUAD* id, std::string& text, ISC_STATUS* status) {
     const ClientApi& api = command_->connection().api();
     isc_blob_handle blob = 0;
     text.clear();
-    api.open_blob2(status, command_->connection().db(), transaction_.handle(), &blob, id, 0, nullptr);
+    api.open_blob2(status, command_->connection().db(), reading_, &blob, id, 0, nullptr);
     if (failed(status)) return false;
     char segment[8192];
     unsigned short length = 0;

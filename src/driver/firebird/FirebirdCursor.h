@@ -1,5 +1,7 @@
 // The rows of an executed SELECT, read in its own transaction, which is
-// committed as soon as the last row has been fetched or the cursor closes.
+// committed as soon as the last row has been fetched or the cursor closes;
+// or read in the caller's transaction on the connection, which it leaves
+// open.
 #pragma once
 
 #include "ErrorText.h"
@@ -15,8 +17,9 @@ namespace fbdrv {
 
 class FirebirdCursor final : public RefCounted<dl::IDriverCursor>, private BlobReader {
 public:
+    // An inactive transaction reads in the caller's transaction, callerTransaction.
     FirebirdCursor(FirebirdCommand* command, PreparedStatement* statement, Transaction transaction,
-                   std::int32_t rowsetSize, bool trimChar);
+                   isc_tr_handle* callerTransaction, std::int32_t rowsetSize, bool trimChar);
     ~FirebirdCursor() override;
 
     dl::DriverResult getColumnCount(std::uint16_t* count) override;
@@ -35,6 +38,7 @@ public:
 
     // The command needs its statement back: the rows not read are dropped.
     void abandon();
+    bool readsInCallerTransaction() const { return inCallerTransaction_; }
 
 private:
     // The work of the interface methods above, which may throw.
@@ -56,6 +60,8 @@ private:
     PreparedStatement* statement_;
     std::uint64_t attachment_;
     Transaction transaction_;
+    bool inCallerTransaction_;
+    isc_tr_handle* reading_;  // transaction_'s handle, or the caller's
     std::int32_t rowsetSize_;
     bool trimChar_;
     bool open_ = true;       // the server cursor is open

@@ -33,10 +33,17 @@ bool Transaction::commitRetaining(ISC_STATUS* status) {
 }
 
 void Transaction::rollback() {
-    if (!handle_) return;
     ISC_STATUS_ARRAY status;
+    rollback(status);
+}
+
+bool Transaction::rollback(ISC_STATUS* status) {
+    status[0] = 1;
+    status[1] = 0;
+    if (!handle_) return true;
     api_->rollback_transaction(status, &handle_);
     handle_ = 0;
+    return !failed(status);
 }
 
 }  // namespace fbdrv

@@ -22,6 +22,8 @@ public:
     // Commits and keeps the transaction's context open for the next statement.
     bool commitRetaining(ISC_STATUS* status);
     void rollback();
+    // Rolls back and reports a failure; the handle is dropped either way.
+    bool rollback(ISC_STATUS* status);
     // Drops a handle that died with its attachment.
     void forget() { handle_ = 0; }
 

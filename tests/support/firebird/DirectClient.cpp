@@ -280,6 +280,33 @@ DirectClient::Statement::~Statement() {
 }
 
 std::int64_t DirectClient::Statement::execute(const std::vector<rt::FieldValue>& parameters) {
+    bind(parameters);
+    State& s = *state_;
+    Transaction transaction(s.db, kWriteTpb, sizeof kWriteTpb);
+    ISC_STATUS_ARRAY status;
+    isc_dsql_execute(status, transaction.handle(), &s.statement, SQL_DIALECT_V6, s.input.get());
+    checkStatus(status, "execute");
+    std::int64_t rows = rowsAffected(&s.statement);
+    transaction.commit();
+    return rows;
+}
+
+std::int64_t DirectClient::Statement::executeAll(const std::vector<std::vector<rt::FieldValue>>& rows) {
+    State& s = *state_;
+    Transaction transaction(s.db, kWriteTpb, sizeof kWriteTpb);
+    std::int64_t changed = 0;
+    for (const auto& parameters : rows) {
+        bind(parameters);
+        ISC_STATUS_ARRAY status;
+        isc_dsql_execute(status, transaction.handle(), &s.statement, SQL_DIALECT_V6, s.input.get());
+        checkStatus(status, "execute");
+        changed += rowsAffected(&s.statement);
+    }
+    transaction.commit();
+    return changed;
+}
+
+void DirectClient::Statement::bind(const std::vector<rt::FieldValue>& parameters) {
     State& s = *state_;
     XSQLDA* input = s.input.get();
     if (static_cast<int>(parameters.size()) != input->sqld)
@@ -329,14 +356,6 @@ std::int64_t DirectClient::Statement::execute(const std::vector<rt::FieldValue>&
         }
         offset += slot(value);
     }
-
-    Transaction transaction(s.db, kWriteTpb, sizeof kWriteTpb);
-    ISC_STATUS_ARRAY status;
-    isc_dsql_execute(status, transaction.handle(), &s.statement, SQL_DIALECT_V6, input);
-    checkStatus(status, "execute");
-    std::int64_t rows = rowsAffected(&s.statement);
-    transaction.commit();
-    return rows;
 }
 
 }  // namespace testsupport

@@ -38,8 +38,12 @@ public:
         // and runs the statement in its own committed transaction. Returns the
         // rows it changed.
         std::int64_t execute(const std::vector<rt::FieldValue>& parameters);
+        // Runs the statement once for each parameter row, all in one
+        // transaction committed after the last. Returns the rows changed.
+        std::int64_t executeAll(const std::vector<std::vector<rt::FieldValue>>& rows);
 
     private:
+        void bind(const std::vector<rt::FieldValue>& parameters);
         friend class DirectClient;
         struct State;
         explicit Statement(std::unique_ptr<State> state);

@@ -273,6 +273,18 @@ public:
         *command = result == 0 ? new Command : nullptr;
         return result;
     }
+    dl::DriverResult startTransaction() override {
+        record(name_, "startTransaction");
+        return resultOf("startTransaction");
+    }
+    dl::DriverResult commitTransaction() override {
+        record(name_, "commitTransaction");
+        return resultOf("commitTransaction");
+    }
+    dl::DriverResult rollbackTransaction() override {
+        record(name_, "rollbackTransaction");
+        return resultOf("rollbackTransaction");
+    }
 };
 
 class Driver final : public Recorded<dl::IDriver> {

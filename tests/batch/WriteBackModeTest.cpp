@@ -1,0 +1,363 @@
+// The two ways a write-back commits, against real Firebird databases: row by
+// row (the default), where a failure keeps the rows before it, and all in
+// one transaction, where a failure, a killed program or a lost server keeps
+// nothing. Also the journal's batch read of the current prices, which must
+// give what reading product by product gives.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "Big5Text.h"
+#include "DataLinkStore.h"
+#include "DirectClient.h"
+#include "Errors.h"
+#include "LocalServer.h"
+#include "PriceRevert.h"
+#include "PriceWriteBack.h"
+#include "ProductPrices.h"
+#include "StatementService.h"
+#include "TDataLinkConnection.h"
+#include "PointOfSaleSchema.h"
+#include "TestDatabase.h"
+
+namespace batch {
+namespace {
+
+using rt::FieldValue;
+using testsupport::DirectClient;
+using testsupport::TestDatabase;
+
+constexpr int kProducts = 5;
+
+std::string nothingWritten() { return big5::fromUtf8("回存失敗，整批已復原，沒有寫入任何價格。"); }
+
+bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::string productId(int row) { return "P" + std::to_string(row); }
+// Row i's old prices are i*10+tier; the new ones 1000+100*i+tier.
+double oldSalePrice(int row) { return row * 10 + 1; }
+double newSalePrice(int row) { return 1000 + 100 * row + 1; }
+
+class WriteBackModeTest : public testing::Test {
+protected:
+    void SetUp() override {
+        database.execute(testsupport::pointOfSaleTables());
+        for (int row = 0; row < kProducts; ++row) {
+            std::string prices;
+            for (int tier = 1; tier <= 6; ++tier) prices += (tier > 1 ? ", " : "") + std::to_string(row * 10 + tier);
+            addProduct(productId(row), prices);
+        }
+        useConfiguration({});
+        journal = {true, journals.path()};
+    }
+    void TearDown() override {
+        disconnect();
+        WriteBackSettings::setOneTransaction(false);
+    }
+
+    void useConfiguration(const testsupport::ConfigurationFiles& files) {
+        database.writeConfiguration(configuration.path().toStdString(), files);
+        testsupport::DataLinkStore::pointAt(configuration.path());
+    }
+    void addProduct(const std::string& id, const std::string& prices) {
+        database.execute("INSERT INTO PRODUCT (PROD_ID, PROD_NAME, " + testsupport::kPriceColumns + ") VALUES ('" + id +
+                         "', 'Name of " + id + "', " + prices + ")");
+    }
+    db::TStatementService& statement() {
+        if (!connection) {
+            connection = std::make_unique<db::TDataLinkConnection>("SQLConnection1");
+            connection->applyStoredProperties();
+            query = std::make_unique<db::TStatementService>(*connection);
+        }
+        return *query;
+    }
+    void disconnect() {
+        query.reset();
+        connection.reset();
+    }
+
+    static std::vector<PriceRow> batchRows() {
+        std::vector<PriceRow> rows;
+        for (int row = 0; row < kProducts; ++row) {
+            Prices prices;
+            for (int tier = 0; tier < 6; ++tier) prices[tier] = FieldValue(newSalePrice(row) + tier);
+            rows.push_back({productId(row), "Item", prices});
+        }
+        return rows;
+    }
+
+    // Each product's SALE_PRICE, as another connection sees it now.
+    std::vector<double> salePrices(const std::string& databaseName = {}, const std::string& password = {}) {
+        DirectClient client(databaseName.empty() ? database.path() : databaseName, "SYSDBA", password);
+        std::vector<double> prices;
+        for (const auto& row : client.select("SELECT SALE_PRICE FROM PRODUCT ORDER BY PROD_ID"))
+            prices.push_back(row[0].toDouble());
+        return prices;
+    }
+    static std::vector<double> pricesKeeping(int rowsWritten) {
+        std::vector<double> prices;
+        for (int row = 0; row < kProducts; ++row)
+            prices.push_back(row < rowsWritten ? newSalePrice(row) : oldSalePrice(row));
+        return prices;
+    }
+
+    TestDatabase database;
+    QTemporaryDir configuration;
+    QTemporaryDir journals;
+    JournalSettings journal;
+    std::unique_ptr<db::TDataLinkConnection> connection;
+    std::unique_ptr<db::TStatementService> query;
+};
+
+struct FailureCase {
+    const char* name;
+    bool oneTransaction;
+    int failingRow;
+    int rowsKept;
+};
+
+void PrintTo(const FailureCase& failure, std::ostream* out) { *out << failure.name; }
+
+class WriteBackFailureTest : public WriteBackModeTest, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(WriteBackFailureTest, KeepsTheRowsBeforeTheFailureOnlyRowByRow) {
+    const FailureCase& failure = GetParam();
+    database.execute("ALTER TABLE PRODUCT ADD CONSTRAINT SANE_PRICE CHECK (SALE_PRICE <> " +
+                     std::to_string(static_cast<int>(newSalePrice(failure.failingRow))) + ")");
+    TListedPriceRows rows(batchRows());
+    TPriceWriteBack writeBack(statement(), journal, {failure.oneTransaction});
+    try {
+        writeBack.run(rows, {});
+        FAIL() << "the write-back went past the row the database refuses";
+    } catch (const rt::DatabaseError& error) {
+        const std::string message = error.what();
+        EXPECT_EQ(message.rfind("DataLink Error: [0x0065]: SQL Error\r\nSQL Server Error: ", 0), 0u) << message;
+        EXPECT_NE(message.find("SANE_PRICE"), std::string::npos) << message;
+        EXPECT_EQ(endsWith(message, "\r\n" + nothingWritten()), failure.oneTransaction) << message;
+        EXPECT_EQ(error.driverFailure().status, dl::status::SqlError);
+        EXPECT_NE(error.driverFailure().serverCode, 0);
+    }
+    EXPECT_EQ(writeBack.written(), std::size_t(failure.rowsKept));
+    const Journal closed = readJournal(writeBack.journalPath());
+    EXPECT_EQ(closed.entries.size(), std::size_t(kProducts));
+    EXPECT_EQ(closed.written, std::optional<std::size_t>(failure.rowsKept));
+    disconnect();
+    EXPECT_EQ(salePrices(), pricesKeeping(failure.rowsKept));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RowByRowAndOneTransaction, WriteBackFailureTest,
+    testing::Values(FailureCase{"RowByRowAtTheFirstRow", false, 0, 0},
+                    FailureCase{"RowByRowInTheMiddle", false, 2, 2},
+                    FailureCase{"RowByRowAtTheLastRow", false, kProducts - 1, kProducts - 1},
+                    FailureCase{"OneTransactionAtTheFirstRow", true, 0, 0},
+                    FailureCase{"OneTransactionInTheMiddle", true, 2, 0},
+                    FailureCase{"OneTransactionAtTheLastRow", true, kProducts - 1, 0}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+struct VisibilityCase {
+    const char* name;
+    bool oneTransaction;
+    int seenAfterThreeRows;
+};
+
+void PrintTo(const VisibilityCase& visibility, std::ostream* out) { *out << visibility.name; }
+
+class WriteBackVisibilityTest : public WriteBackModeTest, public testing::WithParamInterface<VisibilityCase> {};
+
+// Another connection, looking while the write-back is under way, sees the
+// rows committed so far: every one row by row, none in one transaction.
+TEST_P(WriteBackVisibilityTest, OtherConnectionsSeeOnlyWhatIsCommitted) {
+    TListedPriceRows rows(batchRows());
+    TPriceWriteBack writeBack(statement(), journal, {GetParam().oneTransaction});
+    std::vector<double> seenMidway;
+    WriteBackSteps steps;
+    steps.progress = [&](std::size_t written, std::size_t total) {
+        EXPECT_EQ(total, std::size_t(kProducts));
+        if (written == 3) seenMidway = salePrices();
+    };
+    ASSERT_TRUE(writeBack.run(rows, steps));
+    EXPECT_EQ(seenMidway, pricesKeeping(GetParam().seenAfterThreeRows));
+    EXPECT_EQ(writeBack.written(), std::size_t(kProducts));
+    EXPECT_EQ(readJournal(writeBack.journalPath()).written, std::optional<std::size_t>(kProducts));
+    disconnect();
+    EXPECT_EQ(salePrices(), pricesKeeping(kProducts));
+}
+
+INSTANTIATE_TEST_SUITE_P(RowByRowAndOneTransaction, WriteBackVisibilityTest,
+                         testing::Values(VisibilityCase{"RowByRow", false, 3},
+                                         VisibilityCase{"OneTransaction", true, 0}),
+                         [](const testing::TestParamInfo<VisibilityCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// A one-transaction batch with a product named twice and one PRODUCT does
+// not have, then its revert, also in one transaction: every price is back.
+TEST_F(WriteBackModeTest, RevertOfAOneTransactionJournalPutsBackEveryRow) {
+    std::vector<PriceRow> rows = batchRows();
+    rows.push_back({"NOPE", "Not in PRODUCT", rows[0].prices});
+    rows.push_back({productId(1), "Again", rows[0].prices});
+    TListedPriceRows source(rows);
+    TPriceWriteBack writeBack(statement(), journal, {true});
+    ASSERT_TRUE(writeBack.run(source, {}));
+    const Journal written = readJournal(writeBack.journalPath());
+    EXPECT_EQ(written.written, std::optional<std::size_t>(rows.size()));
+    EXPECT_FALSE(written.entries[kProducts].oldPrices.has_value());
+    // Every current price is read before the first UPDATE.
+    EXPECT_EQ(written.entries[kProducts + 1].oldPrices, written.entries[1].oldPrices);
+
+    RevertOptions options{false, journal, {}, {true}};
+    const RevertReport report = TPriceRevert(statement(), options).run(written);
+    EXPECT_TRUE(report.complete());
+    // The second P1 row is put back to what P1 held before the batch, so
+    // its first row needs nothing.
+    EXPECT_EQ(report.reverted, std::size_t(kProducts));
+    EXPECT_EQ(report.unchanged, 2u);
+    EXPECT_EQ(readJournal(report.journalPath).written, std::optional<std::size_t>(kProducts));
+    disconnect();
+    EXPECT_EQ(salePrices(), pricesKeeping(0));
+    DirectClient client(database.path());
+    EXPECT_EQ(client.select("SELECT VIP_PRICE FROM PRODUCT WHERE PROD_ID = 'P1'").front()[0].toDouble(), 16.0);
+}
+
+// The journal's one read of the whole batch answers each product exactly as
+// the lookup of that product alone, in the order asked: a product twice,
+// products PRODUCT lacks, empty prices, a number with trailing blanks (equal
+// in the database's comparison) and one whose Big5 bytes do not survive a
+// round trip through Unicode.
+TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAlone) {
+    const std::string oddId = "K\xA2\xCC";
+    addProduct(oddId, "7, 8, 9, 10, 11, 12");
+    addProduct("EMPTY", "NULL, NULL, 0.5, NULL, -3, 99999.99");
+    const std::vector<std::string> ids = {"P3", "P1", "NOPE", "P3", oddId, "EMPTY", "P2  ", "", "p1", "P4"};
+    std::vector<std::optional<Prices>> oneByOne;
+    {
+        TProductPrices prices(statement().connection());
+        for (const std::string& id : ids) oneByOne.push_back(prices.read(id));
+    }
+    ASSERT_TRUE(oneByOne[0].has_value());
+    EXPECT_FALSE(oneByOne[2].has_value());
+    EXPECT_TRUE(oneByOne[5].has_value() && (*oneByOne[5])[0].isNull());
+
+    EXPECT_EQ(TProductPrices(statement().connection()).readAll(ids), oneByOne);
+    EXPECT_FALSE(statement().connection().inTransaction());
+    // Inside a transaction of the caller's it reads there and leaves it open.
+    statement().connection().startTransaction();
+    EXPECT_EQ(TProductPrices(statement().connection()).readAll(ids), oneByOne);
+    EXPECT_TRUE(statement().connection().inTransaction());
+    statement().connection().rollbackTransaction();
+    EXPECT_TRUE(TProductPrices(statement().connection()).readAll({}).empty());
+
+    // A batch of a thousand rows and more, read in the one transaction.
+    std::vector<std::string> many;
+    std::vector<std::optional<Prices>> expected;
+    for (std::size_t i = 0; i < 1007; ++i) {
+        many.push_back(ids[i % ids.size()]);
+        expected.push_back(oneByOne[i % ids.size()]);
+    }
+    EXPECT_EQ(TProductPrices(statement().connection()).readAll(many), expected);
+}
+
+// The real program, killed while its one transaction is under way (its
+// write-back here is a revert, which runs the window's loop without a
+// display): the server rolls the transaction back, so no row is written,
+// and the journal it left lists every row without a closing line.
+TEST_F(WriteBackModeTest, KilledProgramInOneTransactionLeavesEveryRowAsItWas) {
+    constexpr int kRows = 20000;
+    constexpr double kShift = 100000;
+    database.execute("DELETE FROM PRODUCT");
+    database.execute("EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(kRows) +
+                     ") DO BEGIN INSERT INTO PRODUCT (PROD_ID, PROD_NAME, " + testsupport::kPriceColumns +
+                     ") VALUES ('K' || LPAD(:I, 6, '0'), 'Item', :I + 1, :I + 2, "
+                     ":I + 3, :I + 4, :I + 5, NULL); I = I + 1; END END");
+    QString batch;
+    {
+        TJournalWriter writer(journals.path(), {QString::fromStdString(database.path()),
+                                                QDateTime::currentDateTimeUtc(), QStringLiteral("clerk"),
+                                                QStringLiteral("write-back")});
+        for (int i = 0; i < kRows; ++i) {
+            char id[8];
+            std::snprintf(id, sizeof id, "K%06d", i);
+            const Prices now = {i + 1.0, i + 2.0, i + 3.0, i + 4.0, i + 5.0, FieldValue()};
+            const Prices shifted = {i + 1 + kShift, i + 2 + kShift, i + 3 + kShift,
+                                    i + 4 + kShift, i + 5 + kShift, kShift};
+            writer.addEntry({id, "Item", shifted, now});
+        }
+        writer.close(kRows);
+        batch = writer.path();
+    }
+    WriteBackSettings::setOneTransaction(true);
+    const QString programJournals =
+        QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath(QStringLiteral("Tarvell/journals"));
+    QDir(programJournals).removeRecursively();
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) environment.remove(name);
+    program.setProcessEnvironment(environment);
+    program.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Tarvell")),
+                  {QStringLiteral("--revert"), batch});
+    ASSERT_TRUE(program.waitForStarted()) << program.errorString().toStdString();
+    QByteArray progress;
+    while (!progress.contains("1000 of") && program.waitForReadyRead(120000)) progress += program.readAllStandardOutput();
+    ASSERT_TRUE(progress.contains("1000 of")) << progress.toStdString() << program.readAllStandardError().toStdString();
+    program.kill();
+    program.waitForFinished();
+
+    const QStringList left = journalFiles(programJournals);
+    ASSERT_EQ(left.size(), 1);
+    const Journal killed = readJournal(left[0]);
+    EXPECT_EQ(killed.entries.size(), std::size_t(kRows));
+    ASSERT_FALSE(killed.written.has_value()) << "the kill came too late to stop the write-back";
+    DirectClient client(database.path());
+    EXPECT_EQ(client.select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE = CAST(SUBSTRING(PROD_ID FROM 2) AS INTEGER) + 1 "
+                            "AND N_PRICE = SALE_PRICE + 1 AND VIP_PRICE IS NULL")
+                  .front()[0]
+                  .toDouble(),
+              double(kRows));
+}
+
+// Through a server of the test's own that dies in the middle of a
+// one-transaction write-back: the server never committed, so once it is
+// back every row is as it was.
+TEST_F(WriteBackModeTest, LostServerInOneTransactionLeavesEveryRowAsItWas) {
+    const auto server = testsupport::OwnServer::startIfPossible();
+    if (!server) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
+    testsupport::ConfigurationFiles files;
+    files.database = database.serverName(server->server().address());
+    files.password = server->server().password;
+    useConfiguration(files);
+
+    TListedPriceRows rows(batchRows());
+    TPriceWriteBack writeBack(statement(), journal, {true});
+    WriteBackSteps steps;
+    steps.progress = [&](std::size_t written, std::size_t) {
+        if (written == 3) server->kill();
+    };
+    try {
+        writeBack.run(rows, steps);
+        FAIL() << "the write-back went on without its server";
+    } catch (const rt::DatabaseError& error) {
+        EXPECT_TRUE(error.driverFailure().connectionLost) << error.what();
+        EXPECT_TRUE(endsWith(error.what(), "\r\n" + nothingWritten())) << error.what();
+    }
+    EXPECT_EQ(writeBack.written(), 0u);
+    EXPECT_EQ(readJournal(writeBack.journalPath()).written, std::optional<std::size_t>(0));
+    EXPECT_FALSE(statement().connection().connected());
+    server->start();
+    EXPECT_EQ(salePrices(files.database, files.password), pricesKeeping(0));
+
+    // The connection comes back with the server, and the batch is written whole.
+    TListedPriceRows again(batchRows());
+    ASSERT_TRUE(writeBack.run(again, {}));
+    EXPECT_EQ(salePrices(files.database, files.password), pricesKeeping(kProducts));
+}
+
+}  // namespace
+}  // namespace batch
