@@ -14,5 +14,6 @@ int main(int argc, char** argv) {
     application.setStyle(new TDialogButtonOrderStyle);
     TFormTarvell formTarvell;
     formTarvell.show();
-    return application.exec();
+    const int status = application.exec();
+    return app::exitStatusAfterSignal().value_or(status);
 }

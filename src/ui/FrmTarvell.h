@@ -3,12 +3,14 @@
 // event, and calls into the work table and the price rule.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMargins>
 #include <array>
 #include <QWidget>
 
 #include "ReadService.h"
 #include "ResultProvider.h"
+#include "PriceRows.h"
 #include "ProductWorkTable.h"
 #include "ServerQuery.h"
 #include "StatementService.h"
@@ -81,7 +83,11 @@ private:
     void connectHandlers();
     void centreOnDesktop();
     void fitOuterSize();
+    void replaceConnectionDeadWhileIdle();
+    batch::TListedPriceRows priceRowsOfTable();
 
     bool shown_ = false;
     QMargins frame_{-1, -1, -1, -1};
+    // Since the last handler ended; invalid before the first.
+    QElapsedTimer sinceLastHandler_;
 };

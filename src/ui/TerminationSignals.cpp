@@ -8,6 +8,8 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
+#include <optional>
 
 namespace app {
 
@@ -15,6 +17,8 @@ namespace {
 
 // One per process: the signal mask and the descriptor are the process's.
 int g_signals = -1;
+std::function<void(int)> g_interceptor;
+std::optional<int> g_exitStatus;
 
 sigset_t terminationSet() {
     sigset_t set;
@@ -27,8 +31,10 @@ sigset_t terminationSet() {
 void closeEveryWindow() {
     // Empty the descriptor: several signals may have arrived together.
     signalfd_siginfo info;
-    while (read(g_signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-    }
+    int signal = 0;
+    while (read(g_signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+        signal = static_cast<int>(info.ssi_signo);
+    if (signal != 0 && g_interceptor) return g_interceptor(signal);
     // What "4.離開" does, also with a message box or dialog open: a box closed
     // this way answers as its close box would, and the handler behind it
     // ends; the main window closes last and the event loop with it.
@@ -61,6 +67,19 @@ TerminationSignals::TerminationSignals() {
     }
     qAddPreRoutine(watchSignals);
 }
+
+SignalInterception::SignalInterception(std::function<void(int signal)> interceptor) {
+    g_interceptor = std::move(interceptor);
+}
+
+SignalInterception::~SignalInterception() { g_interceptor = nullptr; }
+
+void endAfterSignal(int signal) {
+    g_exitStatus = 128 + signal;
+    QApplication::closeAllWindows();
+}
+
+std::optional<int> exitStatusAfterSignal() { return g_exitStatus; }
 
 TerminationSignals::~TerminationSignals() {
     if (g_signals >= 0) close(g_signals);

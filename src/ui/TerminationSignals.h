@@ -12,6 +12,9 @@
 // anything else that may start a thread.
 #pragma once
 
+#include <functional>
+#include <optional>
+
 namespace app {
 
 class TerminationSignals {
@@ -21,5 +24,22 @@ public:
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 };
+
+// While one lives, a signal goes to its function (the signal's number)
+// instead of closing the windows: long work ends cleanly first and then
+// calls endAfterSignal.
+class SignalInterception {
+public:
+    explicit SignalInterception(std::function<void(int signal)> interceptor);
+    ~SignalInterception();
+    SignalInterception(const SignalInterception&) = delete;
+    SignalInterception& operator=(const SignalInterception&) = delete;
+};
+
+// Closes every window, as a signal does, and makes the program end with
+// 128 + signal.
+void endAfterSignal(int signal);
+// 128 + the signal that ended interrupted work; nothing otherwise.
+std::optional<int> exitStatusAfterSignal();
 
 }  // namespace app

@@ -13,6 +13,7 @@
 
 #include <DriverInterface.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -40,6 +41,7 @@ public:
     }
     dl::DriverResult getMetaData(dl::IDriverMetaData** metaData) override;
     dl::DriverResult getCommand(dl::IDriverCommand** command) override;
+    dl::DriverResult control(std::int32_t request) override;
 
     // What commands and cursors share.
     const ClientApi& api() const { return *api_; }
@@ -72,6 +74,9 @@ private:
     dl::DriverResult disconnectUnguarded();
     dl::DriverResult getMetaDataUnguarded(dl::IDriverMetaData** metaData);
     dl::DriverResult getCommandUnguarded(dl::IDriverCommand** command);
+    dl::DriverResult checkAttachment();
+    // Safe from any thread: reads only the handle's copy below.
+    dl::DriverResult cancel(std::int32_t request) noexcept;
 
     void freeStatements();
 
@@ -79,6 +84,9 @@ private:
     ConnectionSettings settings_;
     ErrorText error_;
     isc_db_handle db_ = 0;
+    // The handle as another thread's cancel reads it: set after the attach,
+    // cleared before the detach.
+    std::atomic<isc_db_handle> cancelHandle_{0};
     std::uint64_t attachment_ = 0;
     std::unordered_multimap<std::string, std::unique_ptr<PreparedStatement>> idle_;
     Transaction retained_;

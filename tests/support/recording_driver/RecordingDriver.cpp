@@ -273,6 +273,10 @@ public:
         *command = result == 0 ? new Command : nullptr;
         return result;
     }
+    dl::DriverResult control(std::int32_t request) override {
+        record(name_, "control", request);
+        return resultOf("control");
+    }
 };
 
 class Driver final : public Recorded<dl::IDriver> {
