@@ -370,22 +370,23 @@ void TFormTarvell::SpeedButton3Click() {
     SQLConnection1.open();
     ui::TWriteBackRunner runner(this, SQLConnection1.sharedDriverConnection(), times);
     std::optional<std::string> failure;
-    bool connectionLost = false;
+    std::optional<rt::DriverFailure> driverFailure;
     try {
         runner.run(writeBack, rows, {});
     } catch (const rt::DatabaseError& error) {
         failure = error.what();
-        connectionLost = error.driverFailure().connectionLost;
+        driverFailure = error.driverFailure();
     } catch (const std::exception& error) {
         failure = error.what();
     }
     batch::WriteBackEnd end = runner.end();
-    end.connectionLost = connectionLost || runner.timedOut();
+    end.connectionLost = (driverFailure && driverFailure->connectionLost) || runner.timedOut();
     if (failure && static_cast<int>(end.written) < CDS_PRODUCT.rowCount())
         CDS_PRODUCT.moveTo(static_cast<int>(end.written));  // the row it stopped at
     if (runner.stoppingSignal() != 0) return app::endAfterSignal(runner.stoppingSignal());
     if (runner.cancelled() && !runner.timedOut())
         return app::showMessage(big5::toUnicode(batch::cancelledMessage(end)));
+    if (failure && driverFailure) throw rt::DatabaseError(batch::stoppedByErrorMessage(*failure, end), *driverFailure);
     if (failure) throw rt::AppError(batch::stoppedByErrorMessage(*failure, end));
     app::showMessage(QString::fromUtf8("回存完成"));
 }

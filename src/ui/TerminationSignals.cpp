@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <cstdio>
 #include <functional>
@@ -28,6 +30,18 @@ sigset_t terminationSet() {
     return set;
 }
 
+// What "4.離開" does: every window closes, the main window last and the
+// event loop with it. A message box is the operator's to answer: closing it
+// would answer it for them (an error never seen, a question answered), so
+// the windows close once it has been answered.
+void closeWhenNoBoxIsOpen() {
+    if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        QTimer::singleShot(100, QCoreApplication::instance(), closeWhenNoBoxIsOpen);
+        return;
+    }
+    QApplication::closeAllWindows();
+}
+
 void closeEveryWindow() {
     // Empty the descriptor: several signals may have arrived together.
     signalfd_siginfo info;
@@ -35,10 +49,7 @@ void closeEveryWindow() {
     while (read(g_signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
         signal = static_cast<int>(info.ssi_signo);
     if (signal != 0 && g_interceptor) return g_interceptor(signal);
-    // What "4.離開" does, also with a message box or dialog open: a box closed
-    // this way answers as its close box would, and the handler behind it
-    // ends; the main window closes last and the event loop with it.
-    QApplication::closeAllWindows();
+    closeWhenNoBoxIsOpen();
 }
 
 // Called from the application object's constructor, once its event

@@ -1,7 +1,9 @@
 // SIGINT (Ctrl+C in the terminal) and SIGTERM (a logout, `timeout`, `kill`)
 // end the program the way "4.離開" does: every window closes on the
 // user-interface thread, the event loop ends, and the window takes its
-// database connection down with it.
+// database connection down with it. A message box open at the time is left
+// for the operator to answer first; a write-back running at the time stops
+// after its row in flight instead (SignalInterception).
 //
 // The Firebird client library puts its own handlers on both signals when it
 // first attaches, and those shut every attachment down behind the program's

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "Big5Text.h"
 #include "Errors.h"
 #include "JournalSettings.h"
 #include "ParameterParser.h"
@@ -102,7 +103,8 @@ TEST_F(WriteBackDriverCalls, JournalIsWholeBeforeTheFirstUpdateAndClosedWhereThe
         form->SpeedButton3Click();
         FAIL() << "the write-back went past the row without prices";
     } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "No value for parameter 'SALE_PRICE'");
+        EXPECT_EQ(error.what(), "No value for parameter 'SALE_PRICE'\r\n" +
+                                    big5::fromUtf8("已回存 2 筆 (共 4 筆)，停在商品 P3，此商品及之後的商品都未回存"));
     }
     ASSERT_TRUE(question->seen);
 
