@@ -86,11 +86,13 @@ RevertReport TPriceRevert::run(const Journal& journal) {
     TPriceWriteBack writeBack(statement_, options_.journal);
     WriteBackSteps steps;
     steps.progress = options_.progress;
+    steps.stopRequested = options_.stopRequested;
     steps.knownOldPrices = [&before](std::size_t row) { return before.at(row); };
     steps.source = QStringLiteral("revert of ") + QFileInfo(journal.path).fileName();
     steps.nulls = NullPrice::WrittenAsNull;
     if (!rows.rows().empty()) writeBack.run(rows, steps);
     report.reverted = writeBack.written();
+    report.stopped = writeBack.stopped();
     report.journalPath = writeBack.journalPath();
     return report;
 }

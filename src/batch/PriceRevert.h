@@ -31,6 +31,8 @@ struct RevertOptions {
     bool force = false;
     JournalSettings journal = JournalSettings::load();
     std::function<void(std::size_t written, std::size_t total)> progress;
+    // Asked before each row is written: true stops after the row in flight.
+    std::function<bool()> stopRequested;
 };
 
 struct ChangedRow {
@@ -46,6 +48,7 @@ struct RevertReport {
     std::vector<ChangedRow> forced;   // changed since, reverted all the same
     std::vector<JournalEntry> missing;  // no longer in PRODUCT
     QString journalPath;        // the revert's own journal; empty when off
+    bool stopped = false;       // stopRequested ended it before its last row
     bool complete() const { return skipped.empty() && missing.empty(); }
 };
 

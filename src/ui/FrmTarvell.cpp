@@ -369,25 +369,38 @@ void TFormTarvell::SpeedButton3Click() {
     batch::TPriceWriteBack writeBack(SQLQuery1, batch::JournalSettings::load());
     SQLConnection1.open();
     ui::TWriteBackRunner runner(this, SQLConnection1.sharedDriverConnection(), times);
-    std::optional<std::string> failure;
-    std::optional<rt::DriverFailure> driverFailure;
+    std::exception_ptr failure;
     try {
         runner.run(writeBack, rows, {});
+    } catch (const std::exception&) {
+        failure = std::current_exception();
+    }
+    showWriteBackEnd(runner, failure);
+}
+
+// A stopped write-back leaves the row it stopped at current, tells what was
+// written, and raises its error with that added; a signal ends the program
+// without a word.
+void TFormTarvell::showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exception_ptr failure) {
+    batch::WriteBackEnd end = runner.end();
+    std::optional<std::string> failureText;
+    std::optional<rt::DriverFailure> driverFailure;
+    try {
+        if (failure) std::rethrow_exception(failure);
     } catch (const rt::DatabaseError& error) {
-        failure = error.what();
+        failureText = error.what();
         driverFailure = error.driverFailure();
     } catch (const std::exception& error) {
-        failure = error.what();
+        failureText = error.what();
     }
-    batch::WriteBackEnd end = runner.end();
     end.connectionLost = (driverFailure && driverFailure->connectionLost) || runner.timedOut();
     if (failure && static_cast<int>(end.written) < CDS_PRODUCT.rowCount())
-        CDS_PRODUCT.moveTo(static_cast<int>(end.written));  // the row it stopped at
+        CDS_PRODUCT.moveTo(static_cast<int>(end.written));
     if (runner.stoppingSignal() != 0) return app::endAfterSignal(runner.stoppingSignal());
     if (runner.cancelled() && !runner.timedOut())
         return app::showMessage(big5::toUnicode(batch::cancelledMessage(end)));
-    if (failure && driverFailure) throw rt::DatabaseError(batch::stoppedByErrorMessage(*failure, end), *driverFailure);
-    if (failure) throw rt::AppError(batch::stoppedByErrorMessage(*failure, end));
+    if (driverFailure) throw rt::DatabaseError(batch::stoppedByErrorMessage(*failureText, end), *driverFailure);
+    if (failureText) throw rt::AppError(batch::stoppedByErrorMessage(*failureText, end));
     app::showMessage(QString::fromUtf8("回存完成"));
 }
 

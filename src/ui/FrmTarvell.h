@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QMargins>
 #include <array>
+#include <exception>
 #include <QWidget>
 
 #include "ReadService.h"
@@ -22,6 +23,9 @@ class QLabel;
 class TWorkTableGrid;
 class TProgressBar;
 class TSpeedButton;
+namespace ui {
+class TWriteBackRunner;
+}
 
 class TFormTarvell : public QWidget {
     Q_OBJECT
@@ -85,6 +89,7 @@ private:
     void fitOuterSize();
     void replaceConnectionDeadWhileIdle();
     batch::TListedPriceRows priceRowsOfTable();
+    void showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exception_ptr failure);
 
     bool shown_ = false;
     QMargins frame_{-1, -1, -1, -1};
