@@ -109,7 +109,7 @@ TEST(ServerScript, OfTwoStartsOnOneStateFolderOneStartsAndTheOtherFailsCleanly) 
     if (!script || !*script) GTEST_SKIP() << tarvell::test::LocalServer::kSkipReason;
     char folder[] = "/tmp/tarvell-start-race-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string environment = "TARVELL_FB_STATE='" + std::string(folder) + "/state' TARVELL_FB_OWNER=" +
+    const std::string environment = "TARVELL_FB_PORT= TARVELL_FB_STATE='" + std::string(folder) + "/state' TARVELL_FB_OWNER=" +
                                      std::to_string(getpid()) + " '" + script + "' ";
     FILE* first = popen((environment + "start 2>&1").c_str(), "r");
     FILE* second = popen((environment + "start 2>&1").c_str(), "r");
