@@ -2,7 +2,7 @@
 // own settings file (the one the journal switch lives in):
 //
 //   [Server]
-//   AnswerTimeout=60     seconds a statement may go without an answer
+//   AnswerTimeout=60     seconds a row's UPDATE may go without an answer
 //
 // A write-back whose row has had no answer for that long is ended as a
 // lost connection. Read at each write-back.

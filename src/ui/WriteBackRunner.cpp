@@ -128,13 +128,18 @@ void TWriteBackRunner::tick() {
 
 void TWriteBackRunner::escalateStuckRow(Clock::time_point now) {
     State& state = *state_;
-    std::optional<Clock::duration> rowAge;
+    Clock::duration rowAge{};
+    bool updating = false;
     {
         const std::lock_guard lock(state.mutex);
         rowAge = now - state.rowStarted;
+        updating = state.rowInFlight.has_value();
     }
     if (state.aborted) return;
-    if (!state.cancelled && *rowAge >= times_.answerTimeout) {
+    // Only a row's UPDATE is one statement awaiting one answer; the
+    // journal's reads before the first row are many, and a large batch's
+    // may well take longer than the timeout on a healthy server.
+    if (!state.cancelled && updating && rowAge >= times_.answerTimeout) {
         state.timedOut = true;
         cancel();
         interrupt(dl::control::CancelAbort);
@@ -142,7 +147,7 @@ void TWriteBackRunner::escalateStuckRow(Clock::time_point now) {
         return;
     }
     if (!state.cancelled) return;
-    if (!state.raisedAt && *rowAge >= times_.raiseAfter) {
+    if (!state.raisedAt && rowAge >= times_.raiseAfter) {
         interrupt(dl::control::CancelRaise);
         state.raisedAt = now;
     } else if (state.raisedAt && now - *state.raisedAt >= times_.abortAfter) {
