@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "Big5Text.h"
+#include "ScopeGuard.h"
 #include "TerminationSignals.h"
 #include "WriteBackDialog.h"
 
@@ -73,6 +74,10 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
     };
     steps.stopRequested = [&state] { return state.stopRequested.load(); };
 
+    const app::SignalInterception interception([this](int signal) {
+        if (state_->signal == 0) state_->signal = signal;
+        cancel();
+    });
     std::exception_ptr failure;
     QEventLoop loop;
     std::thread worker([&] {
@@ -84,10 +89,10 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
         state.done = true;
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-
-    const app::SignalInterception interception([this](int signal) {
-        if (state_->signal == 0) state_->signal = signal;
-        cancel();
+    // The worker uses this frame's objects: it ends before they go, however
+    // the window's side ends.
+    const rt::ScopeGuard joinWorker([&worker] {
+        if (worker.joinable()) worker.join();
     });
     QTimer poll;
     poll.setInterval(kPollInterval);
