@@ -137,6 +137,11 @@ make_security_database() {
 start_server() {
   mkdir -p "$state"
   chmod 700 "$state"
+  # Two starts on one state folder would build its root folder at the same
+  # time; the second fails at once instead of starting on half-made files.
+  # The lock goes with this script, never with the server it starts.
+  exec 9>"$state/start.lock"
+  flock -n 9 || die "another start is using $state"
   if running; then
     local port
     port=$(cat "$portfile")
@@ -173,7 +178,7 @@ start_server() {
 watch_owner() {
   setsid bash -c 'while kill -0 "$0" 2>/dev/null; do sleep 1; done
     [[ $(readlink "/proc/$1/exe" 2>/dev/null) == /usr/sbin/firebird ]] && kill -KILL "$1"' "$1" "$2" \
-    </dev/null >/dev/null 2>&1 &
+    </dev/null >/dev/null 2>&1 9>&- &
 }
 
 # Starts the server on port and waits until it answers. Sets launched to
@@ -188,7 +193,7 @@ launch() {
   echo "$port" >"$portfile"
   # A session of its own: an interrupted caller does not take the server
   # with it, stop does.
-  "${ours[@]}" setsid "$server" </dev/null >"$logfile" 2>&1 &
+  "${ours[@]}" setsid "$server" </dev/null >"$logfile" 2>&1 9>&- &
   echo $! >"$pidfile"
   [[ -z ${TARVELL_FB_OWNER:-} ]] || watch_owner "$TARVELL_FB_OWNER" "$!"
 

@@ -6,13 +6,14 @@
 #include "TerminationSignals.h"
 
 int main(int argc, char** argv) {
-    // The command line's work runs before the signals are taken from the
-    // client library: a revert stopped with Ctrl+C ends as the client ends it.
+    // The command line's work runs before the window's signal handling: a
+    // revert holds Ctrl+C and TERM itself and stops after the row in flight.
     if (const std::optional<int> exitCode = app::runCommandLine(argc, argv)) return *exitCode;
     const app::TerminationSignals terminationSignals;
     QApplication application(argc, argv);
     application.setStyle(new TDialogButtonOrderStyle);
     TFormTarvell formTarvell;
     formTarvell.show();
-    return application.exec();
+    const int status = application.exec();
+    return app::exitStatusAfterSignal().value_or(status);
 }

@@ -121,6 +121,7 @@ RevertReport TPriceRevert::run(const Journal& journal) {
     TPriceWriteBack writeBack(statement_, options_.journal, options_.writeBack);
     WriteBackSteps steps;
     steps.progress = options_.progress;
+    steps.stopRequested = options_.stopRequested;
     steps.knownOldPrices = [&before](std::size_t row) { return before.at(row); };
     steps.source = revertSource(journal.path);
     steps.nulls = NullPrice::WrittenAsNull;
@@ -136,6 +137,7 @@ RevertReport TPriceRevert::run(const Journal& journal) {
         throw RevertStopped(error.what(), std::current_exception(), std::move(report), *writtenFrom[writeBack.written()]);
     }
     report.reverted = writeBack.written();
+    report.stopped = writeBack.stopped();
     report.journalPath = writeBack.journalPath();
     return report;
 }

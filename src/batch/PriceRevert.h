@@ -37,6 +37,8 @@ struct RevertOptions {
     std::function<void(std::size_t written, std::size_t total)> progress;
     // Row by row or all in one transaction, as the write-back.
     WriteBackSettings writeBack = WriteBackSettings::load();
+    // Asked before each row is written: true stops after the row in flight.
+    std::function<bool()> stopRequested;
 };
 
 struct ChangedRow {
@@ -52,6 +54,7 @@ struct RevertReport {
     std::vector<ChangedRow> forced;   // changed since, reverted all the same
     std::vector<JournalEntry> missing;  // no longer in PRODUCT
     QString journalPath;        // the revert's own journal; empty when off
+    bool stopped = false;       // stopRequested ended it before its last row
     bool complete() const { return skipped.empty() && missing.empty(); }
 };
 

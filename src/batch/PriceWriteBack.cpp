@@ -63,6 +63,7 @@ TPriceWriteBack::TPriceWriteBack(db::TStatementService& statement, JournalSettin
 bool TPriceWriteBack::run(TPriceRows& rows, const WriteBackSteps& steps) {
     if (steps.confirm && !steps.confirm()) return false;
     written_ = 0;
+    stopped_ = false;
     journalPath_.clear();
     if (!writeBack_.oneTransaction) {
         writeBatch(rows, steps, nullptr);
@@ -144,7 +145,12 @@ std::size_t TPriceWriteBack::rowCount(TPriceRows& rows) {
 
 void TPriceWriteBack::writeRows(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total) {
     for (rows.first(); !rows.eof(); rows.next()) {
+        if (steps.stopRequested && steps.stopRequested()) {
+            stopped_ = true;
+            return;
+        }
         const PriceRow row = rows.current();
+        if (steps.rowStarting) steps.rowStarting(row);
         writePriceRow(statement_, row.prices, row.productId, steps.nulls);
         ++written_;
         if (steps.progress) steps.progress(written_, total);

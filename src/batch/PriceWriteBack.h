@@ -30,6 +30,11 @@ struct WriteBackSteps {
     std::function<bool()> confirm;
     // After each row written: rows written so far, rows in all.
     std::function<void(std::size_t written, std::size_t total)> progress;
+    // Before each row's UPDATE: the row about to be written.
+    std::function<void(const PriceRow& row)> rowStarting;
+    // Asked before each row: true ends the loop there, the rows before it
+    // written and the journal closed with their count.
+    std::function<bool()> stopRequested;
     // The prices PRODUCT holds for a row, when the caller has read them
     // already (the revert); otherwise they are read here.
     std::function<std::optional<Prices>(std::size_t row)> knownOldPrices;
@@ -54,6 +59,8 @@ public:
     bool run(TPriceRows& rows, const WriteBackSteps& steps);
 
     std::size_t written() const { return written_; }
+    // The loop ended early because stopRequested said so.
+    bool stopped() const { return stopped_; }
     // Empty when the journal is off.
     const QString& journalPath() const { return journalPath_; }
 
@@ -69,6 +76,7 @@ private:
     JournalSettings journal_;
     WriteBackSettings writeBack_;
     std::size_t written_ = 0;
+    bool stopped_ = false;
     QString journalPath_;
 };
 

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -147,6 +148,27 @@ void printReport(const batch::RevertReport& report) {
         print(stdout, QStringLiteral("Rows changed since were left alone; --force reverts them too.\n"));
 }
 
+// Ctrl+C and TERM during a revert are blocked, so that neither their
+// default action nor the client library's own handlers end the process in
+// the middle of a row; the loop asks between rows whether one is waiting.
+// Blocked before the connect, so that the client library's threads start
+// with them blocked too.
+void holdStopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+int pendingStopSignal() {
+    sigset_t pending;
+    if (sigpending(&pending) != 0) return 0;
+    if (sigismember(&pending, SIGINT) == 1) return SIGINT;
+    if (sigismember(&pending, SIGTERM) == 1) return SIGTERM;
+    return 0;
+}
+
 int revert(const QString& file, bool force) {
     const batch::Journal journal = batch::readJournal(file);
     // The connection the window uses, from the same settings store and
@@ -160,9 +182,19 @@ int revert(const QString& file, bool force) {
         if (written % kProgressStep == 0 || written == total)
             print(stdout, QStringLiteral("%1 of %2 rows reverted\n").arg(written).arg(total));
     };
+    options.stopRequested = [] { return pendingStopSignal() != 0; };
+    holdStopSignals();
     try {
         const batch::RevertReport report = batch::TPriceRevert(SQLQuery1, options).run(journal);
         printReport(report);
+        if (const int signal = pendingStopSignal(); signal != 0) {
+            if (report.stopped)
+                print(stdout, QStringLiteral("Stopped by %1 after %2 rows reverted; the rows after them were not "
+                                             "touched.\n")
+                                  .arg(QStringLiteral("SIG") + QString::fromLatin1(sigabbrev_np(signal)))
+                                  .arg(report.reverted));
+            return 128 + signal;
+        }
         return report.complete() ? kSuccess : kNotAllReverted;
     } catch (const batch::RevertStopped& stopped) {
         // Rows before the failing one are reverted already: say which and

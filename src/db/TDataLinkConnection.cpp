@@ -317,6 +317,15 @@ void TDataLinkConnection::forgetLostAttachment() {
     if (connected()) close();
 }
 
+bool TDataLinkConnection::disconnectIfDead() {
+    if (!connected() || !driverConnection_) return false;
+    const dl::DriverResult result = driverConnection_->control(dl::control::CheckAttachment);
+    if (dl::statusOf(result) == 0) return false;
+    if (!driverFailureOf(result, DriverErrorSource::of(driverConnection_.get())).connectionLost) return false;
+    forgetLostAttachment();
+    return true;
+}
+
 void TDataLinkConnection::check(dl::DriverResult result, const DriverErrorSource& source) {
     if (dl::statusOf(result) != 0) raiseDriverError(result, source);
 }

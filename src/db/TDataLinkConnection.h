@@ -94,6 +94,13 @@ public:
     const std::string& lastError() const { return lastError_; }
 
     dl::IDriverConnection* driverConnection() const { return driverConnection_.get(); }
+    // A reference of its own to the driver connection, for a thread that
+    // cancels the call in flight: it outlives a disconnect meanwhile.
+    dl::DriverRef<dl::IDriverConnection> sharedDriverConnection() const { return driverConnection_; }
+    // One round trip on an open connection; one found dead is disconnected,
+    // so that the next statement connects anew, and true returned. Only for
+    // a connection with no statement in flight: nothing is retried here.
+    bool disconnectIfDead();
     dl::IDriverMetaData* metaData() const { return metaData_.get(); }
 
     // What the driver reported after connecting.

@@ -107,6 +107,19 @@ namespace cmdopt {
 inline constexpr std::int32_t RowsetSize = 1;             // integer, rows fetched per round trip
 }  // namespace cmdopt
 
+// Requests of IDriverConnection::control.
+namespace control {
+// Ends the call in flight on another thread; a statement's transaction
+// rolls back and the call returns with the server's "cancelled" error.
+inline constexpr std::int32_t CancelRaise = 1;
+// Closes the attachment on the client side without asking the server; the
+// call in flight returns with the attachment lost.
+inline constexpr std::int32_t CancelAbort = 2;
+// One round trip on the idle attachment; fails, the attachment reported as
+// lost, when it is dead.
+inline constexpr std::int32_t CheckAttachment = 3;
+}  // namespace control
+
 // Column types a cursor reports. Every column can also be null.
 enum class ColumnType : std::int32_t {
     Integer = 1,  // read with getInt64
@@ -214,6 +227,11 @@ public:
     virtual DriverResult startTransaction() = 0;
     virtual DriverResult commitTransaction() = 0;
     virtual DriverResult rollbackTransaction() = 0;
+    // A request of namespace control. CancelRaise and CancelAbort are the
+    // only calls that may be made from another thread while a call on the
+    // connection or its commands is in flight; they leave no error text
+    // (the call they end leaves its own) and only their status tells.
+    virtual DriverResult control(std::int32_t request) = 0;
 
 protected:
     ~IDriverConnection() = default;

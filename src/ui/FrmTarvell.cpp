@@ -26,7 +26,11 @@
 #include "SpeedButton.h"
 #include "SubCategoryKey.h"
 #include "SubCategoryLoader.h"
+#include "ServerSettings.h"
+#include "TerminationSignals.h"
 #include "WorkTablePriceRows.h"
+#include "WriteBackReport.h"
+#include "WriteBackRunner.h"
 
 namespace {
 
@@ -165,7 +169,10 @@ void TFormTarvell::createBottomPanel() {
 
 void TFormTarvell::connectHandlers() {
     const auto wire = [this](TSpeedButton* button, void (TFormTarvell::*handler)()) {
-        connect(button, &TSpeedButton::clicked, this, [this, handler] { app::runHandler([this, handler] { (this->*handler)(); }); });
+        connect(button, &TSpeedButton::clicked, this, [this, handler] {
+            app::runHandler([this, handler] { (this->*handler)(); });
+            sinceLastHandler_.start();
+        });
     };
     wire(SpeedButton1, &TFormTarvell::SpeedButton1Click);
     wire(SpeedButton2, &TFormTarvell::SpeedButton2Click);
@@ -261,7 +268,17 @@ void TFormTarvell::FormShow() {
     }
 }
 
+// A server restarted while the window sat idle leaves a connection that
+// fails its first statement; one round trip finds that out before anything
+// is sent, and the statement then connects anew.
+void TFormTarvell::replaceConnectionDeadWhileIdle() {
+    constexpr qint64 kIdleMilliseconds = 5000;
+    if (sinceLastHandler_.isValid() && sinceLastHandler_.elapsed() < kIdleMilliseconds) return;
+    SQLConnection1.disconnectIfDead();
+}
+
 void TFormTarvell::SpeedButton1Click() {
+    replaceConnectionDeadWhileIdle();
     lockProductColumns(false);
     // Locked again however the handler ends: an editable product number
     // would send its prices to another product at write-back.
@@ -306,18 +323,56 @@ void TFormTarvell::SpeedButton2Click() {
     pricing::priceAllRows(CDS_PRODUCT, [&progress] { progress.step(); });
 }
 
-// The journal and the UPDATE loop live outside the window; it asks the
-// question and shows the end.
+// The journal and the UPDATE loop live outside the window, on a thread of
+// their own; the window asks the question and shows the end.
 void TFormTarvell::SpeedButton3Click() {
-    batch::WriteBackSteps steps;
-    steps.confirm = [this] {
-        const batch::TPriceReview review = reviewBatch();
-        return app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
-                                    {review.summaryText(), review.detailsText()}) == app::Answer::Yes;
-    };
-    TWorkTablePriceRows rows(CDS_PRODUCT);
+    // A connection that died while the window sat idle is replaced before
+    // the review reads the current prices, and again after the question,
+    // which may have stayed open for minutes.
+    replaceConnectionDeadWhileIdle();
+    const batch::TPriceReview review = reviewBatch();
+    if (app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
+                             {review.summaryText(), review.detailsText()}) != app::Answer::Yes)
+        return;
+    replaceConnectionDeadWhileIdle();
+    batch::TListedPriceRows rows = priceRowsOfTable();
+    ui::WriteBackTimes times;
+    times.answerTimeout = batch::ServerSettings::load().answerTimeout;
     batch::TPriceWriteBack writeBack(SQLQuery1, batch::JournalSettings::load());
-    if (!writeBack.run(rows, steps)) return;
+    SQLConnection1.open();
+    ui::TWriteBackRunner runner(this, SQLConnection1.sharedDriverConnection(), times);
+    std::exception_ptr failure;
+    try {
+        runner.run(writeBack, rows, {});
+    } catch (const std::exception&) {
+        failure = std::current_exception();
+    }
+    showWriteBackEnd(runner, failure);
+}
+
+// A stopped write-back leaves the row it stopped at current, tells what was
+// written, and raises its error with that added; a signal ends the program
+// without a word.
+void TFormTarvell::showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exception_ptr failure) {
+    batch::WriteBackEnd end = runner.end();
+    std::optional<std::string> failureText;
+    std::optional<rt::DriverFailure> driverFailure;
+    try {
+        if (failure) std::rethrow_exception(failure);
+    } catch (const rt::DatabaseError& error) {
+        failureText = error.what();
+        driverFailure = error.driverFailure();
+    } catch (const std::exception& error) {
+        failureText = error.what();
+    }
+    end.connectionLost = (driverFailure && driverFailure->connectionLost) || runner.timedOut();
+    if (failure && static_cast<int>(end.written) < CDS_PRODUCT.rowCount())
+        CDS_PRODUCT.moveTo(static_cast<int>(end.written));
+    if (runner.stoppingSignal() != 0) return app::endAfterSignal(runner.stoppingSignal());
+    if (runner.cancelled() && !runner.timedOut())
+        return app::showMessage(big5::toUnicode(batch::cancelledMessage(end)));
+    if (driverFailure) throw rt::DatabaseError(batch::stoppedByErrorMessage(*failureText, end), *driverFailure);
+    if (failureText) throw rt::AppError(batch::stoppedByErrorMessage(*failureText, end));
     app::showMessage(QString::fromUtf8("回存完成"));
 }
 
@@ -332,6 +387,17 @@ batch::TPriceReview TFormTarvell::reviewBatch() {
         review.compareWithDatabase(currentPrices);
     }
     return review;
+}
+
+// The rows as they stand when the operator confirms; moving to the first
+// finishes the grid's open editing. The worker reads this copy, never the
+// table the grid shows.
+batch::TListedPriceRows TFormTarvell::priceRowsOfTable() {
+    TWorkTablePriceRows table(CDS_PRODUCT);
+    std::vector<batch::PriceRow> rows;
+    rows.reserve(static_cast<std::size_t>(CDS_PRODUCT.rowCount()));
+    for (table.first(); !table.eof(); table.next()) rows.push_back(table.current());
+    return batch::TListedPriceRows(std::move(rows));
 }
 
 void TFormTarvell::SpeedButton4Click() { close(); }

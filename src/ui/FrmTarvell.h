@@ -3,13 +3,16 @@
 // event, and calls into the work table and the price rule.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMargins>
 #include <array>
+#include <exception>
 #include <QWidget>
 
 #include "PriceReview.h"
 #include "ReadService.h"
 #include "ResultProvider.h"
+#include "PriceRows.h"
 #include "ProductWorkTable.h"
 #include "ServerQuery.h"
 #include "StatementService.h"
@@ -21,6 +24,9 @@ class QLabel;
 class TWorkTableGrid;
 class TProgressBar;
 class TSpeedButton;
+namespace ui {
+class TWriteBackRunner;
+}
 
 class TFormTarvell : public QWidget {
     Q_OBJECT
@@ -81,7 +87,12 @@ private:
     void connectHandlers();
     void centreOnDesktop();
     void fitOuterSize();
+    void replaceConnectionDeadWhileIdle();
+    batch::TListedPriceRows priceRowsOfTable();
+    void showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exception_ptr failure);
 
     bool shown_ = false;
     QMargins frame_{-1, -1, -1, -1};
+    // Since the last handler ended; invalid before the first.
+    QElapsedTimer sinceLastHandler_;
 };

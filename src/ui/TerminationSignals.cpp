@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
+#include <optional>
 
 namespace app {
 
@@ -15,6 +19,8 @@ namespace {
 
 // One per process: the signal mask and the descriptor are the process's.
 int g_signals = -1;
+std::function<void(int)> g_interceptor;
+std::optional<int> g_exitStatus;
 
 sigset_t terminationSet() {
     sigset_t set;
@@ -24,15 +30,26 @@ sigset_t terminationSet() {
     return set;
 }
 
+// What "4.離開" does: every window closes, the main window last and the
+// event loop with it. A message box is the operator's to answer: closing it
+// would answer it for them (an error never seen, a question answered), so
+// the windows close once it has been answered.
+void closeWhenNoBoxIsOpen() {
+    if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        QTimer::singleShot(100, QCoreApplication::instance(), closeWhenNoBoxIsOpen);
+        return;
+    }
+    QApplication::closeAllWindows();
+}
+
 void closeEveryWindow() {
     // Empty the descriptor: several signals may have arrived together.
     signalfd_siginfo info;
-    while (read(g_signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-    }
-    // What "4.離開" does, also with a message box or dialog open: a box closed
-    // this way answers as its close box would, and the handler behind it
-    // ends; the main window closes last and the event loop with it.
-    QApplication::closeAllWindows();
+    int signal = 0;
+    while (read(g_signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+        signal = static_cast<int>(info.ssi_signo);
+    if (signal != 0 && g_interceptor) return g_interceptor(signal);
+    closeWhenNoBoxIsOpen();
 }
 
 // Called from the application object's constructor, once its event
@@ -61,6 +78,19 @@ TerminationSignals::TerminationSignals() {
     }
     qAddPreRoutine(watchSignals);
 }
+
+SignalInterception::SignalInterception(std::function<void(int signal)> interceptor) {
+    g_interceptor = std::move(interceptor);
+}
+
+SignalInterception::~SignalInterception() { g_interceptor = nullptr; }
+
+void endAfterSignal(int signal) {
+    g_exitStatus = 128 + signal;
+    QApplication::closeAllWindows();
+}
+
+std::optional<int> exitStatusAfterSignal() { return g_exitStatus; }
 
 TerminationSignals::~TerminationSignals() {
     if (g_signals >= 0) close(g_signals);

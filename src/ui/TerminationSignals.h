@@ -1,7 +1,9 @@
 // SIGINT (Ctrl+C in the terminal) and SIGTERM (a logout, `timeout`, `kill`)
 // end the program the way "4.離開" does: every window closes on the
 // user-interface thread, the event loop ends, and the window takes its
-// database connection down with it.
+// database connection down with it. A message box open at the time is left
+// for the operator to answer first; a write-back running at the time stops
+// after its row in flight instead (SignalInterception).
 //
 // The Firebird client library puts its own handlers on both signals when it
 // first attaches, and those shut every attachment down behind the program's
@@ -12,6 +14,9 @@
 // anything else that may start a thread.
 #pragma once
 
+#include <functional>
+#include <optional>
+
 namespace app {
 
 class TerminationSignals {
@@ -21,5 +26,22 @@ public:
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 };
+
+// While one lives, a signal goes to its function (the signal's number)
+// instead of closing the windows: long work ends cleanly first and then
+// calls endAfterSignal.
+class SignalInterception {
+public:
+    explicit SignalInterception(std::function<void(int signal)> interceptor);
+    ~SignalInterception();
+    SignalInterception(const SignalInterception&) = delete;
+    SignalInterception& operator=(const SignalInterception&) = delete;
+};
+
+// Closes every window, as a signal does, and makes the program end with
+// 128 + signal.
+void endAfterSignal(int signal);
+// 128 + the signal that ended interrupted work; nothing otherwise.
+std::optional<int> exitStatusAfterSignal();
 
 }  // namespace app

@@ -20,6 +20,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <csignal>
 #include <memory>
 
 #include "DataLinkStore.h"
@@ -446,6 +447,56 @@ TEST_F(PriceRevertTest, KillInTheMiddleOfAWriteBackThenRevertPutsBackExactlyTheR
                   .front()[0]
                   .toDouble(),
               double(kRows));
+}
+
+// Ctrl+C during a revert stops it after the row in flight: the summary and
+// the revert's own journal say how many rows were put back, and exactly
+// those were.
+TEST_F(PriceRevertTest, InterruptStopsAfterTheRowInFlightWithSummaryAndClosedJournal) {
+    constexpr int kRows = 3000;
+    database.execute("EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(kRows) +
+                     ") DO BEGIN INSERT INTO PRODUCT (PROD_ID, PROD_NAME, " + testsupport::kPriceColumns +
+                     ") VALUES ('K' || LPAD(:I, 6, '0'), 'Item', 2, 2, 2, 2, 2, 2); "
+                     "I = I + 1; END END");
+    QString batch;
+    {
+        TJournalWriter writer(journals.path(), {QString::fromStdString(database.path()),
+                                                QDateTime::currentDateTimeUtc(), QStringLiteral("clerk"),
+                                                QStringLiteral("write-back")});
+        for (int i = 0; i < kRows; ++i) {
+            char id[8];
+            std::snprintf(id, sizeof id, "K%06d", i);
+            writer.addEntry({id, "Item", Prices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, Prices{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}});
+        }
+        writer.close(kRows);
+        batch = writer.path();
+    }
+
+    QProcess program;
+    startProgram(program, {QStringLiteral("--revert"), batch});
+    QByteArray output;
+    while (!output.contains("1000 of") && program.waitForReadyRead(120000)) output += program.readAllStandardOutput();
+    ASSERT_TRUE(output.contains("1000 of")) << output.toStdString() << program.readAllStandardError().toStdString();
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGINT), 0);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    output += program.readAllStandardOutput();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 128 + SIGINT) << program.readAllStandardError().toStdString();
+
+    DirectClient client(database.path());
+    const int reverted =
+        int(client.select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE = 1").front()[0].toDouble());
+    EXPECT_GE(reverted, 1000);
+    EXPECT_LT(reverted, kRows) << "the signal came too late to stop the revert";
+    const QString text = QString::fromUtf8(output);
+    EXPECT_TRUE(text.contains(QStringLiteral("%1 rows in the journal: %2 reverted").arg(kRows).arg(reverted)))
+        << output.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Stopped by SIGINT after %1 rows reverted").arg(reverted)))
+        << output.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("journal of this revert: "))) << output.toStdString();
+    const QStringList own = journalFiles(programJournals());
+    ASSERT_EQ(own.size(), 1);
+    EXPECT_EQ(readJournal(own[0]).written, std::optional<std::size_t>(reverted));
 }
 
 }  // namespace

@@ -385,7 +385,8 @@ TEST_F(WriteBackTest, WriteBackBeforeCalculationStopsAtTheFirstRow) {
     boxes.expectEnter();
     writeBack();
     ASSERT_EQ(boxes.seen().size(), 2u);
-    EXPECT_EQ(boxes.seen()[1].text, QStringLiteral("No value for parameter 'SALE_PRICE'"));
+    EXPECT_EQ(boxes.seen()[1].text, QString::fromUtf8("No value for parameter 'SALE_PRICE'\r\n"
+                                                      "已回存 0 筆 (共 3 筆)，停在商品 P1 Tea，此商品及之後的商品都未回存."));
     EXPECT_EQ(boxes.seen()[1].icon, QMessageBox::Critical);
     EXPECT_EQ(pricedProductsInDatabase(), 0);
 }
@@ -422,7 +423,8 @@ TEST_F(WriteBackTest, ARowRefusedForItsRangeStopsTheNextWriteBackAtIt) {
     ASSERT_EQ(boxes.seen().size(), 5u);
     EXPECT_EQ(boxes.seen()[2].text,
               QStringLiteral("Price of product 'P2' (tier 1) is 4600000000, outside the range -2147483648 to 2147483647."));
-    EXPECT_EQ(boxes.seen()[4].text, QStringLiteral("No value for parameter 'SALE_PRICE'"));
+    EXPECT_EQ(boxes.seen()[4].text, QString::fromUtf8("No value for parameter 'SALE_PRICE'\r\n"
+                                                      "已回存 1 筆 (共 3 筆)，停在商品 P2 Milk，此商品及之後的商品都未回存."));
     EXPECT_EQ(pricesInDatabase("P1")[0].toDouble(), 115.0);
     EXPECT_EQ(pricesInDatabase("P2")[0].toDouble(), 38.0);
     EXPECT_EQ(pricesInDatabase("P3")[0].toDouble(), 22.0);

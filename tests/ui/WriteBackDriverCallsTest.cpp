@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "Big5Text.h"
 #include "Errors.h"
 #include "MessageOf.h"
 #include "JournalSettings.h"
@@ -101,7 +102,9 @@ TEST_F(WriteBackDriverCalls, JournalIsWholeBeforeTheFirstUpdateAndClosedWhereThe
     });
 
     auto question = answerNextBoxWith("&Yes");
-    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { form->SpeedButton3Click(); }), "No value for parameter 'SALE_PRICE'");
+    EXPECT_EQ(messageOf<rt::DatabaseError>([&] { form->SpeedButton3Click(); }),
+              "No value for parameter 'SALE_PRICE'\r\n" +
+                  big5::fromUtf8("已回存 2 筆 (共 4 筆)，停在商品 P3，此商品及之後的商品都未回存"));
     ASSERT_TRUE(question->seen);
 
     ASSERT_TRUE(atFirstUpdate.has_value());

@@ -44,7 +44,9 @@ std::shared_ptr<const ClientApi> resolveAll(void* library, std::string* error) {
               resolve(library, "isc_get_segment", &api->get_segment, error) &&
               resolve(library, "isc_close_blob", &api->close_blob, error) &&
               resolve(library, "fb_interpret", &api->interpret, error) &&
-              resolve(library, "isc_sqlcode", &api->sqlcode, error);
+              resolve(library, "isc_sqlcode", &api->sqlcode, error) &&
+              resolve(library, "isc_database_info", &api->database_info, error) &&
+              resolve(library, "fb_cancel_operation", &api->cancel_operation, error);
     return ok ? api : nullptr;
 }
 

@@ -29,6 +29,8 @@ struct ClientApi {
     decltype(&isc_close_blob) close_blob;
     decltype(&fb_interpret) interpret;
     decltype(&isc_sqlcode) sqlcode;
+    decltype(&isc_database_info) database_info;
+    decltype(&fb_cancel_operation) cancel_operation;
 };
 
 // Loads the library (or finds it loaded before) and resolves every function

@@ -134,7 +134,9 @@ std::string ConnectionSettings::attachParameters(const std::string& user, const 
     addText(block, isc_dpb_lc_ctype, serverCharSet.empty() ? "NONE" : serverCharSet);
     if (!roleName.empty()) addText(block, isc_dpb_sql_role_name, roleName);
     addInteger(block, isc_dpb_sql_dialect, sqlDialect);
-    if (connectionTimeout > 0) addInteger(block, isc_dpb_connect_timeout, connectionTimeout);
+    // Without one the client waits for the network to give up, minutes
+    // when a host is gone.
+    addInteger(block, isc_dpb_connect_timeout, connectionTimeout > 0 ? connectionTimeout : kDefaultConnectTimeout);
     if (block.size() > kMaxAttachLength) throw std::length_error("attach parameter block too long");
     return block;
 }

@@ -17,7 +17,8 @@ struct ConnectionSettings {
     std::string customString;
     std::int64_t sqlDialect = 3;
     std::int64_t blobSize = -1;
-    std::int64_t connectionTimeout = 0;  // seconds, 0: the client's default
+    std::int64_t connectionTimeout = 0;  // seconds, 0: kDefaultConnectTimeout
+    static constexpr std::int64_t kDefaultConnectTimeout = 15;
     std::int64_t isolation = 0;          // 0 read committed, 1 repeatable read, 2 dirty read
     bool waitOnLocks = true;
     bool commitRetain = false;

@@ -59,6 +59,15 @@ dl::DriverResult FirebirdConnection::rollbackTransaction() {
     return guarded(&error_, [&] { return rollbackTransactionUnguarded(); });
 }
 
+dl::DriverResult FirebirdConnection::control(std::int32_t request) {
+    if (request == dl::control::CancelRaise || request == dl::control::CancelAbort) return cancel(request);
+    return guarded(&error_, [&] {
+        error_.clear();
+        if (request == dl::control::CheckAttachment) return checkAttachment();
+        return error_.set(dl::status::InvalidParameter, "Unknown control request " + std::to_string(request));
+    });
+}
+
 FirebirdConnection::FirebirdConnection(std::shared_ptr<const ClientApi> api)
     : api_(std::move(api)), retained_(*api_), caller_(*api_) {}
 
@@ -98,11 +107,13 @@ dl::DriverResult FirebirdConnection::connectUnguarded(const char* database, cons
         dl::DriverResult result = status[1] == isc_login ? dl::status::InvalidUserPassword : dl::status::ConnectFailed;
         return error_.setFromStatus(result, *api_, status);
     }
+    cancelHandle_.store(db_);
     return dl::status::Success;
 }
 
 dl::DriverResult FirebirdConnection::disconnectUnguarded() {
     if (!db_) return dl::status::Success;
+    cancelHandle_.store(0);
     while (!cursors_.empty()) (*cursors_.begin())->abandon();
     ISC_STATUS_ARRAY status;
     // The caller never committed it: nothing of it may stay.
@@ -165,6 +176,29 @@ void FirebirdConnection::endCallerCursors() {
     for (FirebirdCursor* cursor : cursors_)
         if (cursor->readsInCallerTransaction()) ending.push_back(cursor);
     for (FirebirdCursor* cursor : ending) cursor->abandon();
+}
+
+dl::DriverResult FirebirdConnection::checkAttachment() {
+    if (!db_) return error_.set(dl::status::InvalidHandle, "Not connected");
+    // The smallest answer the server gives: the server's own version is not
+    // asked for, only that it answers at all.
+    static const char kItems[] = {isc_info_ods_version, isc_info_end};
+    char answer[32];
+    ISC_STATUS_ARRAY status;
+    api_->database_info(status, &db_, sizeof kItems, kItems, sizeof answer, answer);
+    if (failed(status)) return error_.setFromStatus(dl::status::SqlError, *api_, status);
+    return dl::status::Success;
+}
+
+dl::DriverResult FirebirdConnection::cancel(std::int32_t request) noexcept {
+    isc_db_handle handle = cancelHandle_.load();
+    if (!handle) return dl::status::InvalidHandle;
+    ISC_STATUS_ARRAY status;
+    api_->cancel_operation(status, &handle,
+                           static_cast<ISC_USHORT>(request == dl::control::CancelRaise ? fb_cancel_raise : fb_cancel_abort));
+    // Nothing in flight to end is no failure of the request.
+    if (failed(status) && status[1] != isc_nothing_to_cancel) return dl::status::SqlError;
+    return dl::status::Success;
 }
 
 std::unique_ptr<PreparedStatement> FirebirdConnection::takeStatement(const std::string& sql, ISC_STATUS* status) {

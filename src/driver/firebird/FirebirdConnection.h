@@ -13,6 +13,7 @@
 
 #include <DriverInterface.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -43,6 +44,7 @@ public:
     dl::DriverResult startTransaction() override;
     dl::DriverResult commitTransaction() override;
     dl::DriverResult rollbackTransaction() override;
+    dl::DriverResult control(std::int32_t request) override;
 
     // What commands and cursors share.
     const ClientApi& api() const { return *api_; }
@@ -80,6 +82,9 @@ private:
     dl::DriverResult startTransactionUnguarded();
     dl::DriverResult commitTransactionUnguarded();
     dl::DriverResult rollbackTransactionUnguarded();
+    dl::DriverResult checkAttachment();
+    // Safe from any thread: reads only the handle's copy below.
+    dl::DriverResult cancel(std::int32_t request) noexcept;
 
     void freeStatements();
     // Cursors reading in the caller's transaction end with it.
@@ -89,6 +94,9 @@ private:
     ConnectionSettings settings_;
     ErrorText error_;
     isc_db_handle db_ = 0;
+    // The handle as another thread's cancel reads it: set after the attach,
+    // cleared before the detach.
+    std::atomic<isc_db_handle> cancelHandle_{0};
     std::uint64_t attachment_ = 0;
     std::unordered_multimap<std::string, std::unique_ptr<PreparedStatement>> idle_;
     Transaction retained_;

@@ -1,9 +1,11 @@
 #include "LocalServer.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace testsupport {
@@ -46,7 +48,20 @@ void OwnServer::start() {
     server_.port = run("start");
 }
 
-void OwnServer::kill() { run("kill"); }
+void OwnServer::kill() {
+    resume();  // a frozen server would not end on the script's TERM
+    run("kill");
+}
+
+void OwnServer::pause() { signalServer(SIGSTOP); }
+void OwnServer::resume() { signalServer(SIGCONT); }
+
+void OwnServer::signalServer(int signal) {
+    std::ifstream pidFile(folder_ + "/state/firebird.pid");
+    pid_t pid = 0;
+    if (!(pidFile >> pid) || pid <= 0) return;  // not running
+    if (::kill(pid, signal) != 0) throw std::runtime_error("cannot signal the server " + std::to_string(pid));
+}
 
 std::string OwnServer::run(const std::string& word) {
     // The server goes with this process should it end before the server is stopped.

@@ -48,12 +48,17 @@ public:
     void kill();
     // Up again on the same port.
     void start();
+    // Frozen (SIGSTOP): connections stay open and nothing answers, as with
+    // a host that hangs or a network that drops every packet; and thawed.
+    void pause();
+    void resume();
 
     const LocalServer& server() const { return server_; }
 
 private:
     OwnServer(std::string script, std::string folder, LocalServer server);
     std::string run(const std::string& word);
+    void signalServer(int signal);
 
     std::string script_;
     std::string folder_;

@@ -285,6 +285,10 @@ public:
         record(name_, "rollbackTransaction");
         return resultOf("rollbackTransaction");
     }
+    dl::DriverResult control(std::int32_t request) override {
+        record(name_, "control", request);
+        return resultOf("control");
+    }
 };
 
 class Driver final : public Recorded<dl::IDriver> {

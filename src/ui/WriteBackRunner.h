@@ -1,0 +1,72 @@
+// The write-back's database work on a thread of its own, the window's
+// event loop running meanwhile: the window repaints, and after a moment
+// a window-modal progress dialog with Cancel keeps every other handler
+// out. Cancel stops after the row in flight; a row that does not finish
+// is interrupted through the driver, first asking the server, then by
+// closing the connection; a row with no answer for the answer timeout is
+// treated as a lost connection.
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include "DriverInterface.h"
+#include "PriceWriteBack.h"
+#include "WriteBackReport.h"
+
+class QWidget;
+
+namespace ui {
+
+struct WriteBackTimes {
+    // A write-back shorter than this shows no dialog.
+    std::chrono::milliseconds showAfter{500};
+    // A row this long in flight: the dialog says what it waits for.
+    std::chrono::milliseconds waitingAfter{3000};
+    // After Cancel, a row in flight this long is interrupted ...
+    std::chrono::milliseconds raiseAfter{1000};
+    // ... and its connection closed when the interruption has not ended it
+    // after this.
+    std::chrono::milliseconds abortAfter{3000};
+    // A row with no answer this long: the connection is closed.
+    std::chrono::milliseconds answerTimeout{60000};
+};
+
+class TWriteBackRunner {
+public:
+    // connection: the driver connection the write-back runs on, connected;
+    // used only to interrupt it.
+    TWriteBackRunner(QWidget* window, dl::DriverRef<dl::IDriverConnection> connection, WriteBackTimes times);
+    ~TWriteBackRunner();
+    TWriteBackRunner(const TWriteBackRunner&) = delete;
+    TWriteBackRunner& operator=(const TWriteBackRunner&) = delete;
+
+    // Returns once the write-back has ended; its error is raised here, on
+    // the window's thread. A termination signal meanwhile acts as Cancel.
+    void run(batch::TPriceWriteBack& writeBack, batch::TPriceRows& rows, batch::WriteBackSteps steps);
+
+    // The operator's Cancel (also a termination signal's).
+    void cancel();
+    bool cancelled() const;
+    // The answer timeout ended it.
+    bool timedOut() const;
+    // The signal that stopped it; 0 for none.
+    int stoppingSignal() const;
+    // Rows written, the row in flight when it ended; connectionLost is not
+    // filled here.
+    batch::WriteBackEnd end() const;
+
+private:
+    struct State;
+    void tick();
+    void escalateStuckRow(std::chrono::steady_clock::time_point now);
+    void updateDialog(std::chrono::steady_clock::time_point now);
+    void interrupt(std::int32_t request);
+
+    QWidget* window_;
+    dl::DriverRef<dl::IDriverConnection> connection_;
+    WriteBackTimes times_;
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace ui

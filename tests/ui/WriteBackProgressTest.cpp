@@ -1,0 +1,195 @@
+// A write-back that meets a row locked by another user or a server that has
+// stopped answering: the window keeps running, Cancel and the answer timeout
+// end it, and what the journal says was written is what PRODUCT holds.
+//
+// The server is frozen while the write-back waits on a locked row: the
+// statement in flight is then known to be the UPDATE, never its commit, so
+// that whether the row was written is certain afterwards.
+#include "WriteBackWindow.h"
+
+#include "HeldRowLock.h"
+#include "Errors.h"
+#include "ServerSettings.h"
+
+#include <QSettings>
+
+namespace {
+
+using namespace testsupport;
+
+const PrivateSettingsFolders g_settings;
+
+constexpr int kProducts = 120;
+constexpr int kLockedProduct = 60;
+
+class StuckWriteBackTest : public WriteBackWindowTest {
+protected:
+    void SetUp() override { startWindow(kProducts, /*ownServer=*/true); }
+    void TearDown() override {
+        batch::ServerSettings::setAnswerTimeout(batch::ServerSettings::kDefaultAnswerTimeout);
+        WriteBackWindowTest::TearDown();
+    }
+
+    std::unique_ptr<HeldRowLock> lockProduct(int number) {
+        return std::make_unique<HeldRowLock>(
+            address, server.password, "UPDATE PRODUCT SET STD_COST = STD_COST WHERE PROD_ID = '" + productId(number) + "'");
+    }
+    bool waitingShown() const { return !dialogText("waiting").isEmpty(); }
+};
+
+TEST_F(StuckWriteBackTest, CancelEndsTheWaitForALockedRowAndNamesItsProduct) {
+    auto lock = lockProduct(kLockedProduct);
+    QString waiting;
+    std::optional<Clock::time_point> cancelled;
+    writeBack([&] {
+        if (cancelled || !waitingShown()) return;
+        waiting = dialogText("waiting");
+        cancelled = Clock::now();
+        pressCancel();
+    });
+    ASSERT_TRUE(cancelled) << "the dialog never said what it waited for";
+    const Clock::duration stopping = Clock::now() - *cancelled;
+    // Asking the server was enough; the connection stayed.
+    EXPECT_LT(stopping, 3s);
+    EXPECT_TRUE(waiting.contains(QString::fromStdString(productId(kLockedProduct)))) << waiting.toStdString();
+    ASSERT_EQ(boxes.texts.size(), 1);
+    const QString told = boxes.texts.front();
+    EXPECT_TRUE(told.startsWith(QString::fromUtf8("回存已取消：已回存 59 筆 (共 120 筆)，停在商品 P0060 Item 0060")))
+        << told.toStdString();
+    EXPECT_FALSE(told.contains(QString::fromUtf8("3.成本回存"))) << told.toStdString();
+    lock.reset();
+    EXPECT_EQ(pricedInDatabase(), kLockedProduct - 1);
+    EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(kLockedProduct - 1));
+}
+
+TEST_F(StuckWriteBackTest, CancelWithTheServerFrozenClosesTheConnectionAndTheNextWriteBackWritesTheBatch) {
+    auto lock = lockProduct(kLockedProduct);
+    const EventLoopWatch loop;
+    std::optional<Clock::time_point> cancelled;
+    writeBack([&] {
+        if (cancelled || !waitingShown()) return;
+        own->pause();
+        cancelled = Clock::now();
+        pressCancel();
+    });
+    ASSERT_TRUE(cancelled) << "the dialog never said what it waited for";
+    const Clock::duration stopping = Clock::now() - *cancelled;
+    EXPECT_LT(loop.longest(), 200ms);
+    // Interrupted after a second, closed three seconds later.
+    EXPECT_LT(stopping, 6s);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts.front().contains(QString::fromUtf8("已回存 59 筆"))) << boxes.texts.front().toStdString();
+    EXPECT_TRUE(boxes.texts.front().contains(QString::fromUtf8("再按「3.成本回存」"))) << boxes.texts.front().toStdString();
+
+    own->resume();
+    lock.reset();
+    EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(pricedInDatabase()));
+    EXPECT_EQ(pricedInDatabase(), kLockedProduct - 1);
+
+    boxes.texts.clear();
+    writeBack();
+    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("回存完成")});
+    EXPECT_EQ(pricedInDatabase(), kProducts);
+}
+
+TEST_F(StuckWriteBackTest, NoAnswerForTheTimeoutEndsTheWriteBackAsALostConnection) {
+    batch::ServerSettings::setAnswerTimeout(2);
+    auto lock = lockProduct(kLockedProduct);
+    std::optional<Clock::time_point> frozen;
+    writeBack([&] {
+        if (frozen || !dialogText("product").contains(QString::fromStdString(productId(kLockedProduct)))) return;
+        own->pause();
+        frozen = Clock::now();
+    });
+    ASSERT_TRUE(frozen);
+    EXPECT_LT(Clock::now() - *frozen, 5s);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    const QStringList lines = boxes.texts.front().split(QStringLiteral("\r\n"));
+    ASSERT_GE(lines.size(), 2) << boxes.texts.front().toStdString();
+    // The driver's words first, as for every database error.
+    EXPECT_TRUE(lines.front().startsWith(QStringLiteral("DataLink Error: "))) << lines.front().toStdString();
+    EXPECT_TRUE(lines.back().startsWith(QString::fromUtf8("已回存 59 筆 (共 120 筆)，停在商品 P0060 Item 0060")))
+        << lines.back().toStdString();
+    EXPECT_TRUE(lines.back().contains(QString::fromUtf8("伺服器恢復後再按「3.成本回存」"))) << lines.back().toStdString();
+    own->resume();
+    lock.reset();
+    EXPECT_EQ(pricedInDatabase(), kLockedProduct - 1);
+    EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(kLockedProduct - 1));
+}
+
+class QuickWriteBackTest : public WriteBackWindowTest {
+protected:
+    void SetUp() override { startWindow(3, /*ownServer=*/false); }
+};
+
+TEST_F(QuickWriteBackTest, ShowsNoDialogAndEndsAsBefore) {
+    bool dialogSeen = false;
+    writeBack([&] { dialogSeen = dialogSeen || progressDialog(); });
+    EXPECT_FALSE(dialogSeen);
+    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("回存完成")});
+    EXPECT_EQ(pricedInDatabase(), 3);
+    EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(3));
+}
+
+// The server restarted while the window sat idle: the first data view
+// after it finds the dead connection before sending anything and connects
+// anew.
+TEST_F(StuckWriteBackTest, FirstDataViewAfterAServerRestartWorks) {
+    QTest::qWait(5500);
+    own->kill();
+    own->start();
+    view();
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
+}
+
+}  // namespace
+
+namespace {
+
+struct TimeoutSetting {
+    const char* name;
+    const char* stored;  // nullptr: no value
+    std::optional<int> seconds;  // nothing: refused
+};
+
+class AnswerTimeoutSettingTest : public testing::TestWithParam<TimeoutSetting> {
+protected:
+    void TearDown() override { batch::ServerSettings::setAnswerTimeout(batch::ServerSettings::kDefaultAnswerTimeout); }
+};
+
+TEST_P(AnswerTimeoutSettingTest, IsReadOrRefusedNamingTheKey) {
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarvell"),
+                           QStringLiteral("Tarvell"));
+        if (GetParam().stored)
+            settings.setValue(QStringLiteral("Server/AnswerTimeout"), QString::fromLatin1(GetParam().stored));
+        else
+            settings.remove(QStringLiteral("Server/AnswerTimeout"));
+    }
+    if (GetParam().seconds) {
+        EXPECT_EQ(batch::ServerSettings::load().answerTimeout, std::chrono::seconds(*GetParam().seconds));
+        return;
+    }
+    try {
+        batch::ServerSettings::load();
+        ADD_FAILURE() << "accepted " << GetParam().stored;
+    } catch (const rt::AppError& error) {
+        EXPECT_NE(std::string(error.what()).find("Server/AnswerTimeout=" + std::string(GetParam().stored)),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, AnswerTimeoutSettingTest,
+                         testing::Values(TimeoutSetting{"Missing", nullptr, 60}, TimeoutSetting{"Five", "5", 5},
+                                         TimeoutSetting{"Blanks", " 7 ", 7}, TimeoutSetting{"OneDay", "86400", 86400},
+                                         TimeoutSetting{"Zero", "0", std::nullopt},
+                                         TimeoutSetting{"Negative", "-3", std::nullopt},
+                                         TimeoutSetting{"OverADay", "86401", std::nullopt},
+                                         TimeoutSetting{"Huge", "99999999999999999999", std::nullopt},
+                                         TimeoutSetting{"Fraction", "1.5", std::nullopt},
+                                         TimeoutSetting{"Word", "long", std::nullopt}),
+                         [](const testing::TestParamInfo<TimeoutSetting>& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,221 @@
+// The window on a database of many priced products behind a Firebird
+// server, for the tests that watch a write-back while it runs: the boxes it
+// puts up are answered and kept, its progress dialog found, the event loop's
+// longest pause measured, and steps run every 20 ms while the write-back
+// goes on.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "DataLinkStore.h"
+#include "DirectClient.h"
+#include "FrmTarvell.h"
+#include "JournalSettings.h"
+#include "LocalServer.h"
+#include "PriceJournal.h"
+#include "SpeedButton.h"
+#include "PointOfSaleSchema.h"
+#include "TestDatabase.h"
+#include "WriteBackDialog.h"
+
+namespace testsupport {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// The program's settings and journals in a folder of the test program's own,
+// set before anything reads them (the settings' location is fixed at first
+// use), so that tests running at the same time never share them.
+struct PrivateSettingsFolders {
+    PrivateSettingsFolders() {
+        char pattern[] = "/tmp/tarvell-write-back-XXXXXX";
+        if (!mkdtemp(pattern)) std::abort();
+        folder = pattern;
+        setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+    }
+    ~PrivateSettingsFolders() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    std::string folder;
+};
+
+// Answers Yes to the confirmation and OK to every other box, keeping their
+// texts; onBox sees a box first and may answer it itself (returns true).
+class BoxWatch {
+public:
+    BoxWatch() {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { look(); });
+        timer_.start();
+    }
+    std::function<bool(QMessageBox&)> onBox;
+    QStringList texts;  // every box but the confirmation
+
+private:
+    void look() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box == seen_) return;
+        seen_ = box;
+        const bool confirmation = box->windowTitle() == QStringLiteral("Confirm");
+        if (!confirmation) texts << box->text();
+        if (onBox && onBox(*box)) return;
+        for (QAbstractButton* button : box->buttons())
+            if (!confirmation || button->text() == QStringLiteral("&Yes")) return button->click();
+    }
+    QTimer timer_;
+    QPointer<QMessageBox> seen_;
+};
+
+// The longest time between two turns of the event loop, from a timer that
+// asks for one every 20 ms.
+class EventLoopWatch {
+public:
+    EventLoopWatch() {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const Clock::time_point now = Clock::now();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+        });
+        last_ = Clock::now();
+        timer_.start();
+    }
+    Clock::duration longest() const { return longest_; }
+
+private:
+    QTimer timer_;
+    Clock::time_point last_;
+    Clock::duration longest_{};
+};
+
+inline TWriteBackDialog* progressDialog() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<TWriteBackDialog*>(widget); dialog && dialog->isVisible()) return dialog;
+    return nullptr;
+}
+
+inline QString dialogText(const char* label) {
+    TWriteBackDialog* dialog = progressDialog();
+    return dialog ? dialog->findChild<QLabel*>(QString::fromLatin1(label))->text() : QString();
+}
+
+inline void pressCancel() {
+    if (TWriteBackDialog* dialog = progressDialog())
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cancel")), Qt::LeftButton);
+}
+
+inline std::string productId(int number) {
+    char id[16];
+    std::snprintf(id, sizeof id, "P%04d", number);
+    return id;
+}
+
+class WriteBackWindowTest : public testing::Test {
+protected:
+    // ownServer: a server of the test's own, which it may freeze or stop.
+    void startWindow(int products, bool ownServer) {
+        if (ownServer) {
+            own = OwnServer::startIfPossible();
+            if (!own) GTEST_SKIP() << LocalServer::kSkipReason;
+            server = own->server();
+        } else {
+            const auto shared = LocalServer::fromEnvironment();
+            if (!shared) GTEST_SKIP() << LocalServer::kSkipReason;
+            server = *shared;
+        }
+        database.execute({
+            kSubCategoryTable,
+            kProductTable,
+            "INSERT INTO PROD_ITEM VALUES ('A1', 'Drinks', 15, 10, 20, 30, 40, 50)",
+        });
+        {
+            DirectClient client(database.path());
+            auto insert = client.prepare(
+                "INSERT INTO PRODUCT (PROD_ID, PROD_NAME, STD_COST, PD_ITEMID) VALUES (?, ?, 100, 'A1')");
+            for (int number = 1; number <= products; ++number)
+                insert.execute({rt::FieldValue::text(productId(number)),
+                                rt::FieldValue::text("Item " + productId(number).substr(1))});
+        }
+        address = database.serverName(server.address());
+        ConfigurationFiles files;
+        files.database = address;
+        files.password = server.password;
+        database.writeConfiguration(configuration.path().toStdString(), files);
+        testsupport::DataLinkStore::pointAt(configuration.path());
+        journals = batch::JournalSettings::load().folder;
+        form = std::make_unique<TFormTarvell>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        view();
+        ASSERT_EQ(form->CDS_PRODUCT.rowCount(), products);
+        QTest::mouseClick(form->SpeedButton2, Qt::LeftButton);
+    }
+
+    void TearDown() override {
+        script.stop();
+        form.reset();
+        if (own) own->resume();
+        QApplication::processEvents();
+    }
+
+    void view() {
+        form->ComboBox1->setEditText(QStringLiteral("A1,Drinks"));
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+    }
+
+    // Presses "3.成本回存" with step run every 20 ms until the handler has
+    // ended (boxes included); returns when it has.
+    void writeBack(const std::function<void()>& step = {}) {
+        script.stop();
+        script.disconnect();
+        script.setInterval(20);
+        if (step) QObject::connect(&script, &QTimer::timeout, step);
+        script.start();
+        QTest::mouseClick(form->SpeedButton3, Qt::LeftButton);
+        script.stop();
+    }
+
+    int pricedInDatabase() {
+        DirectClient client(address, "SYSDBA", server.password);
+        return static_cast<int>(
+            client.select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE IS NOT NULL").front()[0].toDouble());
+    }
+
+    std::optional<std::size_t> newestJournalCount() {
+        const QStringList files = batch::journalFiles(journals);
+        if (files.isEmpty()) return std::nullopt;
+        return batch::readJournal(files.front()).written;
+    }
+
+    std::unique_ptr<OwnServer> own;
+    LocalServer server;
+    TestDatabase database;
+    std::string address;
+    QTemporaryDir configuration;
+    QString journals;
+    BoxWatch boxes;
+    QTimer script;
+    std::unique_ptr<TFormTarvell> form;
+};
+
+}  // namespace testsupport
