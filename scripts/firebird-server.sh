@@ -12,8 +12,9 @@
 # console output, all under $TARVELL_FB_STATE (default
 # ${XDG_RUNTIME_DIR:-/tmp}/tarvell-firebird-server-<uid>). It listens on
 # 127.0.0.1 only, on $TARVELL_FB_PORT when that is set, otherwise on the port
-# it used last time or the first free one from 3051 up. It runs as the
-# invoking user, so it opens the files that user's tests create. The installed
+# it used last time or the first free one from 3051 up that no other state
+# folder holds (a stopped server keeps its port for its next start). It runs
+# as the invoking user, so it opens the files that user's tests create. The installed
 # Firebird (its firebird.conf, security database and system server) is only
 # read from, never changed. When $TARVELL_FB_OWNER names a process (a test
 # that starts a server of its own), the server ends with that process too,
@@ -68,8 +69,25 @@ running() {
 # Something accepts connections on 127.0.0.1:port.
 port_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
+# A port handed out stays with its state folder for as long as that folder
+# exists, its server running or not: a test that stops its own server to
+# start it again on the same port must not find another instance there
+# meanwhile. The reservation is a link, named by the port, to the folder.
+registry=${TMPDIR:-/tmp}/tarvell-firebird-ports-$(id -u)
+reserve_port() {
+  local link=$registry/$1 owner
+  mkdir -p "$registry"
+  ln -sT "$state" "$link" 2>/dev/null && return 0
+  owner=$(readlink "$link") || return 1
+  [[ $owner != "$state" ]] || return 0
+  [[ ! -d $owner ]] || return 1
+  rm -f "$link"
+  ln -sT "$state" "$link" 2>/dev/null
+}
+
 # The port to listen on: $TARVELL_FB_PORT, else the last one used or the
-# first free one from 3051 up, passing over those in $1 (tried already).
+# first free one from 3051 up, passing over those in $1 (tried already) and
+# those another state folder holds.
 choose_port() {
   local tried=" ${1:-} " port
   if [[ -n ${TARVELL_FB_PORT:-} ]]; then
@@ -81,10 +99,10 @@ choose_port() {
   fi
   if [[ -s $portfile ]]; then
     port=$(cat "$portfile")
-    [[ $tried == *" $port "* ]] || port_taken "$port" || { echo "$port"; return; }
+    [[ $tried == *" $port "* ]] || port_taken "$port" || ! reserve_port "$port" || { echo "$port"; return; }
   fi
   for ((port = 3051; port < 3151; port++)); do
-    [[ $tried == *" $port "* ]] || port_taken "$port" || { echo "$port"; return; }
+    [[ $tried == *" $port "* ]] || port_taken "$port" || ! reserve_port "$port" || { echo "$port"; return; }
   done
   die "no free port from 3051 to 3150; export TARVELL_FB_PORT to choose one"
 }

@@ -5,8 +5,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSettings>
 #include <QStandardPaths>
+
+#include "ProgramSettings.h"
 
 namespace batch {
 
@@ -15,25 +16,17 @@ namespace {
 const QString kProgram = QStringLiteral("Tarvell");
 const QString kEnabledKey = QStringLiteral("Journal/Enabled");
 
-QSettings programSettings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kProgram, kProgram);
-}
-
 }  // namespace
 
 JournalSettings JournalSettings::load() {
     JournalSettings settings;
-    settings.enabled = programSettings().value(kEnabledKey, true).toBool();
+    settings.enabled = programSwitch(kEnabledKey, true);
     settings.folder =
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("journals"));
     return settings;
 }
 
-void JournalSettings::setEnabled(bool enabled) {
-    QSettings settings = programSettings();
-    settings.setValue(kEnabledKey, enabled);
-    settings.sync();
-}
+void JournalSettings::setEnabled(bool enabled) { setProgramSetting(kEnabledKey, enabled); }
 
 void useProgramIdentity() {
     QCoreApplication::setOrganizationName(QString());

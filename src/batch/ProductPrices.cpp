@@ -5,9 +5,7 @@
 
 namespace batch {
 
-namespace {
-
-rt::FieldValue priceAt(const db::RecordStore& store, std::size_t column, std::size_t row) {
+rt::FieldValue storedPriceAt(const db::RecordStore& store, std::size_t column, std::size_t row) {
     if (store.isNull(column, row)) return rt::FieldValue::null();
     switch (store.columnType(column)) {
         case dl::ColumnType::Double: return rt::FieldValue(store.doubleAt(column, row));
@@ -26,9 +24,11 @@ rt::FieldValue priceAt(const db::RecordStore& store, std::size_t column, std::si
     throw rt::DatabaseError("PRODUCT." + store.columnName(column) + " is not a number column");
 }
 
+namespace {
+
 Prices pricesAt(const db::RecordStore& store, std::size_t firstColumn, std::size_t row) {
     Prices prices;
-    for (std::size_t tier = 0; tier < prices.size(); ++tier) prices[tier] = priceAt(store, firstColumn + tier, row);
+    for (std::size_t tier = 0; tier < prices.size(); ++tier) prices[tier] = storedPriceAt(store, firstColumn + tier, row);
     return prices;
 }
 

@@ -7,9 +7,16 @@
 #include <vector>
 
 #include "PreparedQuery.h"
+#include "RecordStore.h"
 #include "PriceUpdate.h"
 
 namespace batch {
+
+// A price column's value in a read result: null for an empty column, a
+// double for a number of any column type. A whole number without an exact
+// double, or a column that holds no number, is refused, never shown or
+// written back as another price.
+rt::FieldValue storedPriceAt(const db::RecordStore& store, std::size_t column, std::size_t row);
 
 class TProductPrices {
 public:

@@ -1,20 +1,15 @@
 #include "ServerSettings.h"
 
-#include <QSettings>
 
 #include "Big5Text.h"
 #include "Errors.h"
+#include "ProgramSettings.h"
 
 namespace batch {
 
 namespace {
 
 const QString kAnswerTimeoutKey = QStringLiteral("Server/AnswerTimeout");
-
-QSettings programSettings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarvell"),
-                     QStringLiteral("Tarvell"));
-}
 
 int secondsFrom(const QSettings& settings, const QString& key, int fallback) {
     if (!settings.contains(key)) return fallback;
@@ -39,10 +34,6 @@ ServerSettings ServerSettings::load() {
     return loaded;
 }
 
-void ServerSettings::setAnswerTimeout(int seconds) {
-    QSettings settings = programSettings();
-    settings.setValue(kAnswerTimeoutKey, seconds);
-    settings.sync();
-}
+void ServerSettings::setAnswerTimeout(int seconds) { setProgramSetting(kAnswerTimeoutKey, seconds); }
 
 }  // namespace batch

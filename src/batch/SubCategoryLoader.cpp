@@ -7,6 +7,7 @@
 
 #include "Errors.h"
 #include "PriceUpdate.h"
+#include "ProductPrices.h"
 #include "ProductStatements.h"
 #include "ProductWorkTable.h"
 #include "ReadService.h"
@@ -20,22 +21,9 @@ namespace batch {
 namespace {
 
 std::optional<double> storedPrice(const db::RecordStore& store, std::size_t column, std::size_t row) {
-    if (store.isNull(column, row)) return std::nullopt;
-    switch (store.columnType(column)) {
-        case dl::ColumnType::Double: return store.doubleAt(column, row);
-        case dl::ColumnType::Integer: {
-            // A whole number beyond 2^53 has no exact double; it is refused,
-            // not shown as another price.
-            const std::int64_t value = store.integerAt(column, row);
-            constexpr std::int64_t kExact = std::int64_t(1) << 53;
-            if (value > kExact || value < -kExact)
-                throw rt::DatabaseError("PRODUCT." + store.columnName(column) + " holds " + std::to_string(value) +
-                                        ", too large to read as a price");
-            return static_cast<double>(value);
-        }
-        case dl::ColumnType::Text: break;
-    }
-    throw rt::DatabaseError("PRODUCT." + store.columnName(column) + " is not a number column");
+    const rt::FieldValue price = storedPriceAt(store, column, row);
+    if (price.isNull()) return std::nullopt;
+    return price.doubleValue();
 }
 
 // The stored prices of one sub-category, read by one statement and found by
