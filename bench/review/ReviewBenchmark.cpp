@@ -12,12 +12,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "Big5Text.h"
+#include "CountOptions.h"
 #include "PriceCalculation.h"
 #include "PriceMarks.h"
 #include "PriceReview.h"
@@ -41,17 +41,12 @@ struct Settings {
     int rounds = 5;
 };
 
-Settings parseArguments(int argc, char** argv) {
+Settings readSettings() {
     Settings settings;
-    for (int i = 1; i < argc; i += 2) {
-        const int value = i + 1 < argc ? std::atoi(argv[i + 1]) : 0;
-        if (std::strcmp(argv[i], "--products") == 0 && value > 0) settings.products = value;
-        else if (std::strcmp(argv[i], "--rounds") == 0 && value > 0) settings.rounds = value;
-        else {
-            std::fprintf(stderr, "usage: %s [--products N] [--rounds N]\n", argv[0]);
-            std::exit(2);
-        }
-    }
+    bench::readCountOptions(QStringLiteral("The review's cost: the data view with and without the stored prices, "
+                                           "the calculation and the marks over a large batch."),
+                            {{"products", "products in the sub-category viewed", &settings.products},
+                             {"rounds", "rounds of each measurement", &settings.rounds}});
     return settings;
 }
 
@@ -141,7 +136,7 @@ void printRatio(const char* what, double measured, double baseline, double targe
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    const Settings settings = parseArguments(argc, argv);
+    const Settings settings = readSettings();
     std::printf("review_benchmark: %d products viewed, %d rounds\n", settings.products, settings.rounds);
     TestDatabase database;
     fillDatabase(database, settings.products);
