@@ -51,6 +51,7 @@
 #include "CountOptions.h"
 #include "DataLinkStore.h"
 #include "DirectClient.h"
+#include "EventLoopWatch.h"
 #include "PointOfSaleSchema.h"
 #include "FrmTarvell.h"
 #include "MessageBoxWatch.h"
@@ -689,28 +690,6 @@ void printJournalShareOnTmpfs(const Settings& settings) {
 
 // ---- the worker thread ----
 
-// The longest stretch the window's event loop went without a turn, from a
-// timer that asks for one every 10 ms.
-class LoopBlockWatch {
-public:
-    LoopBlockWatch() {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const Clock::time_point now = Clock::now();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-        last_ = Clock::now();
-        timer_.start();
-    }
-    double longestSeconds() const { return seconds(std::max(longest_, Clock::now() - last_)); }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_;
-    Clock::duration longest_{};
-};
-
 // The UPDATE loop run on the window's own thread, as every write-back ran
 // before the worker: the same rows, statement service and journal setting.
 Side timedLoopOnWindowThread(TFormTarvell& form) {
@@ -730,9 +709,9 @@ void printWorkerFigures(const Settings& settings, DirectClient& client) {
         double block = 0;
         auto runWorker = [&] {
             clearWrittenPrices(client, kWrittenBack);
-            const LoopBlockWatch watch;
+            const testsupport::EventLoopWatch watch;
             withWorker = timedWriteBack(window.form());
-            block = watch.longestSeconds();
+            block = seconds(watch.longest());
         };
         auto runLoop = [&] {
             clearWrittenPrices(client, kWrittenBack);

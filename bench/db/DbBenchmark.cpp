@@ -20,6 +20,7 @@
 
 #include "Big5Text.h"
 #include "CountOptions.h"
+#include "DirectServices.h"
 #include "ReadService.h"
 #include "ResultProvider.h"
 #include "DirectClient.h"
@@ -83,28 +84,7 @@ void fillProducts(TestDatabase& database, int rows) {
     });
 }
 
-// The window's components over a connection configured as its settings file
-// would configure it.
-struct Services {
-    explicit Services(const std::string& databasePath) {
-        db::ParameterList params = db::TDataLinkConnection::storedParams();
-        params.setValue("Database", databasePath);
-        connection.setDriverName("Firebird");
-        connection.setLibraryName("libdlfirebird.so");
-        connection.setVendorLib("libfbclient.so.2");
-        connection.setGetDriverFunc("getSQLDriverFIREBIRD");
-        connection.setLoadParamsOnConnect(false);
-        connection.setLoginPrompt(false);
-        connection.setParams(params);
-        connection.open();
-    }
-
-    db::TDataLinkConnection connection;
-    db::TServerQuery sqlDataSet{connection};
-    db::TResultProvider provider{sqlDataSet};
-    db::TReadService clientDataSet{provider};
-    db::TStatementService query{connection};
-};
+using Services = bench::DirectServices;
 
 const char* const readSql = "SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = '01'";
 

@@ -18,6 +18,7 @@
 
 #include "Big5Text.h"
 #include "CountOptions.h"
+#include "DirectServices.h"
 #include "PriceCalculation.h"
 #include "PriceMarks.h"
 #include "PriceReview.h"
@@ -80,27 +81,7 @@ void fillDatabase(TestDatabase& database, int products) {
     });
 }
 
-// The window's components over a connection configured as its settings
-// would configure it.
-struct Services {
-    explicit Services(const std::string& databasePath) {
-        db::ParameterList params = db::TDataLinkConnection::storedParams();
-        params.setValue("Database", databasePath);
-        connection.setDriverName("Firebird");
-        connection.setLibraryName("libdlfirebird.so");
-        connection.setVendorLib("libfbclient.so.2");
-        connection.setGetDriverFunc("getSQLDriverFIREBIRD");
-        connection.setLoadParamsOnConnect(false);
-        connection.setLoginPrompt(false);
-        connection.setParams(params);
-        connection.open();
-    }
-
-    db::TDataLinkConnection connection;
-    db::TServerQuery sqlDataSet{connection};
-    db::TResultProvider provider{sqlDataSet};
-    db::TReadService clientDataSet{provider};
-};
+using Services = bench::DirectServices;
 
 std::unique_ptr<TProductWorkTable> newTable() {
     auto table = std::make_unique<TProductWorkTable>();

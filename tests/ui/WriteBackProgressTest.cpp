@@ -64,7 +64,7 @@ TEST_F(StuckWriteBackTest, CancelEndsTheWaitForALockedRowAndNamesItsProduct) {
 
 TEST_F(StuckWriteBackTest, CancelWithTheServerFrozenClosesTheConnectionAndTheNextWriteBackWritesTheBatch) {
     auto lock = lockProduct(kLockedProduct);
-    const EventLoopWatch loop;
+    const EventLoopWatch loop(20ms);
     std::optional<Clock::time_point> cancelled;
     writeBack([&] {
         if (cancelled || !waitingShown()) return;

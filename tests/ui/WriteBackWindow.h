@@ -32,6 +32,7 @@
 #include "LocalServer.h"
 #include "PriceJournal.h"
 #include "SpeedButton.h"
+#include "EventLoopWatch.h"
 #include "PointOfSaleSchema.h"
 #include "TestDatabase.h"
 #include "WriteBackDialog.h"
@@ -84,28 +85,6 @@ private:
     }
     QTimer timer_;
     QPointer<QMessageBox> seen_;
-};
-
-// The longest time between two turns of the event loop, from a timer that
-// asks for one every 20 ms.
-class EventLoopWatch {
-public:
-    EventLoopWatch() {
-        timer_.setInterval(20);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const Clock::time_point now = Clock::now();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-        });
-        last_ = Clock::now();
-        timer_.start();
-    }
-    Clock::duration longest() const { return longest_; }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_;
-    Clock::duration longest_{};
 };
 
 inline TWriteBackDialog* progressDialog() {
