@@ -28,6 +28,7 @@
 #include "PointOfSaleSchema.h"
 #include "Errors.h"
 #include "MessageOf.h"
+#include "NumberedBatch.h"
 #include "PriceRevert.h"
 #include "PriceWriteBack.h"
 #include "StatementService.h"
@@ -388,26 +389,12 @@ TEST(ProgramCommandLine, AnswersWithoutADisplayAndRefusesWhatItCannotDo) {
 TEST_F(PriceRevertTest, KillInTheMiddleOfAWriteBackThenRevertPutsBackExactlyTheRowsWritten) {
     constexpr int kRows = 3000;
     constexpr double kShift = 100000;
-    database.execute("EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(kRows) +
-                     ") DO BEGIN INSERT INTO PRODUCT (PROD_ID, PROD_NAME, " + testsupport::kPriceColumns +
-                     ") VALUES ('K' || LPAD(:I, 6, '0'), 'Item', :I + 1, :I + 2, "
-                     ":I + 3, :I + 4, :I + 5, NULL); I = I + 1; END END");
+    database.execute(testsupport::numberedProductsInsert(kRows, testsupport::kRisingPricesSql));
     // A journal whose revert writes every price up by kShift.
-    QString batch;
-    {
-        TJournalWriter writer(journals.path(), {QString::fromStdString(database.path()),
-                                                QDateTime::currentDateTimeUtc(), QStringLiteral("clerk"),
-                                                QStringLiteral("write-back")});
-        for (int i = 0; i < kRows; ++i) {
-            char id[8];
-            std::snprintf(id, sizeof id, "K%06d", i);
-            Prices now = {i + 1.0, i + 2.0, i + 3.0, i + 4.0, i + 5.0, null};
-            Prices shifted = {i + 1 + kShift, i + 2 + kShift, i + 3 + kShift, i + 4 + kShift, i + 5 + kShift, kShift};
-            writer.addEntry({id, "Item", shifted, now});
-        }
-        writer.close(kRows);
-        batch = writer.path();
-    }
+    const QString batch = testsupport::writeNumberedJournal(
+        journals.path(), database.path(), kRows, [](int row, const std::string& id) {
+            return JournalEntry{id, "Item", testsupport::risingPrices(row, kShift), testsupport::risingPrices(row)};
+        });
 
     {
         // Its output goes to a pipe with room for exactly one progress line:
@@ -454,23 +441,11 @@ TEST_F(PriceRevertTest, KillInTheMiddleOfAWriteBackThenRevertPutsBackExactlyTheR
 // those were.
 TEST_F(PriceRevertTest, InterruptStopsAfterTheRowInFlightWithSummaryAndClosedJournal) {
     constexpr int kRows = 3000;
-    database.execute("EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(kRows) +
-                     ") DO BEGIN INSERT INTO PRODUCT (PROD_ID, PROD_NAME, " + testsupport::kPriceColumns +
-                     ") VALUES ('K' || LPAD(:I, 6, '0'), 'Item', 2, 2, 2, 2, 2, 2); "
-                     "I = I + 1; END END");
-    QString batch;
-    {
-        TJournalWriter writer(journals.path(), {QString::fromStdString(database.path()),
-                                                QDateTime::currentDateTimeUtc(), QStringLiteral("clerk"),
-                                                QStringLiteral("write-back")});
-        for (int i = 0; i < kRows; ++i) {
-            char id[8];
-            std::snprintf(id, sizeof id, "K%06d", i);
-            writer.addEntry({id, "Item", Prices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, Prices{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}});
-        }
-        writer.close(kRows);
-        batch = writer.path();
-    }
+    database.execute(testsupport::numberedProductsInsert(kRows, "2, 2, 2, 2, 2, 2"));
+    const QString batch = testsupport::writeNumberedJournal(
+        journals.path(), database.path(), kRows, [](int, const std::string& id) {
+            return JournalEntry{id, "Item", Prices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, Prices{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}};
+        });
 
     QProcess program;
     startProgram(program, {QStringLiteral("--revert"), batch});

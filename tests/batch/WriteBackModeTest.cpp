@@ -16,6 +16,7 @@
 #include "DirectClient.h"
 #include "Errors.h"
 #include "LocalServer.h"
+#include "NumberedBatch.h"
 #include "PriceRevert.h"
 #include "PriceWriteBack.h"
 #include "ProductPrices.h"
@@ -272,26 +273,11 @@ TEST_F(WriteBackModeTest, KilledProgramInOneTransactionLeavesEveryRowAsItWas) {
     constexpr int kRows = 20000;
     constexpr double kShift = 100000;
     database.execute("DELETE FROM PRODUCT");
-    database.execute("EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(kRows) +
-                     ") DO BEGIN INSERT INTO PRODUCT (PROD_ID, PROD_NAME, " + testsupport::kPriceColumns +
-                     ") VALUES ('K' || LPAD(:I, 6, '0'), 'Item', :I + 1, :I + 2, "
-                     ":I + 3, :I + 4, :I + 5, NULL); I = I + 1; END END");
-    QString batch;
-    {
-        TJournalWriter writer(journals.path(), {QString::fromStdString(database.path()),
-                                                QDateTime::currentDateTimeUtc(), QStringLiteral("clerk"),
-                                                QStringLiteral("write-back")});
-        for (int i = 0; i < kRows; ++i) {
-            char id[8];
-            std::snprintf(id, sizeof id, "K%06d", i);
-            const Prices now = {i + 1.0, i + 2.0, i + 3.0, i + 4.0, i + 5.0, FieldValue()};
-            const Prices shifted = {i + 1 + kShift, i + 2 + kShift, i + 3 + kShift,
-                                    i + 4 + kShift, i + 5 + kShift, kShift};
-            writer.addEntry({id, "Item", shifted, now});
-        }
-        writer.close(kRows);
-        batch = writer.path();
-    }
+    database.execute(testsupport::numberedProductsInsert(kRows, testsupport::kRisingPricesSql));
+    const QString batch = testsupport::writeNumberedJournal(
+        journals.path(), database.path(), kRows, [](int row, const std::string& id) {
+            return JournalEntry{id, "Item", testsupport::risingPrices(row, kShift), testsupport::risingPrices(row)};
+        });
     WriteBackSettings::setOneTransaction(true);
     const QString programJournals =
         QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath(QStringLiteral("Tarvell/journals"));
