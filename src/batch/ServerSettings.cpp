@@ -4,6 +4,7 @@
 #include "Big5Text.h"
 #include "Errors.h"
 #include "ProgramSettings.h"
+#include "TDataLinkConnection.h"
 
 namespace batch {
 
@@ -35,5 +36,9 @@ ServerSettings ServerSettings::load() {
 }
 
 void ServerSettings::setAnswerTimeout(int seconds) { setProgramSetting(kAnswerTimeoutKey, seconds); }
+
+void applyServerSettings(db::TDataLinkConnection& connection) {
+    connection.setAnswerTimeout(ServerSettings::load().answerTimeout);
+}
 
 }  // namespace batch

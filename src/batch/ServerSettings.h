@@ -4,11 +4,16 @@
 //   [Server]
 //   AnswerTimeout=60     seconds a row's UPDATE may go without an answer
 //
-// A write-back whose row has had no answer for that long is ended as a
-// lost connection. Read at each write-back.
+// A call that has had no answer for that long is ended as a lost
+// connection: a write-back's row, a data view's read, a revert's row. Read
+// when the window starts and at each data view and write-back.
 #pragma once
 
 #include <chrono>
+
+namespace db {
+class TDataLinkConnection;
+}
 
 namespace batch {
 
@@ -23,5 +28,8 @@ struct ServerSettings {
     static ServerSettings load();
     static void setAnswerTimeout(int seconds);
 };
+
+// Loads the settings and gives the connection its answer timeout.
+void applyServerSettings(db::TDataLinkConnection& connection);
 
 }  // namespace batch

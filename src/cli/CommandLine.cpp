@@ -17,6 +17,7 @@
 #include "PricePreview.h"
 #include "PriceRevert.h"
 #include "StatementService.h"
+#include "ServerSettings.h"
 #include "TDataLinkConnection.h"
 
 namespace app {
@@ -175,6 +176,7 @@ int revert(const QString& file, bool force) {
     // configuration files.
     db::TDataLinkConnection SQLConnection1("SQLConnection1");
     SQLConnection1.applyStoredProperties();
+    batch::applyServerSettings(SQLConnection1);
     db::TStatementService SQLQuery1(SQLConnection1);
     batch::RevertOptions options;
     options.force = force;
@@ -213,6 +215,7 @@ int revert(const QString& file, bool force) {
 int preview(const QStringList& keys, const QString& output) {
     db::TDataLinkConnection SQLConnection1("SQLConnection1");
     SQLConnection1.applyStoredProperties();
+    batch::applyServerSettings(SQLConnection1);
     batch::TPricePreview preview(SQLConnection1);
     int status = kSuccess;
     for (const QString& key : keys) {

@@ -280,6 +280,8 @@ void TDataLinkConnection::readPostConnectOptions() {
     if (dl::statusOf(metaData_->getOption(dl::metaopt::QuoteChar, &quote, 1, &length)) == 0 && quote != '\0')
         quoteChar_.assign(1, quote);
 
+    applyAnswerTimeout();
+
     const std::string blobSize = params_.value("BlobSize");
     driverConnection_->setOption(dl::connopt::BlobSize, blobSize.empty() ? -1 : readInteger(blobSize));
 
@@ -315,6 +317,19 @@ void TDataLinkConnection::forgetLostAttachment() {
     TDataLinkConnection& owner = primary_ ? *primary_ : *this;
     if (owner.connected()) owner.close();
     if (connected()) close();
+}
+
+void TDataLinkConnection::setAnswerTimeout(std::chrono::seconds timeout) {
+    answerTimeout_ = timeout;
+    if (connected() && driverConnection_) applyAnswerTimeout();
+}
+
+void TDataLinkConnection::applyAnswerTimeout() {
+    // A driver that never heard of the option is not asked when no one
+    // set it.
+    if (!answerTimeout_) return;
+    check(driverConnection_->setOption(dl::connopt::AnswerTimeout, answerTimeout_->count()),
+          DriverErrorSource::of(driverConnection_.get()));
 }
 
 bool TDataLinkConnection::disconnectIfDead() {

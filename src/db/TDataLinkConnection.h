@@ -4,9 +4,11 @@
 // connected until it is destroyed.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,6 +103,11 @@ public:
     // so that the next statement connects anew, and true returned. Only for
     // a connection with no statement in flight: nothing is retried here.
     bool disconnectIfDead();
+    // How long one call may wait for the server before the connection is
+    // closed and the call fails as a lost connection; zero leaves it to the
+    // client library and the network, as does a connection never told.
+    // Kept for every later connect.
+    void setAnswerTimeout(std::chrono::seconds timeout);
     dl::IDriverMetaData* metaData() const { return metaData_.get(); }
 
     // What the driver reported after connecting.
@@ -155,6 +162,7 @@ private:
     // What the driver library says about its entry's last failure, if it can.
     std::string entryFailureReason() const;
     ParameterList loginList() const;
+    void applyAnswerTimeout();
     void readPostConnectOptions();
     void forgetFailedConnect();
     void disconnectSequence();
@@ -179,6 +187,7 @@ private:
     void* libraryHandle_ = nullptr;
     std::string lastError_;
     std::int32_t maxStatements_ = 0;
+    std::optional<std::chrono::seconds> answerTimeout_;  // none: never set
     int isolationLevel_ = 0;
     std::string quoteChar_;
     bool transactionsSupported_ = false;

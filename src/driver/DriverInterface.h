@@ -92,6 +92,9 @@ inline constexpr std::int32_t ServerPort = 23;            // text
 inline constexpr std::int32_t TrimChar = 25;              // flag
 inline constexpr std::int32_t CustomString = 31;          // text
 inline constexpr std::int32_t ConnectionTimeout = 32;     // integer, seconds
+// integer, seconds from 0 (no limit) to a day: a call that has waited this
+// long for the server closes the connection and fails as a lost one.
+inline constexpr std::int32_t AnswerTimeout = 33;
 }  // namespace connopt
 
 // Options of the metadata object.

@@ -254,6 +254,7 @@ void TFormTarvell::FormShow() {
         ComboBox1->setCurrentIndex(-1);
         ComboBox1->setEditText(QString());
     });
+    batch::applyServerSettings(SQLConnection1);
     ClientDataSet1.close();
     ClientDataSet1.setCommandText(std::string(batch::kSubCategoryListSelect));
     ClientDataSet1.open();
@@ -278,6 +279,7 @@ void TFormTarvell::replaceConnectionDeadWhileIdle() {
 }
 
 void TFormTarvell::SpeedButton1Click() {
+    batch::applyServerSettings(SQLConnection1);
     replaceConnectionDeadWhileIdle();
     lockProductColumns(false);
     // Locked again however the handler ends: an editable product number
@@ -329,6 +331,7 @@ void TFormTarvell::SpeedButton3Click() {
     // A connection that died while the window sat idle is replaced before
     // the review reads the current prices, and again after the question,
     // which may have stayed open for minutes.
+    batch::applyServerSettings(SQLConnection1);
     replaceConnectionDeadWhileIdle();
     const batch::TPriceReview review = reviewBatch();
     if (app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),

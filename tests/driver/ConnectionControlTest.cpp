@@ -97,6 +97,58 @@ TEST_F(ConnectionControl, AbortEndsAStatementToAFrozenServerAsALostAttachment) {
     EXPECT_EQ(session.execute("UPDATE T SET A = 5"), 1);
 }
 
+// The answer timeout: a call the server leaves unanswered that long ends
+// as a lost attachment that says why, whatever thread made it.
+TEST_F(ConnectionControl, AnswerTimeoutEndsACallToAFrozenServerAsALostAttachmentThatSaysWhy) {
+    ASSERT_EQ(session.connection()->setOption(dl::connopt::AnswerTimeout, 2), dl::status::Success);
+    own->pause();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_NE(session.tryExecute("UPDATE T SET A = 2"), 0);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, 2s);
+    EXPECT_LT(waited, 6s);
+    EXPECT_EQ(session.lastError().rfind("No answer from the server in 2 seconds: the connection was closed.", 0), 0u)
+        << session.lastError();
+    EXPECT_TRUE(session.lastCodes().connectionLost);
+    own->resume();
+    ASSERT_EQ(session.connect(name, "sysdba", own->server().password), 0) << session.lastError();
+    EXPECT_EQ(session.execute("UPDATE T SET A = 5"), 1);
+}
+
+TEST_F(ConnectionControl, AnswerTimeoutLimitsEachCallNotTheirSum) {
+    ASSERT_EQ(session.connection()->setOption(dl::connopt::AnswerTimeout, 1), dl::status::Success);
+    const auto until = std::chrono::steady_clock::now() + 2500ms;
+    int statements = 0;
+    while (std::chrono::steady_clock::now() < until) {
+        ASSERT_EQ(session.tryExecute("UPDATE T SET A = A + 1"), 0) << session.lastError();
+        ++statements;
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_GT(statements, 10);
+    EXPECT_EQ(session.select("SELECT A FROM T").size(), 1u);
+}
+
+TEST_F(ConnectionControl, CheckOfAFrozenServerEndsWithinTheAnswerTimeout) {
+    ASSERT_EQ(session.connection()->setOption(dl::connopt::AnswerTimeout, 2), dl::status::Success);
+    own->pause();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(control(dl::control::CheckAttachment), dl::status::SqlError);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 6s);
+    EXPECT_TRUE(drivertest::errorCodes(session.connection()).connectionLost)
+        << drivertest::errorText(session.connection());
+}
+
+TEST_F(ConnectionControl, AnswerTimeoutOutsideNoneToADayIsRefused) {
+    for (const std::int64_t seconds : {std::int64_t(-1), std::int64_t(86401), std::int64_t(1) << 40}) {
+        EXPECT_EQ(session.connection()->setOption(dl::connopt::AnswerTimeout, seconds), dl::status::InvalidParameter)
+            << seconds;
+        EXPECT_EQ(drivertest::errorText(session.connection()),
+                  "Answer timeout " + std::to_string(seconds) + " is not 0 to 86400 seconds");
+    }
+    EXPECT_EQ(session.connection()->setOption(dl::connopt::AnswerTimeout, 0), dl::status::Success);
+    EXPECT_EQ(session.connection()->setOption(dl::connopt::AnswerTimeout, 86400), dl::status::Success);
+}
+
 }  // namespace
 
 namespace {

@@ -43,6 +43,18 @@ dl::DriverResult ErrorText::setFromStatus(dl::DriverResult status, const ClientA
     return status;
 }
 
+void ErrorText::setNoAnswer(std::int64_t seconds) noexcept {
+    connectionLost_ = true;
+    try {
+        std::string said = "No answer from the server in " + std::to_string(seconds) +
+                           " seconds: the connection was closed.";
+        if (!text_.empty()) said += "\r\n" + text_;
+        text_ = std::move(said);
+    } catch (...) {
+        // Out of memory: the client's own text stays, the lost flag says enough.
+    }
+}
+
 dl::DriverResult ErrorText::codes(std::int32_t* serverCode, bool* connectionLost) const {
     if (!serverCode || !connectionLost) return dl::status::InvalidParameter;
     *serverCode = serverCode_;

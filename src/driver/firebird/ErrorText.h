@@ -36,6 +36,9 @@ public:
         return status;
     }
     dl::DriverResult setFromStatus(dl::DriverResult status, const ClientApi& api, const ISC_STATUS* vector);
+    // The failure of a call the answer watch ended: said first, the client's
+    // own text after it, and the connection counted as lost.
+    void setNoAnswer(std::int64_t seconds) noexcept;
     dl::DriverResult length(std::int32_t* length) const;
     dl::DriverResult copy(char* buffer) const;
     dl::DriverResult codes(std::int32_t* serverCode, bool* connectionLost) const;

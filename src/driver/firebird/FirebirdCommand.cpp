@@ -21,7 +21,7 @@ dl::DriverResult FirebirdCommand::setOption(std::int32_t option, std::int64_t va
 }
 
 dl::DriverResult FirebirdCommand::prepare(const char* sql, std::uint16_t parameterCount) {
-    return guarded(&error_, [&] { return prepareUnguarded(sql, parameterCount); });
+    return connection_->awaitingAnswer(error_, [&] { return guarded(&error_, [&] { return prepareUnguarded(sql, parameterCount); }); });
 }
 
 dl::DriverResult FirebirdCommand::bindDouble(std::uint16_t position, double value) {
@@ -37,7 +37,7 @@ dl::DriverResult FirebirdCommand::bindNull(std::uint16_t position) {
 }
 
 dl::DriverResult FirebirdCommand::execute(dl::IDriverCursor** cursor) {
-    return guarded(&error_, [&] { return executeUnguarded(cursor); });
+    return connection_->awaitingAnswer(error_, [&] { return guarded(&error_, [&] { return executeUnguarded(cursor); }); });
 }
 
 dl::DriverResult FirebirdCommand::getRowsAffected(std::int64_t* rows) {

@@ -13,6 +13,10 @@ namespace {
 // Idle prepared statements kept per connection; the program uses a handful
 // of texts, this only bounds a caller that builds many distinct ones.
 constexpr std::size_t kIdleStatementLimit = 64;
+// A check of an idle connection must answer at once; a server that takes
+// longer is treated as gone, and the connection is made anew.
+constexpr std::chrono::milliseconds kCheckAnswerLimit{10'000};
+constexpr std::int64_t kLongestAnswerTimeout = 24 * 60 * 60;
 }  // namespace
 
 // The interface methods: each runs its work under guarded(), so that nothing
@@ -36,7 +40,7 @@ dl::DriverResult FirebirdConnection::connect(const char* database, const char* u
 }
 
 dl::DriverResult FirebirdConnection::disconnect() {
-    return guarded(&error_, [&] { return disconnectUnguarded(); });
+    return awaitingAnswer(error_, [&] { return guarded(&error_, [&] { return disconnectUnguarded(); }); });
 }
 
 dl::DriverResult FirebirdConnection::getMetaData(dl::IDriverMetaData** metaData) {
@@ -48,22 +52,23 @@ dl::DriverResult FirebirdConnection::getCommand(dl::IDriverCommand** command) {
 }
 
 dl::DriverResult FirebirdConnection::startTransaction() {
-    return guarded(&error_, [&] { return startTransactionUnguarded(); });
+    return awaitingAnswer(error_, [&] { return guarded(&error_, [&] { return startTransactionUnguarded(); }); });
 }
 
 dl::DriverResult FirebirdConnection::commitTransaction() {
-    return guarded(&error_, [&] { return commitTransactionUnguarded(); });
+    return awaitingAnswer(error_, [&] { return guarded(&error_, [&] { return commitTransactionUnguarded(); }); });
 }
 
 dl::DriverResult FirebirdConnection::rollbackTransaction() {
-    return guarded(&error_, [&] { return rollbackTransactionUnguarded(); });
+    return awaitingAnswer(error_, [&] { return guarded(&error_, [&] { return rollbackTransactionUnguarded(); }); });
 }
 
 dl::DriverResult FirebirdConnection::control(std::int32_t request) {
     if (request == dl::control::CancelRaise || request == dl::control::CancelAbort) return cancel(request);
     return guarded(&error_, [&] {
         error_.clear();
-        if (request == dl::control::CheckAttachment) return checkAttachment();
+        if (request == dl::control::CheckAttachment)
+            return awaitingAnswer(error_, [&] { return checkAttachment(); }, kCheckAnswerLimit);
         return error_.set(dl::status::InvalidParameter, "Unknown control request " + std::to_string(request));
     });
 }
@@ -75,6 +80,14 @@ FirebirdConnection::~FirebirdConnection() { disconnect(); }
 
 dl::DriverResult FirebirdConnection::setOptionUnguarded(std::int32_t option, std::int64_t value) {
     error_.clear();
+    if (option == dl::connopt::AnswerTimeout) {
+        if (value < 0 || value > kLongestAnswerTimeout)
+            return error_.set(dl::status::InvalidParameter,
+                              "Answer timeout " + std::to_string(value) + " is not 0 to " +
+                                  std::to_string(kLongestAnswerTimeout) + " seconds");
+        answerWatch_.setTimeout(std::chrono::seconds(value));
+        return dl::status::Success;
+    }
     return settings_.set(option, value);
 }
 

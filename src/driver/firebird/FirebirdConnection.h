@@ -4,6 +4,7 @@
 // the server's prepared statement instead of preparing anew.
 #pragma once
 
+#include "AnswerWatch.h"
 #include "ClientLibrary.h"
 #include "ConnectionSettings.h"
 #include "ErrorText.h"
@@ -45,6 +46,19 @@ public:
     dl::DriverResult commitTransaction() override;
     dl::DriverResult rollbackTransaction() override;
     dl::DriverResult control(std::int32_t request) override;
+
+    // Runs one interface call that waits on the server under the answer
+    // watch; when the watch had to close the connection, the error says so.
+    // A limit shorter than the answer timeout may be given.
+    template <class Work>
+    dl::DriverResult awaitingAnswer(ErrorText& error, Work&& work,
+                                    std::chrono::milliseconds limit = std::chrono::milliseconds(0)) {
+        const AnswerWatch::Call call = answerWatch_.call(limit);
+        const dl::DriverResult result = std::forward<Work>(work)();
+        if (result != dl::status::Success && call.closedConnection()) error.setNoAnswer(call.limitSeconds());
+        return result;
+    }
+    AnswerWatch& answerWatch() { return answerWatch_; }
 
     // What commands and cursors share.
     const ClientApi& api() const { return *api_; }
@@ -102,6 +116,8 @@ private:
     Transaction retained_;
     Transaction caller_;
     std::unordered_set<FirebirdCursor*> cursors_;
+    // Last, so that its thread has stopped before anything it reaches goes.
+    AnswerWatch answerWatch_{[this] { cancel(dl::control::CancelAbort); }};
 };
 
 }  // namespace fbdrv

@@ -66,6 +66,7 @@ void FirebirdCursor::finish() {
         transaction_.forget();
         return;
     }
+    const AnswerWatch::Call call = command_->connection().answerWatch().call();
     ISC_STATUS_ARRAY status;
     command_->connection().api().dsql_free_statement(status, statement_->handle(), DSQL_close);
     if (transaction_.active()) transaction_.commit(status);
@@ -120,10 +121,14 @@ dl::DriverResult FirebirdCursor::nextUnguarded(bool* hasRow) {
     // Stays set when the fetch fails or throws: the rows it took from the
     // server are gone, and reading on would skip them without a word.
     fetchFailed_ = true;
-    if (dl::DriverResult result = fetchBatch()) return result;
+    if (dl::DriverResult result = fetchWatched()) return result;
     fetchFailed_ = false;
     *hasRow = batch_.rows() > 0;
     return dl::status::Success;
+}
+
+dl::DriverResult FirebirdCursor::fetchWatched() {
+    return command_->connection().awaitingAnswer(error_, [&] { return fetchBatch(); });
 }
 
 dl::DriverResult FirebirdCursor::fetchBatch() {

@@ -51,6 +51,8 @@ private:
     dl::DriverResult getTextUnguarded(std::uint16_t position, const char** data, std::uint32_t* length, bool* isNull);
 
     bool read(ISC_QUAD* id, std::string& text, ISC_STATUS* status) override;
+    // fetchBatch under the connection's answer watch.
+    dl::DriverResult fetchWatched();
     dl::DriverResult fetchBatch();
     void finish();
     bool serverAlive() const;
