@@ -143,6 +143,27 @@ TEST_F(StuckWriteBackTest, FirstDataViewAfterAServerRestartWorks) {
     EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
 }
 
+// A data view runs on the window's thread, where nothing can press Cancel:
+// the answer timeout is what ends its wait for a frozen server, and the
+// next data view connects anew once the server is back.
+TEST_F(StuckWriteBackTest, DataViewOfAFrozenServerEndsAfterTheAnswerTimeoutAndTheNextOneWorks) {
+    batch::ServerSettings::setAnswerTimeout(2);
+    own->pause();
+    const Clock::time_point started = Clock::now();
+    view();
+    EXPECT_LT(Clock::now() - started, 7s);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts.front().contains(QStringLiteral("No answer from the server in 2 seconds")))
+        << boxes.texts.front().toStdString();
+    EXPECT_EQ(form->CDS_PRODUCT.rowCount(), kProducts) << "the failed data view changed the table";
+
+    own->resume();
+    boxes.texts.clear();
+    view();
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
+}
+
 }  // namespace
 
 namespace {
