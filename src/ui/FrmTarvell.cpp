@@ -11,7 +11,6 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
-#include "AnswerDeadline.h"
 #include "Big5Text.h"
 #include "BusyCursor.h"
 #include "WorkTableGrid.h"
@@ -271,15 +270,10 @@ void TFormTarvell::FormShow() {
 
 // A server restarted while the window sat idle leaves a connection that
 // fails its first statement; one round trip finds that out before anything
-// is sent, and the statement then connects anew. A server that does not
-// answer that round trip at all (a frozen host) gets a few seconds before
-// the connection is closed as lost: nothing is in flight on it, so nothing
-// is lost, and the statement's connect then meets the connect timeout.
+// is sent, and the statement then connects anew.
 void TFormTarvell::replaceConnectionDeadWhileIdle() {
     constexpr qint64 kIdleMilliseconds = 5000;
-    constexpr std::chrono::seconds kCheckAnswerWithin{5};
     if (sinceLastHandler_.isValid() && sinceLastHandler_.elapsed() < kIdleMilliseconds) return;
-    const ui::TAnswerDeadline deadline(SQLConnection1.sharedDriverConnection(), kCheckAnswerWithin);
     SQLConnection1.disconnectIfDead();
 }
 

@@ -169,33 +169,6 @@ TEST_F(StuckWriteBackTest, FirstDataViewAfterAServerRestartWorks) {
     EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
 }
 
-// The server froze while the window sat idle: the press's check of the
-// connection gets no answer and closes it, and the connect that follows
-// ends after its timeout with the driver's words. Once the server is back
-// the next press works.
-TEST_F(StuckWriteBackTest, DataViewAfterTheServerFrozeWhileIdleEndsWithAnErrorInTime) {
-    ConfigurationFiles files;
-    files.database = address;
-    files.password = server.password;
-    files.extraLines = {{"Connection Timeout", "3"}};
-    database.writeConfiguration(configuration.path().toStdString(), files);
-    QTest::qWait(5500);
-    own->pause();
-    const Clock::time_point started = Clock::now();
-    view();
-    // The check's five seconds, the connect's three, and a margin.
-    EXPECT_LT(Clock::now() - started, 5s + 3s + 3s);
-    ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_TRUE(boxes.texts.front().contains(QStringLiteral("Connection failed"))) << boxes.texts.front().toStdString();
-    EXPECT_EQ(form->CDS_PRODUCT.rowCount(), kProducts);
-
-    own->resume();
-    boxes.texts.clear();
-    view();
-    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
-    EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
-}
-
 }  // namespace
 
 namespace {
