@@ -10,7 +10,8 @@
 # databases.conf and security database (SYSDBA's password is
 # $TARVELL_FB_PASSWORD, default quorvane), its own lock folder, its PID and
 # console output, all under $TARVELL_FB_STATE (default
-# ${XDG_RUNTIME_DIR:-/tmp}/tarvell-firebird-server-<uid>). It listens on
+# ${XDG_RUNTIME_DIR:-/tmp}/tarvell-firebird-server-<uid>, always /tmp for
+# root, whose runtime folder the server's user may not enter). It listens on
 # 127.0.0.1 only, on $TARVELL_FB_PORT when that is set, otherwise on the port
 # it used last time or the first free one from 3051 up that no other state
 # folder holds (a stopped server keeps its port for its next start). It runs
@@ -18,13 +19,16 @@
 # started by root it runs as $TARVELL_FB_SERVER_USER (default nobody), and
 # the tests hand it their database files. The installed Firebird (its
 # firebird.conf, security database, log, lock folder and system server) is
-# left as it is: everything the server writes lies under the state folder. When $TARVELL_FB_OWNER names a process (a test
-# that starts a server of its own), the server ends with that process too,
-# even when it crashes before it could stop the server.
+# left as it is: everything the server writes lies under the state folder.
+# When $TARVELL_FB_OWNER names a process (a test that starts a server of its
+# own), the server ends with that process too, even when it crashes before
+# it could stop the server.
 set -euo pipefail
 
 password=${TARVELL_FB_PASSWORD:-quorvane}
-state=${TARVELL_FB_STATE:-${XDG_RUNTIME_DIR:-/tmp}/tarvell-firebird-server-$(id -u)}
+runtime=${XDG_RUNTIME_DIR:-/tmp}
+(($(id -u) != 0)) || runtime=/tmp
+state=${TARVELL_FB_STATE:-$runtime/tarvell-firebird-server-$(id -u)}
 root=$state/root
 lock=$state/lock
 data=$state/data
