@@ -10,21 +10,29 @@
 # databases.conf and security database (SYSDBA's password is
 # $TARVELL_FB_PASSWORD, default quorvane), its own lock folder, its PID and
 # console output, all under $TARVELL_FB_STATE (default
-# ${XDG_RUNTIME_DIR:-/tmp}/tarvell-firebird-server-<uid>). It listens on
+# ${XDG_RUNTIME_DIR:-/tmp}/tarvell-firebird-server-<uid>, always /tmp for
+# root, whose runtime folder the server's user may not enter). It listens on
 # 127.0.0.1 only, on $TARVELL_FB_PORT when that is set, otherwise on the port
 # it used last time or the first free one from 3051 up that no other state
 # folder holds (a stopped server keeps its port for its next start). It runs
-# as the invoking user, so it opens the files that user's tests create. The installed
-# Firebird (its firebird.conf, security database and system server) is only
-# read from, never changed. When $TARVELL_FB_OWNER names a process (a test
-# that starts a server of its own), the server ends with that process too,
-# even when it crashes before it could stop the server.
+# as the invoking user, so it opens the files that user's tests create;
+# started by root it runs as $TARVELL_FB_SERVER_USER (default nobody), and
+# the tests hand it their database files. The installed Firebird (its
+# firebird.conf, security database, log, lock folder and system server) is
+# left as it is: everything the server writes lies under the state folder.
+# When $TARVELL_FB_OWNER names a process (a test that starts a server of its
+# own), the server ends with that process too, even when it crashes before
+# it could stop the server.
 set -euo pipefail
 
 password=${TARVELL_FB_PASSWORD:-quorvane}
-state=${TARVELL_FB_STATE:-${XDG_RUNTIME_DIR:-/tmp}/tarvell-firebird-server-$(id -u)}
+runtime=${XDG_RUNTIME_DIR:-/tmp}
+(($(id -u) != 0)) || runtime=/tmp
+state=${TARVELL_FB_STATE:-$runtime/tarvell-firebird-server-$(id -u)}
 root=$state/root
 lock=$state/lock
+data=$state/data
+scratch=$state/tmp
 pidfile=$state/firebird.pid
 portfile=$state/port
 logfile=$state/firebird.log
@@ -48,9 +56,24 @@ installed_root() {
   die "no Firebird 3 installation found (firebird.msg and plugins/ under /usr/lib/<arch>/firebird/3.0); scripts/install-deps.sh installs it"
 }
 
+# Started by root, the server runs as a user who owns nothing of the
+# machine's: nobody, whom every Debian system has. Firebird's own user would
+# do too, but it may write the machine's Firebird log, lock folder and
+# databases, which a test server must leave alone; nobody may write none of
+# them, so whatever the server does, it only changes what is handed to it
+# here (the data, lock and tmp folders) and the tests' database files.
+as_server=()
+server_user=$(id -un)
+if (($(id -u) == 0)); then
+  server_user=${TARVELL_FB_SERVER_USER:-nobody}
+  id -u "$server_user" >/dev/null 2>&1 || die "no user $server_user to run the server as (TARVELL_FB_SERVER_USER)"
+  (($(id -u "$server_user") != 0)) || die "the server must not run as root (TARVELL_FB_SERVER_USER=$server_user)"
+  as_server=(setpriv --reuid="$(id -u "$server_user")" --regid="$(id -g "$server_user")" --clear-groups --no-new-privs)
+fi
+
 # Client calls go to our instance by address; the server and the embedded
-# engine find our root and lock folder through these two variables.
-ours=(env -u ISC_USER -u ISC_PASSWORD FIREBIRD="$root" FIREBIRD_LOCK="$lock")
+# engine find our root, lock and temporary folders through these variables.
+ours=(env -u ISC_USER -u ISC_PASSWORD FIREBIRD="$root" FIREBIRD_LOCK="$lock" FIREBIRD_TMP="$scratch" "${as_server[@]}")
 client=(env -u FIREBIRD -u FIREBIRD_LOCK -u ISC_USER -u ISC_PASSWORD)
 
 answers() {
@@ -113,8 +136,11 @@ choose_port() {
 make_root() {
   local port=$1 entry name installed
   installed=$(installed_root)
-  rm -rf "$root" "$lock"
-  mkdir -p "$root" "$lock"
+  rm -rf "$root" "$lock" "$data" "$scratch"
+  mkdir "$root" "$lock" "$data" "$scratch"
+  # What the server may write; the root folder stays the caller's, so the
+  # server cannot change its own configuration.
+  [[ -z ${as_server[*]} ]] || chown "$server_user:" "$lock" "$data" "$scratch"
   for entry in "$installed"/*; do
     name=$(basename "$entry")
     case $name in
@@ -128,33 +154,51 @@ make_root() {
 RemoteBindAddress = 127.0.0.1
 RemoteServicePort = $port
 ServerMode = Super
-SecurityDatabase = $root/security3.fdb
+SecurityDatabase = $data/security3.fdb
 AuthServer = Srp
 UserManager = Srp
 UdfAccess = None
+TempDirectories = $scratch
 EOF
   cat >"$root/databases.conf" <<EOF
 # Written by scripts/firebird-server.sh for the tests' private server.
-security.db = $root/security3.fdb
+security.db = $data/security3.fdb
 {
 	RemoteAccess = false
 }
 EOF
 }
 
-# A fresh security database of our own, opened embedded; the user manager
-# adds its tables with the first user.
+# A fresh security database of our own, opened embedded as the server's
+# user; the user manager adds its tables with the first user.
 make_security_database() {
   local output
   output=$(printf "CREATE DATABASE '%s' USER SYSDBA;\nCREATE USER SYSDBA PASSWORD '%s' USING PLUGIN Srp;\nCOMMIT;\n" \
-    "$root/security3.fdb" "${password//\'/\'\'}" | "${ours[@]}" isql-fb -q 2>&1) ||
+    "$data/security3.fdb" "${password//\'/\'\'}" | "${ours[@]}" isql-fb -q 2>&1) ||
     die "could not create the security database: $output"
   [[ -z $output ]] || die "could not create the security database: $output"
 }
 
-start_server() {
+# The state folder, made by this user and no other (a folder of that name
+# made by someone else in /tmp is refused), which the server's user may
+# enter but not list.
+make_state_folder() {
   mkdir -p "$state"
-  chmod 700 "$state"
+  [[ -d $state && ! -L $state && -O $state ]] || die "$state is not a folder of $(id -un)'s own"
+  if [[ -n ${as_server[*]} ]]; then chmod 711 "$state"; else chmod 700 "$state"; fi
+}
+
+# The server's user reaches its files; a folder above the state folder that
+# is closed to others (a private temporary folder) is named here rather than
+# left to a server that fails to start.
+check_reachable() {
+  [[ -n ${as_server[*]} ]] || return 0
+  "${as_server[@]}" test -r "$root/firebird.conf" -a -w "$data" -a -w "$lock" ||
+    die "the server's user $server_user cannot reach $state: a folder above it is closed to others (choose TARVELL_FB_STATE elsewhere, e.g. under /tmp)"
+}
+
+start_server() {
+  make_state_folder
   # Two starts on one state folder would build its root folder at the same
   # time; the second fails at once instead of starting on half-made files.
   # The lock goes with this script, never with the server it starts.
@@ -207,15 +251,23 @@ launch() {
   local port=$1
   launched=no
   make_root "$port"
+  check_reachable
   make_security_database
   echo "$port" >"$portfile"
   # A session of its own: an interrupted caller does not take the server
   # with it, stop does.
   "${ours[@]}" setsid "$server" </dev/null >"$logfile" 2>&1 9>&- &
-  echo $! >"$pidfile"
-  [[ -z ${TARVELL_FB_OWNER:-} ]] || watch_owner "$TARVELL_FB_OWNER" "$!"
+  local pid=$! waited=0
+  echo "$pid" >"$pidfile"
+  [[ -z ${TARVELL_FB_OWNER:-} ]] || watch_owner "$TARVELL_FB_OWNER" "$pid"
+  # The commands before it (env, setpriv, setsid) each hand the process on
+  # to the next; until the server itself runs it is not yet ours to judge.
+  while kill -0 "$pid" 2>/dev/null && [[ $(readlink "/proc/$pid/exe" 2>/dev/null) != "$server" ]] &&
+    ((waited++ < 50)); do
+    sleep 0.1
+  done
 
-  local waited=0
+  waited=0
   until answers "$port"; do
     if ! running; then
       rm -f "$pidfile"

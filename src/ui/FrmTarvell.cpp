@@ -343,7 +343,10 @@ void TFormTarvell::SpeedButton3Click() {
     times.answerTimeout = batch::ServerSettings::load().answerTimeout;
     batch::TPriceWriteBack writeBack(SQLQuery1, batch::JournalSettings::load());
     SQLConnection1.open();
-    ui::TWriteBackRunner runner(this, SQLConnection1.sharedDriverConnection(), times);
+    // A server that takes no new connection within two seconds is taken as
+    // not answering; the dialog's words are then no older than that.
+    auto probe = std::make_shared<batch::TRowWaitProbe>(SQLConnection1, std::chrono::seconds(2));
+    ui::TWriteBackRunner runner(this, SQLConnection1.sharedDriverConnection(), times, std::move(probe));
     std::exception_ptr failure;
     try {
         runner.run(writeBack, rows, {});

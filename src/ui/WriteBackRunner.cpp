@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "Big5Text.h"
+#include "RowWaitWatch.h"
 #include "ScopeGuard.h"
 #include "TerminationSignals.h"
 #include "WriteBackDialog.h"
@@ -45,13 +46,18 @@ struct TWriteBackRunner::State {
     int signal = 0;
     std::optional<Clock::time_point> raisedAt;
     bool aborted = false;
+    std::unique_ptr<TRowWaitWatch> rowWait;
     QPointer<TWriteBackDialog> dialog;
     Clock::time_point started;
 };
 
 TWriteBackRunner::TWriteBackRunner(QWidget* window, dl::DriverRef<dl::IDriverConnection> connection,
-                                   WriteBackTimes times)
-    : window_(window), connection_(std::move(connection)), times_(times), state_(std::make_shared<State>()) {}
+                                   WriteBackTimes times, std::shared_ptr<batch::TRowWaitProbe> probe)
+    : window_(window),
+      connection_(std::move(connection)),
+      times_(times),
+      state_(std::make_shared<State>()),
+      probe_(std::move(probe)) {}
 
 TWriteBackRunner::~TWriteBackRunner() = default;
 
@@ -59,6 +65,7 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
                            batch::WriteBackSteps steps) {
     State& state = *state_;
     state.started = state.rowStarted = Clock::now();
+    state.rowWait = std::make_unique<TRowWaitWatch>(probe_);
     for (rows.first(); !rows.eof(); rows.next()) ++state.total;
     steps.rowStarting = [&state](const batch::PriceRow& row) {
         const std::lock_guard lock(state.mutex);
@@ -112,6 +119,7 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
     }
     worker.join();
     poll.stop();
+    state.rowWait.reset();
     if (state.dialog) state.dialog->finish();
     delete state.dialog.data();
     if (failure) std::rethrow_exception(failure);
@@ -177,11 +185,20 @@ void TWriteBackRunner::updateDialog(Clock::time_point now) {
     }
     const QString product = row ? big5::toUnicode(batch::productLabel(*row)) : QString();
     state.dialog->showProgress(written, total, product);
+    const bool watched = row && !state.cancelled && now - rowStarted >= times_.probeAfter;
+    const std::optional<batch::RowWait> wait =
+        state.rowWait->look(watched ? std::optional<std::string>(row->productId) : std::nullopt, now);
     if (state.cancelled) return;
     if (now - rowStarted >= times_.waitingAfter)
-        state.dialog->showWaiting(QString::fromUtf8("等候伺服器回應或被鎖定的資料列：") + product);
+        state.dialog->showWaiting(waitingText(wait) + product);
     else
         state.dialog->showWaiting(QString());
+}
+
+QString TWriteBackRunner::waitingText(std::optional<batch::RowWait> wait) {
+    if (!wait) return QString::fromUtf8("等候伺服器回應或被鎖定的資料列：");
+    return *wait == batch::RowWait::LockedRow ? QString::fromUtf8("等候被鎖定的資料列：")
+                                              : QString::fromUtf8("等候伺服器回應：");
 }
 
 void TWriteBackRunner::interrupt(std::int32_t request) {

@@ -7,11 +7,14 @@
 // treated as a lost connection.
 #pragma once
 
+#include <QString>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "DriverInterface.h"
 #include "PriceWriteBack.h"
+#include "RowWaitProbe.h"
 #include "WriteBackReport.h"
 
 class QWidget;
@@ -21,8 +24,11 @@ namespace ui {
 struct WriteBackTimes {
     // A write-back shorter than this shows no dialog.
     std::chrono::milliseconds showAfter{500};
-    // A row this long in flight: the dialog says what it waits for.
+    // A row this long in flight: the dialog says what it waits for ...
     std::chrono::milliseconds waitingAfter{3000};
+    // ... which the probe starts asking after this, so that the answer is
+    // there by then.
+    std::chrono::milliseconds probeAfter{1000};
     // After Cancel, a row in flight this long is interrupted ...
     std::chrono::milliseconds raiseAfter{1000};
     // ... and its connection closed when the interruption has not ended it
@@ -35,8 +41,10 @@ struct WriteBackTimes {
 class TWriteBackRunner {
 public:
     // connection: the driver connection the write-back runs on, connected;
-    // used only to interrupt it.
-    TWriteBackRunner(QWidget* window, dl::DriverRef<dl::IDriverConnection> connection, WriteBackTimes times);
+    // used only to interrupt it. probe: asks what a stuck row waits for;
+    // without one the dialog names both.
+    TWriteBackRunner(QWidget* window, dl::DriverRef<dl::IDriverConnection> connection, WriteBackTimes times,
+                     std::shared_ptr<batch::TRowWaitProbe> probe = nullptr);
     ~TWriteBackRunner();
     TWriteBackRunner(const TWriteBackRunner&) = delete;
     TWriteBackRunner& operator=(const TWriteBackRunner&) = delete;
@@ -62,11 +70,15 @@ private:
     void escalateStuckRow(std::chrono::steady_clock::time_point now);
     void updateDialog(std::chrono::steady_clock::time_point now);
     void interrupt(std::int32_t request);
+    // What the dialog says a stuck row waits for, before its product;
+    // nothing known names both.
+    static QString waitingText(std::optional<batch::RowWait> wait);
 
     QWidget* window_;
     dl::DriverRef<dl::IDriverConnection> connection_;
     WriteBackTimes times_;
     std::shared_ptr<State> state_;
+    std::shared_ptr<batch::TRowWaitProbe> probe_;
 };
 
 }  // namespace ui

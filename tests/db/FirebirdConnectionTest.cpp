@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <chrono>
 
 #include "ReadService.h"
 #include "DataLinkStore.h"
@@ -154,6 +155,29 @@ TEST_F(FirebirdServerConnectionTest, WrongPasswordGivesTheStatusAndTheServersTex
     const std::string firstLine = "DataLink Error: [0x000C] Invalid Username/Password\r\nSQL Server Error: ";
     EXPECT_EQ(message.substr(0, firstLine.size()), firstLine) << message;
     EXPECT_NE(message.find("user name and password"), std::string::npos) << message;
+}
+
+// A server that accepts the connection and never answers (a frozen
+// process, its kernel still taking connections): the connect ends by itself
+// after the connection's timeout with the driver's words, and works again
+// once the server is back.
+TEST_F(FirebirdConnectionTest, ConnectToAFrozenServerEndsAfterTheConnectionTimeout) {
+    const auto own = testsupport::OwnServer::startIfPossible();
+    if (!own) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
+    ConfigurationFiles files;
+    files.database = database.serverName(own->server().address());
+    files.password = own->server().password;
+    files.extraLines = {{"Connection Timeout", "3"}};
+    configure(files);
+    own->pause();
+    const auto started = std::chrono::steady_clock::now();
+    const std::string message = errorOfOpen();
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, std::chrono::milliseconds(2500));
+    EXPECT_LT(waited, std::chrono::seconds(3 + 3)) << message;
+    EXPECT_NE(message.find("connection"), std::string::npos) << message;
+    own->resume();
+    EXPECT_EQ(read("SELECT PROD_ID FROM PRODUCT"), "P1");
 }
 
 }  // namespace

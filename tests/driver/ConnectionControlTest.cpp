@@ -5,6 +5,7 @@
 
 #include <ibase.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -161,6 +162,7 @@ TEST(ServerScript, OfTwoStartsOnOneStateFolderOneStartsAndTheOtherFailsCleanly) 
     if (!script || !*script) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
     char folder[] = "/tmp/tarvell-start-race-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
+    ASSERT_EQ(chmod(folder, 0711), 0);  // the server's user passes through it under root
     const std::string environment = "TARVELL_FB_PORT= TARVELL_FB_STATE='" + std::string(folder) + "/state' TARVELL_FB_OWNER=" +
                                      std::to_string(getpid()) + " '" + script + "' ";
     FILE* first = popen((environment + "start 2>&1").c_str(), "r");

@@ -35,14 +35,25 @@ protected:
             address, server.password, "UPDATE PRODUCT SET STD_COST = STD_COST WHERE PROD_ID = '" + productId(number) + "'");
     }
     bool waitingShown() const { return !dialogText("waiting").isEmpty(); }
+    // The dialog's words for the locked product, waiting on a lock or on
+    // the server.
+    static QString waitingForLock() { return QString::fromUtf8("等候被鎖定的資料列：P0060 Item 0060"); }
+    static QString waitingForServer() { return QString::fromUtf8("等候伺服器回應：P0060 Item 0060"); }
+    // Whether the dialog has said what, or given up looking after
+    // patience: a slow machine may take its time to tell.
+    bool says(const QString& what, std::optional<Clock::time_point>& since, Clock::duration patience = 10s) {
+        if (!waitingShown()) return false;
+        if (!since) since = Clock::now();
+        return dialogText("waiting") == what || Clock::now() - *since > patience;
+    }
 };
 
 TEST_F(StuckWriteBackTest, CancelEndsTheWaitForALockedRowAndNamesItsProduct) {
     auto lock = lockProduct(kLockedProduct);
     QString waiting;
-    std::optional<Clock::time_point> cancelled;
+    std::optional<Clock::time_point> shown, cancelled;
     writeBack([&] {
-        if (cancelled || !waitingShown()) return;
+        if (cancelled || !says(waitingForLock(), shown)) return;
         waiting = dialogText("waiting");
         cancelled = Clock::now();
         pressCancel();
@@ -51,7 +62,7 @@ TEST_F(StuckWriteBackTest, CancelEndsTheWaitForALockedRowAndNamesItsProduct) {
     const Clock::duration stopping = Clock::now() - *cancelled;
     // Asking the server was enough; the connection stayed.
     EXPECT_LT(stopping, 3s);
-    EXPECT_TRUE(waiting.contains(QString::fromStdString(productId(kLockedProduct)))) << waiting.toStdString();
+    EXPECT_EQ(waiting, waitingForLock());
     ASSERT_EQ(boxes.texts.size(), 1);
     const QString told = boxes.texts.front();
     EXPECT_TRUE(told.startsWith(QString::fromUtf8("回存已取消：已回存 59 筆 (共 120 筆)，停在商品 P0060 Item 0060")))
@@ -65,15 +76,30 @@ TEST_F(StuckWriteBackTest, CancelEndsTheWaitForALockedRowAndNamesItsProduct) {
 TEST_F(StuckWriteBackTest, CancelWithTheServerFrozenClosesTheConnectionAndTheNextWriteBackWritesTheBatch) {
     auto lock = lockProduct(kLockedProduct);
     const EventLoopWatch loop(20ms);
-    std::optional<Clock::time_point> cancelled;
+    QString beforeFreezing, whileFrozen;
+    std::optional<Clock::time_point> shown, frozen, cancelled;
     writeBack([&] {
-        if (cancelled || !waitingShown()) return;
-        own->pause();
+        if (cancelled) return;
+        if (!frozen) {
+            if (!says(waitingForLock(), shown)) return;
+            beforeFreezing = dialogText("waiting");
+            own->pause();
+            frozen = Clock::now();
+            shown.reset();
+            return;
+        }
+        if (!says(waitingForServer(), shown)) return;
+        whileFrozen = dialogText("waiting");
         cancelled = Clock::now();
         pressCancel();
     });
     ASSERT_TRUE(cancelled) << "the dialog never said what it waited for";
     const Clock::duration stopping = Clock::now() - *cancelled;
+    EXPECT_EQ(beforeFreezing, waitingForLock());
+    // The frozen server noticed within the probe's two seconds, once it
+    // asks again.
+    EXPECT_EQ(whileFrozen, waitingForServer());
+    EXPECT_LT(*cancelled - *frozen, 6s);
     EXPECT_LT(loop.longest(), 200ms);
     // Interrupted after a second, closed three seconds later.
     EXPECT_LT(stopping, 6s);

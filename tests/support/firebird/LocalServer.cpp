@@ -23,6 +23,10 @@ std::unique_ptr<OwnServer> OwnServer::startIfPossible() {
     if (!script || !*script || !shared) return nullptr;
     std::string folder = (std::filesystem::temp_directory_path() / "tarvell-server-XXXXXX").string();
     if (!mkdtemp(folder.data())) throw std::runtime_error("cannot create a temporary folder");
+    // The server may run as another user (under root), who must pass through
+    // to the state folder.
+    std::filesystem::permissions(folder, std::filesystem::perms::others_exec | std::filesystem::perms::group_exec,
+                                 std::filesystem::perm_options::add);
     LocalServer server{"127.0.0.1", "", shared->password};
     std::unique_ptr<OwnServer> own(new OwnServer(script, folder, server));
     own->start();

@@ -3,7 +3,12 @@
 #include "ClientApi.h"
 #include "DirectClient.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -25,6 +30,19 @@ void createDatabase(const std::string& path) {
     checkStatus(status, "detach " + path);
 }
 
+// Under root the test server runs as another user (scripts/firebird-server.sh),
+// who must open the file; root itself still opens it embedded.
+void handToServerUser(const std::vector<std::string>& paths) {
+    if (geteuid() != 0) return;
+    const char* configured = std::getenv("TARVELL_FB_SERVER_USER");
+    const std::string name = configured && *configured ? configured : "nobody";
+    const passwd* user = getpwnam(name.c_str());
+    if (!user) throw std::runtime_error("no user " + name + " to hand the test database to");
+    for (const std::string& path : paths)
+        if (chown(path.c_str(), user->pw_uid, user->pw_gid) != 0)
+            throw std::runtime_error("cannot hand " + path + " to " + name + ": " + std::strerror(errno));
+}
+
 void writeFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
@@ -39,6 +57,7 @@ TestDatabase::TestDatabase() {
     folder_ = pattern;
     path_ = folder_ + "/POSDATA.FDB";
     createDatabase(path_);
+    handToServerUser({folder_, path_});
 }
 
 TestDatabase::~TestDatabase() {

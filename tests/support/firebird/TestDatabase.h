@@ -2,9 +2,11 @@
 // folder of its own (default character set BIG_5, dialect 3) and removed with
 // that folder when the object goes.
 //
-// The test server runs as the same user, so it reaches the same file as
-// serverName(address) (never while the file is open embedded: one process at
-// a time). TestDatabase only attaches while one of its own calls runs.
+// The test server reaches the same file as serverName(address) (never while
+// the file is open embedded: one process at a time). It runs as the same
+// user, except under root, where it runs as $TARVELL_FB_SERVER_USER (default
+// nobody): the folder and the file are then that user's. TestDatabase only
+// attaches while one of its own calls runs.
 //
 // Embedded access needs the lock folder /tmp/firebird; a user who may not
 // write there gets FIREBIRD_LOCK pointed at /tmp/tarvell-fblock-<uid>

@@ -1,0 +1,103 @@
+#include "RowWaitWatch.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace ui {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A lock may be released or a server frozen at any moment; asking this
+// often keeps the dialog's words no older than a few seconds.
+constexpr auto kAskAgainAfter = 2s;
+// Beyond the probe's own time, what the question's thread may take to
+// come back with the answer.
+constexpr auto kAnswerMargin = 500ms;
+// How long the end of a write-back waits for a question it has ended.
+constexpr auto kEndingWait = 1s;
+
+}  // namespace
+
+// Shared with the question's thread, which may outlive the watch.
+struct TRowWaitWatch::Question {
+    std::string productId;
+    TRowWaitWatch::Clock::time_point askedAt;
+    bool abortSent = false;  // the window's thread's own
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool running = true;
+    batch::RowWait answer = batch::RowWait::Server;
+};
+
+TRowWaitWatch::TRowWaitWatch(std::shared_ptr<batch::TRowWaitProbe> probe) : probe_(std::move(probe)) {}
+
+TRowWaitWatch::~TRowWaitWatch() {
+    if (!question_) return;
+    probe_->abort();
+    std::unique_lock lock(question_->mutex);
+    question_->ended.wait_for(lock, kEndingWait, [this] { return !question_->running; });
+}
+
+std::optional<batch::RowWait> TRowWaitWatch::look(const std::optional<std::string>& productId,
+                                                   Clock::time_point now) {
+    if (!probe_) return std::nullopt;
+    if (!productId || *productId != productId_) {
+        known_.reset();
+        productId_ = productId.value_or(std::string());
+    }
+    if (question_) collect(now);
+    if (productId && !question_ && (!known_ || now - answeredAt_ >= kAskAgainAfter)) ask(now);
+    return known_;
+}
+
+void TRowWaitWatch::ask(Clock::time_point now) {
+    auto question = std::make_shared<Question>();
+    question->productId = productId_;
+    question->askedAt = now;
+    std::thread([probe = probe_, question] {
+        const batch::RowWait answer = probe->ask(question->productId);
+        {
+            const std::lock_guard lock(question->mutex);
+            question->answer = answer;
+            question->running = false;
+        }
+        question->ended.notify_all();
+    }).detach();
+    question_ = std::move(question);
+}
+
+void TRowWaitWatch::collect(Clock::time_point now) {
+    Question& question = *question_;
+    bool running = false;
+    batch::RowWait answer{};
+    {
+        const std::lock_guard lock(question.mutex);
+        running = question.running;
+        answer = question.answer;
+    }
+    const bool aboutThisRow = question.productId == productId_;
+    if (!running) {
+        if (aboutThisRow) {
+            known_ = answer;
+            answeredAt_ = now;
+        }
+        question_.reset();
+        return;
+    }
+    if (now - question.askedAt < probe_->answerWithin() + kAnswerMargin) return;
+    // No answer in time: the server is not answering. The question is
+    // ended; the next is asked once it has.
+    if (aboutThisRow) {
+        known_ = batch::RowWait::Server;
+        answeredAt_ = now;
+    }
+    if (!question.abortSent) {
+        probe_->abort();
+        question.abortSent = true;
+    }
+}
+
+}  // namespace ui

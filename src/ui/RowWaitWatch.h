@@ -1,0 +1,46 @@
+// What a write-back's stuck row waits for, kept up to date while it stays
+// in flight: the probe asks on a thread of its own, and again every few
+// seconds (a lock may end, a server may freeze meanwhile). A question that
+// has no answer within the probe's time is an answer too: the server is not
+// answering. Never more than one question at a time.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "RowWaitProbe.h"
+
+namespace ui {
+
+class TRowWaitWatch {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // probe: null for none; then nothing is ever known.
+    explicit TRowWaitWatch(std::shared_ptr<batch::TRowWaitProbe> probe);
+    // A question still out is ended and waited for a moment; one that will
+    // not end is left to finish on its own.
+    ~TRowWaitWatch();
+    TRowWaitWatch(const TRowWaitWatch&) = delete;
+    TRowWaitWatch& operator=(const TRowWaitWatch&) = delete;
+
+    // Called at each poll of the window's thread with the product of the
+    // row to watch, or nothing (no row stuck, or stopping) to forget what
+    // was known. The latest answer about that row, once there is one.
+    std::optional<batch::RowWait> look(const std::optional<std::string>& productId, Clock::time_point now);
+
+private:
+    struct Question;
+    void ask(Clock::time_point now);
+    void collect(Clock::time_point now);
+
+    std::shared_ptr<batch::TRowWaitProbe> probe_;
+    std::shared_ptr<Question> question_;  // the one out, if any
+    std::string productId_;
+    std::optional<batch::RowWait> known_;
+    Clock::time_point answeredAt_;
+};
+
+}  // namespace ui
