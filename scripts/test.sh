@@ -14,7 +14,7 @@ export TARVELL_FB_SERVER=127.0.0.1 TARVELL_FB_PASSWORD=${TARVELL_FB_PASSWORD:-qu
 trap '"$TARVELL_FB_SCRIPT" stop' EXIT
 TARVELL_FB_PORT=$("$TARVELL_FB_SCRIPT" start)
 export TARVELL_FB_PORT
-(cd "$build" && ctest --output-on-failure -j 2)
+(cd "$build" && "$root/scripts/isolated.sh" ctest --output-on-failure -j 2)
 
 # The same tests once more, built unoptimised with the address and
 # undefined-behaviour sanitizers in a tree of their own; any report fails the
@@ -32,4 +32,4 @@ cmake --build "$sanitized" -j "$(nproc)"
 (cd "$sanitized" &&
   ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   LD_LIBRARY_PATH="$sanitized/bin${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
-  ctest --output-on-failure -j 2)
+  "$root/scripts/isolated.sh" ctest --output-on-failure -j 2)
