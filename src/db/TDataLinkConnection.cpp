@@ -336,7 +336,13 @@ bool TDataLinkConnection::disconnectIfDead() {
     if (!connected() || !driverConnection_) return false;
     const dl::DriverResult result = driverConnection_->control(dl::control::CheckAttachment);
     if (dl::statusOf(result) == 0) return false;
-    if (!driverFailureOf(result, DriverErrorSource::of(driverConnection_.get())).connectionLost) return false;
+    const DriverErrorSource source = DriverErrorSource::of(driverConnection_.get());
+    if (!driverFailureOf(result, source).connectionLost) return false;
+    // A server that does not answer at all would keep the connect that
+    // follows waiting as long again, to fail with less clear words: the
+    // operator is told now.
+    if (composeDriverMessage(result, source, {}).find(dl::kNoAnswerText) != std::string::npos)
+        raiseDriverError(result, source);
     forgetLostAttachment();
     return true;
 }

@@ -100,8 +100,10 @@ public:
     // cancels the call in flight: it outlives a disconnect meanwhile.
     dl::DriverRef<dl::IDriverConnection> sharedDriverConnection() const { return driverConnection_; }
     // One round trip on an open connection; one found dead is disconnected,
-    // so that the next statement connects anew, and true returned. Only for
-    // a connection with no statement in flight: nothing is retried here.
+    // so that the next statement connects anew, and true returned. One whose
+    // server did not answer the round trip is disconnected and its error
+    // raised. Only for a connection with no statement in flight: nothing is
+    // retried here.
     bool disconnectIfDead();
     // How long one call may wait for the server before the connection is
     // closed and the call fails as a lost connection; zero leaves it to the

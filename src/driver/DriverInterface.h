@@ -123,6 +123,12 @@ inline constexpr std::int32_t CancelAbort = 2;
 inline constexpr std::int32_t CheckAttachment = 3;
 }  // namespace control
 
+// How the error text of a call the server never answered begins (a call
+// ended by the connection's AnswerTimeout, a connect ended by its
+// ConnectionTimeout): the caller may tell a frozen server from a dead
+// connection by it.
+inline constexpr const char* kNoAnswerText = "No answer from the server";
+
 // Column types a cursor reports. Every column can also be null.
 enum class ColumnType : std::int32_t {
     Integer = 1,  // read with getInt64

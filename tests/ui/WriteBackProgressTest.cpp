@@ -190,6 +190,26 @@ TEST_F(StuckWriteBackTest, DataViewOfAFrozenServerEndsAfterTheAnswerTimeoutAndTh
     EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
 }
 
+// The check of a connection that sat idle gets no answer from a frozen
+// server: the operator is told so at once, not after a connect that would
+// wait as long again and fail with vaguer words.
+TEST_F(StuckWriteBackTest, DataViewAfterIdleWithTheServerFrozenSaysTheServerDidNotAnswer) {
+    batch::ServerSettings::setAnswerTimeout(2);
+    QTest::qWait(5500);
+    own->pause();
+    const Clock::time_point started = Clock::now();
+    view();
+    EXPECT_LT(Clock::now() - started, 5s);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts.front().contains(QStringLiteral("No answer from the server in 2 seconds")))
+        << boxes.texts.front().toStdString();
+    own->resume();
+    boxes.texts.clear();
+    view();
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
+}
+
 }  // namespace
 
 namespace {

@@ -136,7 +136,7 @@ std::string ConnectionSettings::attachParameters(const std::string& user, const 
     addInteger(block, isc_dpb_sql_dialect, sqlDialect);
     // Without one the client waits for the network to give up, minutes
     // when a host is gone.
-    addInteger(block, isc_dpb_connect_timeout, connectionTimeout > 0 ? connectionTimeout : kDefaultConnectTimeout);
+    addInteger(block, isc_dpb_connect_timeout, connectTimeout());
     if (block.size() > kMaxAttachLength) throw std::length_error("attach parameter block too long");
     return block;
 }

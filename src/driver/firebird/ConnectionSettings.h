@@ -19,6 +19,8 @@ struct ConnectionSettings {
     std::int64_t blobSize = -1;
     std::int64_t connectionTimeout = 0;  // seconds, 0: kDefaultConnectTimeout
     static constexpr std::int64_t kDefaultConnectTimeout = 15;
+    // Seconds a connect may take, the default when none was set.
+    std::int64_t connectTimeout() const { return connectionTimeout > 0 ? connectionTimeout : kDefaultConnectTimeout; }
     std::int64_t isolation = 0;          // 0 read committed, 1 repeatable read, 2 dirty read
     bool waitOnLocks = true;
     bool commitRetain = false;

@@ -43,15 +43,33 @@ dl::DriverResult ErrorText::setFromStatus(dl::DriverResult status, const ClientA
     return status;
 }
 
+namespace {
+
+void putFirst(std::string& text, const std::string& said) noexcept {
+    try {
+        text = text.empty() ? said : said + "\r\n" + text;
+    } catch (...) {
+        // Out of memory: the client's own text stays.
+    }
+}
+
+}  // namespace
+
 void ErrorText::setNoAnswer(std::int64_t seconds) noexcept {
     connectionLost_ = true;
     try {
-        std::string said = "No answer from the server in " + std::to_string(seconds) +
-                           " seconds: the connection was closed.";
-        if (!text_.empty()) said += "\r\n" + text_;
-        text_ = std::move(said);
+        putFirst(text_, std::string(dl::kNoAnswerText) + " in " + std::to_string(seconds) +
+                            " seconds: the connection was closed.");
     } catch (...) {
-        // Out of memory: the client's own text stays, the lost flag says enough.
+        // Out of memory: the lost flag says enough.
+    }
+}
+
+void ErrorText::setNoAnswerToConnect(std::int64_t seconds) noexcept {
+    try {
+        putFirst(text_, std::string(dl::kNoAnswerText) + " in " + std::to_string(seconds) + " seconds while connecting.");
+    } catch (...) {
+        // Out of memory: the client's own text stays.
     }
 }
 

@@ -39,6 +39,8 @@ public:
     // The failure of a call the answer watch ended: said first, the client's
     // own text after it, and the connection counted as lost.
     void setNoAnswer(std::int64_t seconds) noexcept;
+    // The same said of a connect that ran out of its time.
+    void setNoAnswerToConnect(std::int64_t seconds) noexcept;
     dl::DriverResult length(std::int32_t* length) const;
     dl::DriverResult copy(char* buffer) const;
     dl::DriverResult codes(std::int32_t* serverCode, bool* connectionLost) const;

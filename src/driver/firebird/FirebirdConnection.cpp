@@ -113,12 +113,19 @@ dl::DriverResult FirebirdConnection::connectUnguarded(const char* database, cons
         return error_.set(dl::status::InvalidLength, std::move(refusal));
     std::string parameters = settings_.attachParameters(userName, passwordText);
     ISC_STATUS_ARRAY status;
+    const auto started = std::chrono::steady_clock::now();
     api_->attach_database(status, static_cast<short>(name.size()), name.data(), &db_,
                           static_cast<short>(parameters.size()), parameters.data());
     if (failed(status)) {
         db_ = 0;
         dl::DriverResult result = status[1] == isc_login ? dl::status::InvalidUserPassword : dl::status::ConnectFailed;
-        return error_.setFromStatus(result, *api_, status);
+        result = error_.setFromStatus(result, *api_, status);
+        // The client's words for a server that took the connection and never
+        // answered ("connection rejected") hide that it was a wait that ran out.
+        const std::chrono::seconds limit(settings_.connectTimeout());
+        if (std::chrono::steady_clock::now() - started >= limit - std::chrono::milliseconds(500))
+            error_.setNoAnswerToConnect(limit.count());
+        return result;
     }
     cancelHandle_.store(db_);
     return dl::status::Success;
