@@ -65,4 +65,14 @@ inline std::string currentPricesSelect() {
     return sql + " FROM PRODUCT WHERE PROD_ID = :PROD_ID";
 }
 
+// The number and the six prices of every product whose number is one of
+// :PROD_ID_1 to :PROD_ID_<count>.
+inline std::string currentPricesOfManySelect(std::size_t count) {
+    std::string sql = "SELECT PROD_ID";
+    for (const char* column : kPriceParameters) sql += std::string(",") + column;
+    sql += " FROM PRODUCT WHERE PROD_ID IN (";
+    for (std::size_t i = 1; i <= count; ++i) sql += (i > 1 ? ",:PROD_ID_" : ":PROD_ID_") + std::to_string(i);
+    return sql + ")";
+}
+
 }  // namespace batch
