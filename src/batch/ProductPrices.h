@@ -1,5 +1,6 @@
 // The six prices a product has in PRODUCT now, read by product number with
-// one statement prepared once on the connection.
+// one statement prepared once on the connection; for many products, with
+// one statement that asks for a chunk of them at a time.
 #pragma once
 
 #include <optional>
@@ -28,7 +29,7 @@ class TStoredPriceRows;
 
 class TProductPrices {
 public:
-    // Numbers the batch read asks for in one statement.
+    // Numbers the batch read asks for in one statement (see readAll).
     static constexpr std::size_t kBatchReadChunk = 16;
 
     explicit TProductPrices(db::TDataLinkConnection& connection);
@@ -42,9 +43,10 @@ public:
     std::vector<std::optional<Prices>> readAll(const std::vector<std::string>& productIds);
 
 private:
-    // Answers ids[first..last) of the distinct numbers asked.
-    void readChunk(const std::vector<std::string_view>& ids, std::size_t first, std::size_t last,
-                   std::vector<std::optional<Prices>>& answers);
+    // Answers ids[listed[first]] to ids[listed[last - 1]] into the same
+    // places of answers.
+    void readChunk(const std::vector<std::string_view>& ids, const std::vector<std::size_t>& listed,
+                   std::size_t first, std::size_t last, std::vector<std::optional<Prices>>& answers);
 
     db::TPreparedQuery query_;
     db::TPreparedQuery chunkQuery_;

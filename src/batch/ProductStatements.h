@@ -65,14 +65,18 @@ inline std::string currentPricesSelect() {
     return sql + " FROM PRODUCT WHERE PROD_ID = :PROD_ID";
 }
 
-// The number and the six prices of every product whose number is one of
-// :PROD_ID_1 to :PROD_ID_<count>.
+// The six prices of `count` products at once, by :PROD_ID_1 to
+// :PROD_ID_<count>: the single lookup's statement once for each, joined with
+// UNION ALL, every row led by the number of the part that found it (1 to
+// count).
 inline std::string currentPricesOfManySelect(std::size_t count) {
-    std::string sql = "SELECT PROD_ID";
-    for (const char* column : kPriceParameters) sql += std::string(",") + column;
-    sql += " FROM PRODUCT WHERE PROD_ID IN (";
-    for (std::size_t i = 1; i <= count; ++i) sql += (i > 1 ? ",:PROD_ID_" : ":PROD_ID_") + std::to_string(i);
-    return sql + ")";
+    std::string sql;
+    for (std::size_t part = 1; part <= count; ++part) {
+        sql += (part > 1 ? " UNION ALL SELECT " : "SELECT ") + std::to_string(part);
+        for (const char* column : kPriceParameters) sql += std::string(", ") + column;
+        sql += " FROM PRODUCT WHERE PROD_ID = :PROD_ID_" + std::to_string(part);
+    }
+    return sql;
 }
 
 }  // namespace batch

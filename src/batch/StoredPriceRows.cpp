@@ -30,13 +30,10 @@ void TStoredPriceRows::readFrom(db::TCursorRows& rows, std::size_t expectedRows)
     while (rows.next());
 }
 
-void TStoredPriceRows::appendRow(db::TCursorRows& rows) {
-    std::string_view id;
-    if (rows.textAt(0, id)) ids_.append(id);
-    idEnds_.push_back(ids_.size());
-    TStoredPrices& stored = prices_.emplace_back(TStoredPrices::inProduct());
+TStoredPrices storedPricesAt(db::TCursorRows& rows, std::size_t firstColumn) {
+    TStoredPrices stored = TStoredPrices::inProduct();
     for (int tier = 1; tier <= product::kTierCount; ++tier) {
-        const auto column = static_cast<std::size_t>(tier);
+        const std::size_t column = firstColumn + static_cast<std::size_t>(tier - 1);
         switch (rows.columnType(column)) {
             case dl::ColumnType::Double: {
                 double price = 0;
@@ -56,6 +53,14 @@ void TStoredPriceRows::appendRow(db::TCursorRows& rows) {
             }
         }
     }
+    return stored;
+}
+
+void TStoredPriceRows::appendRow(db::TCursorRows& rows) {
+    std::string_view id;
+    if (rows.textAt(0, id)) ids_.append(id);
+    idEnds_.push_back(ids_.size());
+    prices_.push_back(storedPricesAt(rows, 1));
 }
 
 std::string_view TStoredPriceRows::productId(std::size_t row) const {

@@ -19,6 +19,10 @@ class TCursorRows;
 
 namespace batch {
 
+// The current row's six prices from columns firstColumn to firstColumn + 5,
+// by storedPriceAt's rules.
+TStoredPrices storedPricesAt(db::TCursorRows& rows, std::size_t firstColumn);
+
 class TStoredPriceRows {
 public:
     // Appends every row left in the cursor. Raises when PROD_ID is not

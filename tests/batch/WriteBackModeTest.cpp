@@ -320,6 +320,29 @@ TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAloneAtTheChunkEdg
     EXPECT_EQ((*alone.read("C7"))[5], FieldValue(7.25));
 }
 
+// In a PRODUCT whose numbers are not kept unique, a number found twice (or
+// once as itself and once with blanks at the end) is answered with the
+// row the single lookup gives first, also when a chunk asks for it twice.
+TEST_F(WriteBackModeTest, BatchReadAnswersANumberPRODUCTHoldsTwiceWithTheLookupsFirstRow) {
+    disconnect();
+    database.execute({"DROP TABLE PRODUCT",
+                      "CREATE TABLE PRODUCT (PROD_ID VARCHAR(30) NOT NULL, PROD_NAME VARCHAR(80), STD_COST NUMERIC(15,2), "
+                      "PD_ITEMID VARCHAR(10), SALE_PRICE NUMERIC(15,2), N_PRICE NUMERIC(15,2), P_PRICE NUMERIC(15,2), "
+                      "P_PRICE2 NUMERIC(15,2), PSALE_PRICE NUMERIC(15,2), VIP_PRICE NUMERIC(15,2))"});
+    addProduct("D1", "1, 1, 1, 1, 1, 1");
+    addProduct("D1", "2, 2, 2, 2, 2, 2");
+    addProduct("D2 ", "3, 3, 3, 3, 3, 3");
+    addProduct("D2", "4, 4, 4, 4, 4, 4");
+    addProduct("D3", "5, 5, 5, 5, 5, 5");
+    const std::vector<std::string> ids = {"D1", "D2", "D3", "D2  ", "D1 ", "D9", "D1"};
+    std::vector<std::optional<Prices>> expected;
+    {
+        TProductPrices alone(statement().connection());
+        for (const std::string& id : ids) expected.push_back(alone.read(id));
+    }
+    EXPECT_EQ(TProductPrices(statement().connection()).readAll(ids), expected);
+}
+
 // A number the driver cannot take (a zero byte would end it early) is
 // refused by the batch read with the single lookup's own words.
 TEST_F(WriteBackModeTest, BatchReadRefusesANumberTheDriverCannotTakeAsTheLookupDoes) {
