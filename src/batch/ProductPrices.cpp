@@ -95,6 +95,7 @@ std::vector<std::optional<Prices>> TProductPrices::readAll(const std::vector<std
     std::unordered_map<std::string_view, std::size_t> distinctIndex;
     std::vector<std::string_view> distinct;
     std::vector<std::size_t> answerOf;
+    distinctIndex.reserve(productIds.size());
     answerOf.reserve(productIds.size());
     for (const std::string& productId : productIds) {
         const auto [entry, added] = distinctIndex.emplace(productId, distinct.size());
