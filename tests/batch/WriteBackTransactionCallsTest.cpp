@@ -55,8 +55,11 @@ protected:
         auto& answers = recording::answers();
         if (alsoAnswer) alsoAnswer(answers);
         answers.executeGivesCursor = true;
+        // The batch read's rows: the part that asked, then the six prices.
+        answers.columns.push_back({"CONSTANT", dl::ColumnType::Integer});
         for (const char* column : kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
-        answers.rows = {{"100", "110", "120", "130", "140", "150"}};
+        for (std::size_t part = 1; part <= rows.size(); ++part)
+            answers.rows.push_back({std::to_string(part), "100", "110", "120", "130", "140", "150"});
         {
             db::TDataLinkConnection connection("SQLConnection1");
             connection.applyStoredProperties();
