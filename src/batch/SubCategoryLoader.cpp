@@ -29,10 +29,11 @@ namespace {
 // per row and copied into the table, the stored prices made the data view
 // of 100,000 products 2.23x the time without them (review benchmark);
 // read straight from the cursor, matched without a copy of the number and
-// handed to the table whole, 2.1x. What is left is the engine's own fetch,
-// one client call per row: this statement's 100,000 rows fetched through
-// the client library with nothing kept take 0.16 s, 0.8x of the whole data
-// view without them, and this read takes 0.17-0.20 s of it.
+// handed to the table whole, 2.1-2.2x. What is left is the engine's own
+// fetch, one client call per row: this statement's 100,000 rows fetched
+// through the client library with nothing kept take 0.16 s, and read into
+// the records here 0.175 s, 1.05x of the whole data view without them
+// (0.165 s), so no way of keeping them brings the whole under 2x.
 class TStoredPriceLookup {
 public:
     // The records go to the table at once; expectedRows: the products read.
