@@ -304,6 +304,7 @@ TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAloneAtTheChunkEdg
          {"BLANKS", "BLANKS  ", "BLANKS ", "BLANKS   ", "C1 ", "C1", "LEAD", " LEAD", " LEAD ", "C2"}},
         {"a number and its blank-padded twin in different chunks", joined(numbered(2, chunk), {"C2    ", "C2"})},
         {"Big5 bytes and letter case", {"K\xA2\xCC", "K\xA4\x51", "c1", "C1", "K\xA2\xCC "}},
+        {"numbers longer than PRODUCT.PROD_ID holds", {std::string(40, 'L'), "C1", "C2", "C1" + std::string(40, ' ')}},
     };
     TProductPrices alone(statement().connection());
     for (const Case& test : cases) {
@@ -343,24 +344,28 @@ TEST_F(WriteBackModeTest, BatchReadAnswersANumberPRODUCTHoldsTwiceWithTheLookups
     EXPECT_EQ(TProductPrices(statement().connection()).readAll(ids), expected);
 }
 
-// A number the driver cannot take (a zero byte would end it early) is
-// refused by the batch read with the single lookup's own words.
-TEST_F(WriteBackModeTest, BatchReadRefusesANumberTheDriverCannotTakeAsTheLookupDoes) {
-    const std::string zeroByte("P\0" "1", 3);
-    std::string single, batch;
-    try {
-        TProductPrices(statement().connection()).read(zeroByte);
-    } catch (const rt::DatabaseError& error) {
-        single = error.what();
+// A number the lookup refuses is refused by the batch read in the same
+// words, wherever it stands in its chunk: one the driver cannot take (a
+// zero byte would end it early), one far longer than PRODUCT.PROD_ID holds,
+// and one too long to be asked with others at all.
+TEST_F(WriteBackModeTest, BatchReadRefusesWhatTheLookupRefusesInItsWords) {
+    for (const std::string& refused : {std::string("P\0" "1", 3), std::string(100, 'L'), std::string(5000, 'L')}) {
+        SCOPED_TRACE(refused.size());
+        std::string single, batch;
+        try {
+            TProductPrices(statement().connection()).read(refused);
+        } catch (const rt::DatabaseError& error) {
+            single = error.what();
+        }
+        try {
+            TProductPrices(statement().connection()).readAll({"P1", "P2", refused, "P3"});
+        } catch (const rt::DatabaseError& error) {
+            batch = error.what();
+        }
+        EXPECT_FALSE(single.empty());
+        EXPECT_EQ(batch, single);
+        EXPECT_FALSE(statement().connection().inTransaction());
     }
-    try {
-        TProductPrices(statement().connection()).readAll({"P1", "P2", zeroByte, "P3"});
-    } catch (const rt::DatabaseError& error) {
-        batch = error.what();
-    }
-    EXPECT_FALSE(single.empty());
-    EXPECT_EQ(batch, single);
-    EXPECT_FALSE(statement().connection().inTransaction());
 }
 
 // The real program, killed while its one transaction is under way (its
