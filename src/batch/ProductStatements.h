@@ -65,18 +65,20 @@ inline std::string currentPricesSelect() {
     return sql + " FROM PRODUCT WHERE PROD_ID = :PROD_ID";
 }
 
-// The six prices of `count` products at once, by :PROD_ID_1 to
-// :PROD_ID_<count>: the single lookup's statement once for each, joined with
-// UNION ALL, every row led by the number of the part that found it (1 to
-// count).
+// The number and the six prices of `count` products at once, by
+// :PROD_ID_1 to :PROD_ID_<count>: the single lookup's condition once for
+// each, every product an outer join of its own, seven columns each in the
+// order asked. The first row holds each product's first row, or nulls
+// when PRODUCT lacks it.
 inline std::string currentPricesOfManySelect(std::size_t count) {
-    std::string sql;
+    std::string select = "SELECT ", from = " FROM RDB$DATABASE";
     for (std::size_t part = 1; part <= count; ++part) {
-        sql += (part > 1 ? " UNION ALL SELECT " : "SELECT ") + std::to_string(part);
-        for (const char* column : kPriceParameters) sql += std::string(", ") + column;
-        sql += " FROM PRODUCT WHERE PROD_ID = :PROD_ID_" + std::to_string(part);
+        const std::string alias = "P" + std::to_string(part);
+        select += (part > 1 ? ", " : "") + alias + ".PROD_ID";
+        for (const char* column : kPriceParameters) select += ", " + alias + "." + column;
+        from += " LEFT JOIN PRODUCT " + alias + " ON " + alias + ".PROD_ID = :PROD_ID_" + std::to_string(part);
     }
-    return sql;
+    return select + from;
 }
 
 }  // namespace batch

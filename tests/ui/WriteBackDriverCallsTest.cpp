@@ -64,15 +64,18 @@ protected:
         table.post();
     }
 
-    // PRODUCT answers the batch read of the first `products` products with
-    // these six prices each, every row led by the part that asked.
-    void productHoldsPrices(int products) {
+    // PRODUCT answers the batch read with these six prices for every
+    // product: one row, the number and six prices of each product asked.
+    void productHoldsPrices() {
         auto& answers = recording::answers();
-        answers.columns = {{"CONSTANT", dl::ColumnType::Integer}};
-        for (const char* column : batch::kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
-        answers.rows.clear();
-        for (int part = 1; part <= products; ++part)
-            answers.rows.push_back({std::to_string(part), "100", "110", "120", "130", "140", "150"});
+        answers.columns.clear();
+        answers.rows = {{}};
+        for (std::size_t part = 0; part < batch::TProductPrices::kBatchReadChunk; ++part) {
+            answers.columns.push_back({"PROD_ID", dl::ColumnType::Text});
+            answers.rows[0].push_back("P");
+            for (const char* column : batch::kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
+            for (const char* price : {"100", "110", "120", "130", "140", "150"}) answers.rows[0].push_back(price);
+        }
     }
 
     std::vector<std::string> callsOf(const std::string& command) {
@@ -98,7 +101,7 @@ TEST_F(WriteBackDriverCalls, JournalIsWholeBeforeTheFirstUpdateAndClosedWhereThe
     addRow("P2", 7.0);
     addRow("P3", std::nullopt);  // never computed: the write-back stops here
     addRow("P4", 20.0);
-    productHoldsPrices(4);
+    productHoldsPrices();
     std::optional<batch::Journal> atFirstUpdate;
     recording::setCallHook([&](const std::string& entry) {
         if (!atFirstUpdate && entry.find(".prepare(UPDATE") != std::string::npos)
@@ -129,7 +132,7 @@ TEST_F(WriteBackDriverCalls, JournalIsWholeBeforeTheFirstUpdateAndClosedWhereThe
 TEST_F(WriteBackDriverCalls, EachRowIsTheWindowsOwnStatementPreparedAnewAndBound) {
     addRow("P1", 1.0);
     addRow("P2", 7.0);
-    productHoldsPrices(2);
+    productHoldsPrices();
     auto question = answerNextBoxWith("&Yes");
     auto done = answerNextBox(QMessageBox::Ok);
     form->SpeedButton3Click();
