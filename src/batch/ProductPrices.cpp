@@ -85,8 +85,9 @@ std::optional<Prices> TProductPrices::read(const std::string& productId) {
 // whole list); UNION ALL of 16 lookups 0.08-0.10 s (of 8, 32 or 64 no
 // better), 4.0-4.6 us a product through the program against 8 us for one
 // SELECT per product; 16 outer joins in one row 0.067-0.074 s, against
-// 0.083-0.088 s for the UNION ALL in the same runs. Through the program,
-// the batch benchmark's "current prices" line.
+// 0.083-0.088 s for the UNION ALL in the same runs (32 or 64 joins no
+// better), 3.5 us a product through the program (the batch benchmark's
+// "current prices" line).
 std::vector<std::optional<Prices>> TProductPrices::readAll(const std::vector<std::string>& productIds) {
     std::vector<std::optional<Prices>> prices;
     if (productIds.empty()) return prices;
