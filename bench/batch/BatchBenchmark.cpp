@@ -48,6 +48,7 @@
 #include <vector>
 
 #include "Big5Text.h"
+#include "ConnectionTransaction.h"
 #include "CountOptions.h"
 #include "DataLinkStore.h"
 #include "DirectClient.h"
@@ -620,6 +621,41 @@ Pair journalShare(const SubCategory& category, int products, bool oneTransaction
     return total;
 }
 
+// The journal's read of the batch's current prices alone: the batch read
+// against one lookup per product, on the same products in one transaction
+// each, in alternating rounds.
+void printCurrentPriceReads(const SubCategory& category, int products, int rounds) {
+    ShownWindow window;
+    window.loadAndPrice(category, products);
+    std::vector<std::string> ids;
+    auto& table = window.form().CDS_PRODUCT;
+    for (table.first(); !table.eof(); table.next()) ids.push_back(table.text(product::PROD_ID));
+    db::TDataLinkConnection connection("SQLConnection1");
+    connection.applyStoredProperties();
+    Side batchRead, oneByOne;
+    for (int round = 0; round < rounds; ++round) {
+        const auto batchSide = [&] { batchRead.add(timed([&] { batch::TProductPrices(connection).readAll(ids); })); };
+        const auto oneByOneSide = [&] {
+            oneByOne.add(timed([&] {
+                batch::TProductPrices prices(connection);
+                db::TConnectionTransaction reading(connection);
+                for (const std::string& id : ids) prices.read(id);
+                reading.commit();
+            }));
+        };
+        if (round % 2 == 0) {
+            batchSide();
+            oneByOneSide();
+        } else {
+            oneByOneSide();
+            batchSide();
+        }
+    }
+    std::printf("%-40s batch read %8.3f s   one lookup per product %8.3f s   (%.2f us a product)\n",
+                ("current prices of " + std::to_string(ids.size()) + " x " + std::to_string(rounds)).c_str(),
+                batchRead.elapsed, oneByOne.elapsed, batchRead.elapsed * 1e6 / double(ids.size() * rounds));
+}
+
 double rowsPerSecond(int rows, int rounds, const Side& side) { return rows * double(rounds) / side.elapsed; }
 
 void printJournalShare(const std::string& what, const Pair& share) {
@@ -655,6 +691,7 @@ void printOneTransactionFigures(const Settings& settings, DirectClient& client, 
                 rowsPerSecond(rows, settings.modeRounds, batch.direct), rows,
                 rowsPerSecond(settings.products, settings.modeRounds, catalogue.direct), settings.products);
     printJournalShare("journal, one transaction, on disk", shareOneTransaction);
+    printCurrentPriceReads(kOneTransaction, rows, settings.modeRounds);
     std::fflush(stdout);
 }
 

@@ -16,12 +16,14 @@ namespace {
 
 // Every row with the prices PRODUCT holds now, read before the journal file
 // is made, so that a failed read leaves no file behind.
-std::vector<JournalEntry> journalEntries(db::TStatementService& statement, TPriceRows& rows,
+// rowCount: the rows', so that the entries are made in place once.
+std::vector<JournalEntry> journalEntries(db::TStatementService& statement, TPriceRows& rows, std::size_t rowCount,
                                          const WriteBackSteps& steps) {
     std::vector<JournalEntry> entries;
+    entries.reserve(rowCount);
     for (rows.first(); !rows.eof(); rows.next()) {
         PriceRow row = rows.current();
-        entries.push_back({std::move(row.productId), std::move(row.productName), std::nullopt, row.prices});
+        entries.emplace_back(std::move(row.productId), std::move(row.productName), std::nullopt, row.prices);
     }
     if (steps.knownOldPrices) {
         for (std::size_t row = 0; row < entries.size(); ++row) entries[row].oldPrices = steps.knownOldPrices(row);
@@ -82,7 +84,7 @@ void TPriceWriteBack::writeBatch(TPriceRows& rows, const WriteBackSteps& steps,
         writeAll(rows, steps, rowCount(rows), transaction);
         return;
     }
-    const std::vector<JournalEntry> entries = journalEntries(statement_, rows, steps);
+    const std::vector<JournalEntry> entries = journalEntries(statement_, rows, rowCount(rows), steps);
     TJournalWriter journal(journal_.folder, headerFor(statement_, steps.source), journal_.disk);
     try {
         for (const JournalEntry& entry : entries) journal.addEntry(entry);

@@ -1,11 +1,14 @@
 // The six prices a product has in PRODUCT now, read by product number with
-// one statement prepared once on the connection.
+// one statement prepared once on the connection; for many products, with
+// one statement that asks for a chunk of them at a time.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "Errors.h"
 #include "PreparedQuery.h"
 #include "RecordStore.h"
 #include "PriceUpdate.h"
@@ -17,9 +20,18 @@ namespace batch {
 // double, or a column that holds no number, is refused, never shown or
 // written back as another price.
 rt::FieldValue storedPriceAt(const db::RecordStore& store, std::size_t column, std::size_t row);
+// The same rules for a cell read straight from a cursor: a whole number as
+// a double when it has an exact one, and the refusals storedPriceAt raises.
+double storedIntegerPrice(const std::string& columnName, std::int64_t value);
+rt::DatabaseError notANumberColumn(const std::string& columnName);
+
+class TStoredPriceRows;
 
 class TProductPrices {
 public:
+    // Numbers the batch read asks for in one statement (see readAll).
+    static constexpr std::size_t kBatchReadChunk = 16;
+
     explicit TProductPrices(db::TDataLinkConnection& connection);
 
     // Nothing when no product has the number. A price column that is empty
@@ -31,7 +43,13 @@ public:
     std::vector<std::optional<Prices>> readAll(const std::vector<std::string>& productIds);
 
 private:
+    // Answers ids[listed[first]] to ids[listed[last - 1]] into the same
+    // places of answers.
+    void readChunk(const std::vector<std::string_view>& ids, const std::vector<std::size_t>& listed,
+                   std::size_t first, std::size_t last, std::vector<std::optional<Prices>>& answers);
+
     db::TPreparedQuery query_;
+    db::TPreparedQuery chunkQuery_;
 };
 
 }  // namespace batch

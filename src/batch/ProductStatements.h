@@ -65,4 +65,20 @@ inline std::string currentPricesSelect() {
     return sql + " FROM PRODUCT WHERE PROD_ID = :PROD_ID";
 }
 
+// The number and the six prices of `count` products at once, by
+// :PROD_ID_1 to :PROD_ID_<count>: the single lookup's condition once for
+// each, every product an outer join of its own, seven columns each in the
+// order asked. The first row holds each product's first row, or nulls
+// when PRODUCT lacks it.
+inline std::string currentPricesOfManySelect(std::size_t count) {
+    std::string select = "SELECT ", from = " FROM RDB$DATABASE";
+    for (std::size_t part = 1; part <= count; ++part) {
+        const std::string alias = "P" + std::to_string(part);
+        select += (part > 1 ? ", " : "") + alias + ".PROD_ID";
+        for (const char* column : kPriceParameters) select += ", " + alias + "." + column;
+        from += " LEFT JOIN PRODUCT " + alias + " ON " + alias + ".PROD_ID = :PROD_ID_" + std::to_string(part);
+    }
+    return select + from;
+}
+
 }  // namespace batch

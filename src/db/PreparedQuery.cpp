@@ -20,4 +20,12 @@ RecordStore TPreparedQuery::run() {
     return readCursor(*cursor.get(), [&command, &cursor](dl::DriverResult result) { command.checkCursor(result, cursor.get()); });
 }
 
+void TPreparedQuery::run(const std::function<void(TCursorRows&)>& readRows) {
+    PreparedCommand& command = statement_.prepareAndBind(connection());
+    dl::DriverRef<dl::IDriverCursor> cursor = command.execute();
+    if (!cursor) throw rt::DatabaseError::forComponent(name(), "Statement returned no result set");
+    TCursorRows rows(*cursor.get(), [&command, &cursor](dl::DriverResult result) { command.checkCursor(result, cursor.get()); });
+    readRows(rows);
+}
+
 }  // namespace db

@@ -9,7 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include <functional>
+
 #include "BoundDataSet.h"
+#include "CursorRows.h"
 #include "MarkedStatement.h"
 #include "RecordStore.h"
 
@@ -22,6 +25,8 @@ public:
 
     const std::string& sql() const { return statement_.text(); }
 
+    // One parameter per distinct marker name, in order of first appearance.
+    TParams& params() { return statement_.params(); }
     // Raises "Parameter '%s' not found".
     TParam& paramByName(std::string_view name) { return statement_.params().paramByName(name); }
 
@@ -29,6 +34,9 @@ public:
     // untyped; otherwise prepares on first use (connecting when needed),
     // binds every marker and returns the whole result.
     RecordStore run();
+    // The same, handing the open cursor to readRows instead of holding the
+    // result: for results read straight into a compact form of their own.
+    void run(const std::function<void(TCursorRows&)>& readRows);
     bool prepared() const { return statement_.prepared(); }
     void close() override { statement_.release(); }
 

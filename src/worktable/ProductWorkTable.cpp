@@ -288,6 +288,14 @@ std::string TProductWorkTable::text(int field) const { return value(field).toStr
 
 std::string TProductWorkTable::text(std::string_view fieldName) const { return value(fieldName).toString(); }
 
+std::string_view TProductWorkTable::textView(int field) const {
+    requireActive();
+    if (!isStringField(field)) throw rt::DatabaseError::forComponent(name_, "Field is no text field");
+    if (current_ < 0) return {};
+    const TProductRecord& r = record(current_);
+    return r.isNull(field) ? std::string_view() : r.text(field);
+}
+
 TProductRecord* TProductWorkTable::editedRecord() { return &buffer_; }
 
 void TProductWorkTable::setValue(int field, const rt::FieldValue& value) {
@@ -319,10 +327,34 @@ void TProductWorkTable::setValue(std::string_view fieldName, const rt::FieldValu
 void TProductWorkTable::setStoredPrices(const TStoredPrices& prices) {
     requireActive();
     requireEditing();
-    if (storedPrices_.size() >= std::numeric_limits<std::uint32_t>::max())
-        throw rt::DatabaseError::forComponent(name_, "Too many stored-price records for one table");
+    requireStoredPricesRoom(1);
     storedPrices_.push_back(prices);
     buffer_.storedPricesIndex = static_cast<std::uint32_t>(storedPrices_.size());
+}
+
+std::size_t TProductWorkTable::keepStoredPrices(std::vector<TStoredPrices> records) {
+    requireActive();
+    requireStoredPricesRoom(records.size());
+    const std::size_t first = storedPrices_.size();
+    if (storedPrices_.empty())
+        storedPrices_ = std::move(records);
+    else
+        storedPrices_.insert(storedPrices_.end(), records.begin(), records.end());
+    return first;
+}
+
+void TProductWorkTable::setStoredPricesRecord(std::size_t record) {
+    requireActive();
+    requireEditing();
+    if (record >= storedPrices_.size())
+        throw rt::DatabaseError::forComponent(name_, "No stored-price record " + std::to_string(record));
+    buffer_.storedPricesIndex = static_cast<std::uint32_t>(record + 1);
+}
+
+// Rows find their record by a 32-bit number counted from 1.
+void TProductWorkTable::requireStoredPricesRoom(std::size_t more) const {
+    if (more >= std::numeric_limits<std::uint32_t>::max() - storedPrices_.size())
+        throw rt::DatabaseError::forComponent(name_, "Too many stored-price records for one table");
 }
 
 const TStoredPrices* TProductWorkTable::storedPricesAt(int row) const {

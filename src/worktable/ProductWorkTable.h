@@ -116,6 +116,9 @@ public:
     rt::FieldValue value(std::string_view fieldName) const;
     std::string text(int field) const;  // null reads as empty text
     std::string text(std::string_view fieldName) const;
+    // A text field of the current row as it holds it, without a copy; null
+    // reads as empty. Valid until the row or its edit buffer changes.
+    std::string_view textView(int field) const;
     void setValue(int field, const rt::FieldValue& value);
     void setValue(std::string_view fieldName, const rt::FieldValue& value);
     // Any row as it stands, for display.
@@ -127,6 +130,13 @@ public:
     // The prices PRODUCT held when the row being inserted or edited was
     // loaded; they go with it when it is posted.
     void setStoredPrices(const TStoredPrices& prices);
+    // Stored-price records for rows about to be loaded, taken over whole
+    // (into an empty table without a copy); each row then goes with one of
+    // them through setStoredPricesRecord, and several rows may share one.
+    // Gives the number the first record goes by.
+    std::size_t keepStoredPrices(std::vector<TStoredPrices> records);
+    // The row being inserted or edited goes with kept record `record`.
+    void setStoredPricesRecord(std::size_t record);
     // Those of any row as it stands; nothing for a row typed by hand.
     const TStoredPrices* storedPricesAt(int row) const;
 
@@ -148,6 +158,7 @@ private:
     void requireActive() const;
     void requireEditing() const;
     void requireWritable(int field) const;
+    void requireStoredPricesRoom(std::size_t more) const;
     void startInsert(int at);
     void leaveInsert();
     const TProductRecord& record(int row) const;

@@ -4,6 +4,9 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "Errors.h"
 #include "PriceCalculation.h"
@@ -117,18 +120,64 @@ TEST_F(SubCategoryLoaderTest, UnknownKeysAndSkippedReadsAppendNoStoredPrices) {
     EXPECT_EQ(table.storedPricesAt(0), nullptr);
 }
 
-TEST_F(SubCategoryLoaderTest, APriceColumnHoldingTextIsRefusedBeforeAnyRowIsAppended) {
-    db.database.execute({"ALTER TABLE PRODUCT DROP VIP_PRICE", "ALTER TABLE PRODUCT ADD VIP_PRICE VARCHAR(10)"});
+// The stored prices are read straight from the cursor; what the rules
+// refuse is refused before any row is appended, and what they allow comes
+// through exactly.
+struct StoredCellCase {
+    const char* what;
+    std::vector<std::string> schema;  // run before the rows go in
+    std::string productId;            // SQL literal
+    std::string vipPrice;             // SQL literal
+    const char* refusal;              // nullptr: read
+    double read = 0;
+};
+
+void PrintTo(const StoredCellCase& cell, std::ostream* out) { *out << cell.what; }
+
+class StoredCellTest : public SubCategoryLoaderTest, public testing::WithParamInterface<StoredCellCase> {};
+
+TEST_P(StoredCellTest, RefusedBeforeAnyRowIsAppendedOrReadExactly) {
+    const StoredCellCase& cell = GetParam();
+    if (!cell.schema.empty()) db.database.execute(cell.schema);
     db.addSubCategory("A1", "10, 10, 10, 10, 10, 10");
-    db.addProduct("P1", "Tea", "100", "A1", "1, 2, 3, 4, 5, '6'");
+    db.database.execute("INSERT INTO PRODUCT VALUES (" + cell.productId + ", 'Tea', 100, 'A1', 1, 2, 3, 4, 5, " +
+                        cell.vipPrice + ")");
+    if (!cell.refusal) {
+        ASSERT_EQ(load("A1").rowsAppended, 1);
+        EXPECT_EQ(storedAt(0), (Stored{1.0, 2.0, 3.0, 4.0, 5.0, cell.read}));
+        return;
+    }
     try {
         load("A1");
         FAIL() << "no error";
     } catch (const rt::DatabaseError& error) {
-        EXPECT_STREQ(error.what(), "PRODUCT.VIP_PRICE is not a number column");
+        EXPECT_STREQ(error.what(), cell.refusal);
     }
     EXPECT_EQ(table.rowCount(), 0);
 }
+
+const std::vector<std::string> kVipPriceAsBigint = {"ALTER TABLE PRODUCT DROP VIP_PRICE",
+                                                    "ALTER TABLE PRODUCT ADD VIP_PRICE BIGINT"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, StoredCellTest,
+    testing::Values(
+        StoredCellCase{"text in a price column",
+                       {"ALTER TABLE PRODUCT DROP VIP_PRICE", "ALTER TABLE PRODUCT ADD VIP_PRICE VARCHAR(10)"},
+                       "'P1'", "'6'", "PRODUCT.VIP_PRICE is not a number column"},
+        StoredCellCase{"a whole number one past 2^53", kVipPriceAsBigint, "'P1'", "9007199254740993",
+                       "PRODUCT.VIP_PRICE holds 9007199254740993, too large to read as a price"},
+        StoredCellCase{"a whole number one below -2^53", kVipPriceAsBigint, "'P1'", "-9007199254740993",
+                       "PRODUCT.VIP_PRICE holds -9007199254740993, too large to read as a price"},
+        StoredCellCase{"2^53 itself, which has an exact double", kVipPriceAsBigint, "'P1'", "9007199254740992",
+                       nullptr, 9007199254740992.0},
+        StoredCellCase{"a product number that is not text",
+                       {"DROP TABLE PRODUCT",
+                        "CREATE TABLE PRODUCT (PROD_ID INTEGER NOT NULL, PROD_NAME VARCHAR(80), STD_COST NUMERIC(15,2), "
+                        "PD_ITEMID VARCHAR(10), SALE_PRICE NUMERIC(15,2), N_PRICE NUMERIC(15,2), P_PRICE NUMERIC(15,2), "
+                        "P_PRICE2 NUMERIC(15,2), PSALE_PRICE NUMERIC(15,2), VIP_PRICE NUMERIC(15,2))"},
+                       "7", "6", "PRODUCT.PROD_ID is not a text column"}),
+    [](const testing::TestParamInfo<StoredCellCase>& info) { return "Case" + std::to_string(info.index); });
 
 // A batch of known changes: counts, the largest changes in order, and a
 // product whose prices another program changed after the data view.

@@ -265,6 +265,109 @@ TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAlone) {
     EXPECT_EQ(TProductPrices(statement().connection()).readAll(many), expected);
 }
 
+// The batch read asks the server for TProductPrices::kBatchReadChunk
+// numbers at a time and matches the rows that come back to the numbers
+// asked. At the chunk edges, with numbers the server's comparison pads with
+// blanks (in the batch or in PRODUCT) and with products named again in a
+// later chunk, it still answers as the lookup of each product alone.
+TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAloneAtTheChunkEdges) {
+    const std::size_t chunk = TProductPrices::kBatchReadChunk;
+    std::vector<std::string> inserts;
+    for (std::size_t i = 0; i < 2 * chunk + 3; ++i)
+        inserts.push_back("INSERT INTO PRODUCT (PROD_ID, " + testsupport::kPriceColumns + ") VALUES ('C" +
+                          std::to_string(i) + "', " + std::to_string(i) + ", NULL, 3, 4, 5, " + std::to_string(i) + ".25)");
+    database.execute(inserts);
+    addProduct("BLANKS  ", "1, 2, 3, 4, 5, 6");  // kept with its blanks
+    addProduct(" LEAD", "7, 8, 9, 10, 11, 12");
+    addProduct("K\xA2\xCC", "13, 14, 15, 16, 17, 18");
+
+    const auto numbered = [](std::size_t from, std::size_t count) {
+        std::vector<std::string> ids;
+        for (std::size_t i = from; i < from + count; ++i) ids.push_back("C" + std::to_string(i));
+        return ids;
+    };
+    const auto joined = [](std::vector<std::string> ids, const std::vector<std::string>& more) {
+        ids.insert(ids.end(), more.begin(), more.end());
+        return ids;
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::string> ids;
+    };
+    const std::vector<Case> cases = {
+        {"exactly one chunk", numbered(0, chunk)},
+        {"one more than a chunk", numbered(0, chunk + 1)},
+        {"one less than two chunks", numbered(1, 2 * chunk - 1)},
+        {"products named again in the next chunk", joined(numbered(0, chunk), {"C3", "C0", "C20", "C3"})},
+        {"a whole chunk PRODUCT lacks", joined(numbered(100, chunk), {"C1"})},
+        {"blanks at the end on either side",
+         {"BLANKS", "BLANKS  ", "BLANKS ", "BLANKS   ", "C1 ", "C1", "LEAD", " LEAD", " LEAD ", "C2"}},
+        {"a number and its blank-padded twin in different chunks", joined(numbered(2, chunk), {"C2    ", "C2"})},
+        {"Big5 bytes and letter case", {"K\xA2\xCC", "K\xA4\x51", "c1", "C1", "K\xA2\xCC "}},
+        {"numbers longer than PRODUCT.PROD_ID holds", {std::string(40, 'L'), "C1", "C2", "C1" + std::string(40, ' ')}},
+    };
+    TProductPrices alone(statement().connection());
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        std::vector<std::optional<Prices>> expected;
+        for (const std::string& id : test.ids) expected.push_back(alone.read(id));
+        EXPECT_EQ(TProductPrices(statement().connection()).readAll(test.ids), expected);
+    }
+    // The padded twins and the Big5 number are found at all, so the
+    // comparison above is not between two empty answers.
+    EXPECT_TRUE(alone.read("BLANKS").has_value());
+    EXPECT_TRUE(alone.read("C2    ").has_value());
+    EXPECT_TRUE(alone.read("K\xA2\xCC").has_value());
+    EXPECT_EQ((*alone.read("C7"))[5], FieldValue(7.25));
+}
+
+// In a PRODUCT whose numbers are not kept unique, a number found twice (or
+// once as itself and once with blanks at the end) is answered with the
+// row the single lookup gives first, also when a chunk asks for it twice.
+TEST_F(WriteBackModeTest, BatchReadAnswersANumberPRODUCTHoldsTwiceWithTheLookupsFirstRow) {
+    disconnect();
+    database.execute({"DROP TABLE PRODUCT",
+                      "CREATE TABLE PRODUCT (PROD_ID VARCHAR(30) NOT NULL, PROD_NAME VARCHAR(80), STD_COST NUMERIC(15,2), "
+                      "PD_ITEMID VARCHAR(10), SALE_PRICE NUMERIC(15,2), N_PRICE NUMERIC(15,2), P_PRICE NUMERIC(15,2), "
+                      "P_PRICE2 NUMERIC(15,2), PSALE_PRICE NUMERIC(15,2), VIP_PRICE NUMERIC(15,2))"});
+    addProduct("D1", "1, 1, 1, 1, 1, 1");
+    addProduct("D1", "2, 2, 2, 2, 2, 2");
+    addProduct("D2 ", "3, 3, 3, 3, 3, 3");
+    addProduct("D2", "4, 4, 4, 4, 4, 4");
+    addProduct("D3", "5, 5, 5, 5, 5, 5");
+    const std::vector<std::string> ids = {"D1", "D2", "D3", "D2  ", "D1 ", "D9", "D1"};
+    std::vector<std::optional<Prices>> expected;
+    {
+        TProductPrices alone(statement().connection());
+        for (const std::string& id : ids) expected.push_back(alone.read(id));
+    }
+    EXPECT_EQ(TProductPrices(statement().connection()).readAll(ids), expected);
+}
+
+// A number the lookup refuses is refused by the batch read in the same
+// words, wherever it stands in its chunk: one the driver cannot take (a
+// zero byte would end it early), one far longer than PRODUCT.PROD_ID holds,
+// and one too long to be asked with others at all.
+TEST_F(WriteBackModeTest, BatchReadRefusesWhatTheLookupRefusesInItsWords) {
+    for (const std::string& refused : {std::string("P\0" "1", 3), std::string(100, 'L'), std::string(5000, 'L')}) {
+        SCOPED_TRACE(refused.size());
+        std::string single, batch;
+        try {
+            TProductPrices(statement().connection()).read(refused);
+        } catch (const rt::DatabaseError& error) {
+            single = error.what();
+        }
+        try {
+            TProductPrices(statement().connection()).readAll({"P1", "P2", refused, "P3"});
+        } catch (const rt::DatabaseError& error) {
+            batch = error.what();
+        }
+        EXPECT_FALSE(single.empty());
+        EXPECT_EQ(batch, single);
+        EXPECT_FALSE(statement().connection().inTransaction());
+    }
+}
+
 // The real program, killed while its one transaction is under way (its
 // write-back here is a revert, which runs the window's loop without a
 // display): the server rolls the transaction back, so no row is written,

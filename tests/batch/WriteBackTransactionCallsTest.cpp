@@ -15,6 +15,7 @@
 #include "Errors.h"
 #include "PriceJournal.h"
 #include "PriceWriteBack.h"
+#include "ProductPrices.h"
 #include "RecordingDriver.h"
 #include "StatementService.h"
 #include "TDataLinkConnection.h"
@@ -55,8 +56,15 @@ protected:
         auto& answers = recording::answers();
         if (alsoAnswer) alsoAnswer(answers);
         answers.executeGivesCursor = true;
-        for (const char* column : kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
-        answers.rows = {{"100", "110", "120", "130", "140", "150"}};
+        // The batch read's one row: for each product asked, its number and
+        // six prices.
+        answers.rows.emplace_back();
+        for (std::size_t part = 0; part < TProductPrices::kBatchReadChunk; ++part) {
+            answers.columns.push_back({"PROD_ID", dl::ColumnType::Text});
+            answers.rows[0].push_back("P");
+            for (const char* column : kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
+            for (const char* price : {"100", "110", "120", "130", "140", "150"}) answers.rows[0].push_back(price);
+        }
         {
             db::TDataLinkConnection connection("SQLConnection1");
             connection.applyStoredProperties();

@@ -14,6 +14,7 @@
 #include "JournalSettings.h"
 #include "ParameterParser.h"
 #include "PriceJournal.h"
+#include "ProductPrices.h"
 #include "RecordingDriver.h"
 #include "StatementText.h"
 #include "WindowDriver.h"
@@ -63,12 +64,18 @@ protected:
         table.post();
     }
 
-    // PRODUCT answers every price lookup with these six prices.
+    // PRODUCT answers the batch read with these six prices for every
+    // product: one row, the number and six prices of each product asked.
     void productHoldsPrices() {
         auto& answers = recording::answers();
         answers.columns.clear();
-        for (const char* column : batch::kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
-        answers.rows = {{"100", "110", "120", "130", "140", "150"}};
+        answers.rows = {{}};
+        for (std::size_t part = 0; part < batch::TProductPrices::kBatchReadChunk; ++part) {
+            answers.columns.push_back({"PROD_ID", dl::ColumnType::Text});
+            answers.rows[0].push_back("P");
+            for (const char* column : batch::kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
+            for (const char* price : {"100", "110", "120", "130", "140", "150"}) answers.rows[0].push_back(price);
+        }
     }
 
     std::vector<std::string> callsOf(const std::string& command) {
@@ -139,16 +146,23 @@ TEST_F(WriteBackDriverCalls, EachRowIsTheWindowsOwnStatementPreparedAnewAndBound
               "UPDATE PRODUCT SET \r\n SALE_PRICE =  ?  , \r\n N_PRICE =  ?  , \r\n P_PRICE =  ?  , \r\n"
               " P_PRICE2 =  ?  , \r\n PSALE_PRICE =  ? , \r\n VIP_PRICE =  ?  \r\nWHERE PROD_ID =  ?  \r\n");
 
-    // The price lookup is one prepared statement; the UPDATE is a command of
-    // its own per row.
+    // The price lookup is one prepared statement asking for a whole chunk,
+    // run once for the two rows (the last number repeated for the parts
+    // past them); the UPDATE is a command of its own per row.
     std::vector<std::string> commands;
     for (const auto& entry : recording::log())
         if (entry.find(".prepare(") != std::string::npos) commands.push_back(entry.substr(0, entry.find('.')));
     ASSERT_EQ(commands.size(), 4u);  // the first show's select, the lookup, two UPDATEs
-    EXPECT_EQ(callsOf(commands[1]).at(1),
-              commands[1] + ".prepare(SELECT SALE_PRICE, N_PRICE, P_PRICE, P_PRICE2, PSALE_PRICE, VIP_PRICE "
-                            "FROM PRODUCT WHERE PROD_ID =  ? ,1)");
-    EXPECT_EQ(std::count(recording::log().begin(), recording::log().end(), commands[1] + ".execute()"), 2);
+    const std::size_t parts = batch::TProductPrices::kBatchReadChunk;
+    const std::string lookup = batch::currentPricesOfManySelect(parts);
+    const std::vector<std::string> lookupCalls = callsOf(commands[1]);
+    ASSERT_GE(lookupCalls.size(), 2 + parts + 1);
+    EXPECT_EQ(lookupCalls[1], commands[1] + ".prepare(" +
+                                  db::ParameterParser::positionalText(lookup, db::ParameterParser::findMarkers(lookup)) +
+                                  "," + std::to_string(parts) + ")");
+    for (std::size_t part = 1; part <= parts; ++part)
+        EXPECT_EQ(lookupCalls[1 + part], commands[1] + ".bindText(" + std::to_string(part) + "," + (part == 1 ? "P1" : "P2") + ")");
+    EXPECT_EQ(std::count(recording::log().begin(), recording::log().end(), commands[1] + ".execute()"), 1);
     for (int row = 0; row < 2; ++row) {
         const std::string& command = commands[2 + row];
         const std::string id = row == 0 ? "P1" : "P2";

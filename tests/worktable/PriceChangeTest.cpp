@@ -79,6 +79,39 @@ TEST_F(PriceChangeTest, StoredPricesFollowTheirRowThroughInsertsDeletesAndEdits)
     EXPECT_THROW(table.setStoredPrices(storedAll(1.0)), rt::DatabaseError);
 }
 
+// A load hands its records over in one block (the first one moved in
+// whole, a later one added after the records already kept); rows then point
+// at them by number, several rows may share one, and a number past the
+// records is refused.
+TEST_F(PriceChangeTest, RecordsKeptInBlocksGoWithTheRowsThatNameThem) {
+    const auto appendWithRecord = [&](const std::string& id, std::size_t record) {
+        table.append();
+        table.setValue(product::PROD_ID, FieldValue::text(id));
+        table.setStoredPricesRecord(record);
+        table.post();
+    };
+    EXPECT_EQ(table.keepStoredPrices({storedAll(1.0), storedAll(2.0), TStoredPrices::notInProduct()}), 0u);
+    appendWithRecord("B", 1);
+    appendWithRecord("A", 0);
+    appendWithRecord("X", 2);
+    appendWithRecord("Y", 2);
+    appendLoaded("S", 10.0, 0.0, storedAll(5.0));
+    EXPECT_EQ(table.keepStoredPrices({storedAll(7.0)}), 4u);
+    appendWithRecord("C", 4);
+
+    EXPECT_EQ(storedAt(0, 1), 2.0);
+    EXPECT_EQ(storedAt(1, 6), 1.0);
+    EXPECT_FALSE(table.storedPricesAt(2)->productFound());
+    EXPECT_EQ(table.storedPricesAt(3), table.storedPricesAt(2));
+    EXPECT_EQ(storedAt(4, 3), 5.0);
+    EXPECT_EQ(storedAt(5, 2), 7.0);
+
+    table.append();
+    EXPECT_THROW(table.setStoredPricesRecord(5), rt::DatabaseError);
+    table.cancel();
+    EXPECT_THROW(table.setStoredPricesRecord(0), rt::DatabaseError);  // no row being edited
+}
+
 TEST_F(PriceChangeTest, EachCellIsJudgedAgainstItsStoredPrice) {
     struct Case {
         const char* what;
