@@ -62,6 +62,7 @@
 #include "PriceWriteBack.h"
 #include "WorkTablePriceRows.h"
 #include "ProductPrices.h"
+#include "ProductStatements.h"
 #include "TestDatabase.h"
 #include "WriteBackSettings.h"
 
@@ -330,11 +331,14 @@ void readThroughService(db::TReadService& dataSet, const SubCategory& category) 
 
 // ---- the direct side ----
 
-// The data view's two reads, whole results into memory.
+// The data view's reads, whole results into memory: the sub-category, its
+// products, and the prices they have now, which the window keeps beside the
+// rows for the review.
 std::size_t readDirectly(DirectClient& client, const SubCategory& category) {
     const auto rates = client.select(rateSelect(category));
     const auto products = client.select(productSelect(category));
-    return rates.empty() ? 0 : products.size();
+    const auto storedPrices = client.select(batch::storedPricesSelect("'" + std::string(category.key) + "'"));
+    return rates.empty() || storedPrices.size() != products.size() ? 0 : products.size();
 }
 
 const char* const kDirectUpdate =
