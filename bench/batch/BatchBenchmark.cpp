@@ -293,14 +293,15 @@ Side timed(Work&& work) {
 
 // The write-back from the answered "Confirm" to the moment "回存完成" is up,
 // so that neither box's own showing is counted.
-Side timedWriteBack(TFormTarvell& form) {
+// fromYes, when given, starts watching the event loop again at the Yes.
+Side timedWriteBack(TFormTarvell& form, testsupport::EventLoopWatch* fromYes = nullptr) {
     struct Stamps {
         Clock::time_point confirmed, finished;
         double confirmedProcessor = 0, finishedProcessor = 0;
         bool done = false;
     };
     auto stamps = std::make_shared<Stamps>();
-    whenNextBox([stamps](QMessageBox* confirm) {
+    whenNextBox([stamps, fromYes](QMessageBox* confirm) {
         if (confirm->windowTitle() != QStringLiteral("Confirm"))
             fail("expected the confirmation, saw \"" + confirm->text().toStdString() + "\"");
         whenNextBox([stamps](QMessageBox* finished) {
@@ -312,6 +313,7 @@ Side timedWriteBack(TFormTarvell& form) {
         });
         stamps->confirmed = Clock::now();
         stamps->confirmedProcessor = processorSeconds();
+        if (fromYes) fromYes->restart();
         clickButton(confirm, QStringLiteral("&Yes"));
     });
     form.SpeedButton3Click();
@@ -774,10 +776,33 @@ void printWorkerFigures(const Settings& settings, DirectClient& client) {
         worker.add(withWorker);
         onWindowThread.add(withoutWorker);
     }
+    // At full length too: the sub-category of --transaction-rows products
+    // written back row by row, once.
+    // From the Yes: before it, the handler reviews the batch on the
+    // window's thread, and reads the prices the products have now.
+    double longBlock = 0, pressBlock = 0;
+    Side longWriteBack;
+    {
+        ShownWindow large;
+        large.loadAndPrice(kOneTransaction, settings.transactionRows);
+        clearWrittenPrices(client, kOneTransaction);
+        const testsupport::EventLoopWatch fromPress;
+        testsupport::EventLoopWatch fromYes;
+        longWriteBack = timedWriteBack(large.form(), &fromYes);
+        longBlock = seconds(fromYes.longest());
+        pressBlock = seconds(fromPress.longest());
+        clearWrittenPrices(client, kOneTransaction);
+    }
     batch::JournalSettings::setEnabled(true);
     std::printf("\n%-40s %8.0f ms   target < 100 ms   %s\n",
                 ("event loop blocked, write-back of " + std::to_string(settings.updates)).c_str(), longestBlock * 1000,
                 longestBlock < 0.1 ? "met" : "NOT MET");
+    std::printf("%-40s %8.0f ms   target < 100 ms   %s   (%.1f s, %.0f rows/s)\n",
+                ("event loop blocked, write-back of " + std::to_string(settings.transactionRows)).c_str(),
+                longBlock * 1000, longBlock < 0.1 ? "met" : "NOT MET", longWriteBack.elapsed,
+                settings.transactionRows / longWriteBack.elapsed);
+    std::printf("%-40s %8.0f ms   (the review before the question included)\n", "  from the press of the button",
+                pressBlock * 1000);
     printRatio("write-back of " + std::to_string(settings.updates) + " x " + std::to_string(settings.journalRounds) +
                    " on the worker",
                worker.elapsed, onWindowThread.elapsed, 1.05);

@@ -23,6 +23,11 @@ public:
         last_ = Clock::now();
         timer_.start();
     }
+    // Forgets what it saw: the watch starts again now.
+    void restart() {
+        longest_ = {};
+        last_ = Clock::now();
+    }
     // Up to now, the stretch since the last turn included.
     Clock::duration longest() const { return std::max(longest_, Clock::now() - last_); }
 
