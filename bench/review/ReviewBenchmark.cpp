@@ -148,6 +148,29 @@ double windowDataView(batch::StoredPriceRead read, int products) {
     return elapsed;
 }
 
+struct Averages {
+    double withStored = 0;
+    double today = 0;
+};
+
+// A data view timed with and without the stored prices, rounds times each,
+// alternating which side goes first to spread the machine's noise.
+Averages alternating(int rounds, const std::function<double(batch::StoredPriceRead)>& dataView) {
+    Averages total;
+    for (int round = 0; round < rounds; ++round) {
+        const auto reviewSide = [&] { total.withStored += dataView(batch::StoredPriceRead::Read); };
+        const auto todaySide = [&] { total.today += dataView(batch::StoredPriceRead::Skipped); };
+        if (round % 2 == 0) {
+            reviewSide();
+            todaySide();
+        } else {
+            todaySide();
+            reviewSide();
+        }
+    }
+    return {total.withStored / rounds, total.today / rounds};
+}
+
 void printRatio(const char* what, double measured, double baseline, double target) {
     const double ratio = measured / baseline;
     std::printf("%-44s %8.3f s against %8.3f s   ratio %5.2fx", what, measured, baseline, ratio);
@@ -175,37 +198,17 @@ int main(int argc, char** argv) {
     testsupport::DataLinkStore::pointAt(configuration.path());
 
     // The target: the press in the real window, as the operator has it.
-    double windowWithStored = 0, windowToday = 0;
-    for (int round = 0; round < settings.rounds; ++round) {
-        const auto reviewSide = [&] { windowWithStored += windowDataView(batch::StoredPriceRead::Read, settings.products); };
-        const auto todaySide = [&] { windowToday += windowDataView(batch::StoredPriceRead::Skipped, settings.products); };
-        if (round % 2 == 0) {
-            reviewSide();
-            todaySide();
-        } else {
-            todaySide();
-            reviewSide();
-        }
-    }
-    printRatio("data view in the window, stored prices / not", windowWithStored / settings.rounds,
-               windowToday / settings.rounds, 1.6);
+    const Averages window = alternating(settings.rounds, [&](batch::StoredPriceRead read) {
+        return windowDataView(read, settings.products);
+    });
+    printRatio("data view in the window, stored prices / not", window.withStored, window.today, 1.6);
 
     // The loader alone, into a bare table with no grid: the same extra work
     // against a smaller whole.
-    double withStored = 0, today = 0;
-    for (int round = 0; round < settings.rounds; ++round) {
-        // Alternating which side goes first spreads the machine's noise.
-        const auto reviewSide = [&] { withStored += seconds([&] { load(services, batch::StoredPriceRead::Read, settings.products); }); };
-        const auto todaySide = [&] { today += seconds([&] { load(services, batch::StoredPriceRead::Skipped, settings.products); }); };
-        if (round % 2 == 0) {
-            reviewSide();
-            todaySide();
-        } else {
-            todaySide();
-            reviewSide();
-        }
-    }
-    printRatio("the loader alone, stored prices / not", withStored / settings.rounds, today / settings.rounds, 0);
+    const Averages loader = alternating(settings.rounds, [&](batch::StoredPriceRead read) {
+        return seconds([&] { load(services, read, settings.products); });
+    });
+    printRatio("the loader alone, stored prices / not", loader.withStored, loader.today, 0);
 
     // The reads alone, without appending rows: what the database side costs.
     double productRead = 0, priceRead = 0;
@@ -220,7 +223,7 @@ int main(int argc, char** argv) {
     double leanRead = 0;
     for (int round = 0; round < settings.rounds; ++round)
         leanRead += seconds([&] { readStoredPricesFromCursor(services, settings.products); });
-    printRatio("stored prices from the cursor / data view", leanRead / settings.rounds, today / settings.rounds, 0);
+    printRatio("stored prices from the cursor / data view", leanRead / settings.rounds, loader.today, 0);
 
     auto reviewed = load(services, batch::StoredPriceRead::Read, settings.products);
     auto plain = load(services, batch::StoredPriceRead::Skipped, settings.products);
