@@ -340,7 +340,10 @@ void TFormTarvell::SpeedButton3Click() {
     replaceConnectionDeadWhileIdle();
     batch::TListedPriceRows rows = priceRowsOfTable();
     ui::WriteBackTimes times;
-    times.answerTimeout = batch::ServerSettings::load().answerTimeout;
+    // The connection's own answer watch ends a row the server leaves
+    // unanswered and says why; the runner's, a moment later, is there for a
+    // driver without one.
+    times.answerTimeout = batch::ServerSettings::load().answerTimeout + std::chrono::seconds(2);
     batch::TPriceWriteBack writeBack(SQLQuery1, batch::JournalSettings::load());
     SQLConnection1.open();
     // A server that takes no new connection within two seconds is taken as

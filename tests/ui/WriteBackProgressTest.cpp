@@ -132,8 +132,10 @@ TEST_F(StuckWriteBackTest, NoAnswerForTheTimeoutEndsTheWriteBackAsALostConnectio
     ASSERT_EQ(boxes.texts.size(), 1);
     const QStringList lines = boxes.texts.front().split(QStringLiteral("\r\n"));
     ASSERT_GE(lines.size(), 2) << boxes.texts.front().toStdString();
-    // The driver's words first, as for every database error.
+    // The driver's words first, as for every database error, saying why.
     EXPECT_TRUE(lines.front().startsWith(QStringLiteral("DataLink Error: "))) << lines.front().toStdString();
+    EXPECT_TRUE(boxes.texts.front().contains(QStringLiteral("No answer from the server in 2 seconds")))
+        << boxes.texts.front().toStdString();
     EXPECT_TRUE(lines.back().startsWith(QString::fromUtf8("已回存 59 筆 (共 120 筆)，停在商品 P0060 Item 0060")))
         << lines.back().toStdString();
     EXPECT_TRUE(lines.back().contains(QString::fromUtf8("伺服器恢復後再按「3.成本回存」"))) << lines.back().toStdString();
