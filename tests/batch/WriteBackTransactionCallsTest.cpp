@@ -31,21 +31,7 @@ const std::string kRollback = "conn1.rollbackTransaction()";
 
 class WriteBackTransactionCalls : public testing::Test {
 protected:
-    void SetUp() override {
-        const QDir folder(configuration.path());
-        writeFile(folder.filePath("dlconnections.ini"),
-                  "[VuzEza]\nDriverName=Recording\nDatabase=shop:/data/POSDATA.FDB\nUser_Name=sysdba\n");
-        writeFile(folder.filePath("dldrivers.ini"),
-                  "[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=libvendor.so\n"
-                  "GetDriverFunc=getSQLDriverRECORDING\n");
-        testsupport::DataLinkStore::pointAt(configuration.path());
-    }
-
-    static void writeFile(const QString& path, const char* text) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
-    }
+    void SetUp() override { testsupport::DataLinkStore::pointAtRecordingDriver(configuration.path()); }
 
     // The calls of one write-back of rows on a fresh connection; the price
     // lookup finds six prices for every product.
@@ -70,7 +56,7 @@ protected:
             connection.applyStoredProperties();
             db::TStatementService statement(connection);
             TListedPriceRows source(rows);
-            TPriceWriteBack writeBack(statement, {true, journals.path()}, {oneTransaction});
+            TPriceWriteBack writeBack(statement, {true, journals.path(), nullptr}, {oneTransaction});
             try {
                 writeBack.run(source, {});
             } catch (const rt::AppError& error) {

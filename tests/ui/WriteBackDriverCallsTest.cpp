@@ -25,25 +25,13 @@ using testsupport::messageOf;
 
 using rt::FieldValue;
 
-void writeFile(const QString& path, const char* text) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
 class WriteBackDriverCalls : public testing::Test {
 protected:
     void SetUp() override {
         recording::reset();
         // The select of the first show gets an empty result.
         recording::answers().executeGivesCursor = true;
-        const QDir folder(configuration.path());
-        writeFile(folder.filePath("dlconnections.ini"),
-                  "[VuzEza]\nDriverName=Recording\nDatabase=shop:/data/POSDATA.FDB\nUser_Name=sysdba\n");
-        writeFile(folder.filePath("dldrivers.ini"),
-                  "[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=libvendor.so\n"
-                  "GetDriverFunc=getSQLDriverRECORDING\n");
-        testsupport::DataLinkStore::pointAt(configuration.path());
+        testsupport::DataLinkStore::pointAtRecordingDriver(configuration.path());
         journals = batch::JournalSettings::load().folder;
         QDir(journals).removeRecursively();
         form = std::make_unique<TFormTarvell>();

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -85,6 +86,18 @@ void DataLinkStore::pointAt(const QString& folder) {
     clear();
     set(db::ConfigFileLocator::ConnectionValueName, QDir(folder).filePath(QStringLiteral("dlconnections.ini")));
     set(db::ConfigFileLocator::DriverValueName, QDir(folder).filePath(QStringLiteral("dldrivers.ini")));
+}
+
+void DataLinkStore::pointAtRecordingDriver(const QString& folder) {
+    const auto write = [&folder](const char* name, const char* text) {
+        QFile file(QDir(folder).filePath(QString::fromLatin1(name)));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) < 0)
+            throw std::runtime_error("cannot write " + file.fileName().toStdString());
+    };
+    write("dlconnections.ini", "[VuzEza]\nDriverName=Recording\nDatabase=shop:/data/POSDATA.FDB\nUser_Name=sysdba\n");
+    write("dldrivers.ini",
+          "[Recording]\nLibraryName=librecordingdriver.so\nVendorLib=libvendor.so\nGetDriverFunc=getSQLDriverRECORDING\n");
+    pointAt(folder);
 }
 
 }  // namespace testsupport

@@ -30,6 +30,10 @@ public:
     static QString systemFilePath();
     // Names both configuration files, in folder, whether they exist or not.
     static void pointAt(const QString& folder);
+    // Writes both configuration files into folder, naming the recording
+    // driver (which answers from the test's script and notes every call),
+    // and names them.
+    static void pointAtRecordingDriver(const QString& folder);
 };
 
 }  // namespace testsupport
