@@ -23,6 +23,7 @@
 #include <csignal>
 #include <memory>
 
+#include "StoredConnection.h"
 #include "DataLinkStore.h"
 #include "DirectClient.h"
 #include "PointOfSaleSchema.h"
@@ -172,19 +173,8 @@ protected:
         addProduct(kOddId, "7, 8, 9, 10, 11, 12");
     }
 
-    db::TStatementService& statement() {
-        if (!connection) {
-            connection = std::make_unique<db::TDataLinkConnection>("SQLConnection1");
-            connection->applyStoredProperties();
-            query = std::make_unique<db::TStatementService>(*connection);
-        }
-        return *query;
-    }
-    // One process at a time opens an embedded database.
-    void disconnect() {
-        query.reset();
-        connection.reset();
-    }
+    db::TStatementService& statement() { return stored.statement(); }
+    void disconnect() { stored.disconnect(); }
 
     QString writeBack(const std::vector<PriceRow>& rows) {
         TListedPriceRows source(rows);
@@ -225,8 +215,7 @@ protected:
     QTemporaryDir configuration;
     QTemporaryDir journals;
     JournalSettings settings;
-    std::unique_ptr<db::TDataLinkConnection> connection;
-    std::unique_ptr<db::TStatementService> query;
+    testsupport::StoredConnection stored;
 };
 
 TEST_F(PriceRevertTest, RevertGivesBackExactlyThePricesTheWriteBackReplaced) {

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "StoredConnection.h"
 #include "Big5Text.h"
 #include "DataLinkStore.h"
 #include "DirectClient.h"
@@ -70,18 +71,8 @@ protected:
         database.execute("INSERT INTO PRODUCT (PROD_ID, PROD_NAME, " + testsupport::kPriceColumns + ") VALUES ('" + id +
                          "', 'Name of " + id + "', " + prices + ")");
     }
-    db::TStatementService& statement() {
-        if (!connection) {
-            connection = std::make_unique<db::TDataLinkConnection>("SQLConnection1");
-            connection->applyStoredProperties();
-            query = std::make_unique<db::TStatementService>(*connection);
-        }
-        return *query;
-    }
-    void disconnect() {
-        query.reset();
-        connection.reset();
-    }
+    db::TStatementService& statement() { return stored.statement(); }
+    void disconnect() { stored.disconnect(); }
 
     static std::vector<PriceRow> batchRows() {
         std::vector<PriceRow> rows;
@@ -112,8 +103,7 @@ protected:
     QTemporaryDir configuration;
     QTemporaryDir journals;
     JournalSettings journal;
-    std::unique_ptr<db::TDataLinkConnection> connection;
-    std::unique_ptr<db::TStatementService> query;
+    testsupport::StoredConnection stored;
 };
 
 struct FailureCase {
