@@ -37,8 +37,10 @@ ServerSettings ServerSettings::load() {
 
 void ServerSettings::setAnswerTimeout(int seconds) { setProgramSetting(kAnswerTimeoutKey, seconds); }
 
-void applyServerSettings(db::TDataLinkConnection& connection) {
-    connection.setAnswerTimeout(ServerSettings::load().answerTimeout);
+ServerSettings applyServerSettings(db::TDataLinkConnection& connection) {
+    const ServerSettings settings = ServerSettings::load();
+    connection.setAnswerTimeout(settings.answerTimeout);
+    return settings;
 }
 
 }  // namespace batch

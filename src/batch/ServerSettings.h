@@ -29,7 +29,8 @@ struct ServerSettings {
     static void setAnswerTimeout(int seconds);
 };
 
-// Loads the settings and gives the connection its answer timeout.
-void applyServerSettings(db::TDataLinkConnection& connection);
+// Loads the settings, gives the connection its answer timeout, and returns
+// them.
+ServerSettings applyServerSettings(db::TDataLinkConnection& connection);
 
 }  // namespace batch

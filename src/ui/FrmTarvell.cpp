@@ -331,7 +331,7 @@ void TFormTarvell::SpeedButton3Click() {
     // A connection that died while the window sat idle is replaced before
     // the review reads the current prices, and again after the question,
     // which may have stayed open for minutes.
-    batch::applyServerSettings(SQLConnection1);
+    const batch::ServerSettings server = batch::applyServerSettings(SQLConnection1);
     replaceConnectionDeadWhileIdle();
     const batch::TPriceReview review = reviewBatch();
     if (app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
@@ -343,7 +343,7 @@ void TFormTarvell::SpeedButton3Click() {
     // The connection's own answer watch ends a row the server leaves
     // unanswered and says why; the runner's, a moment later, is there for a
     // driver without one.
-    times.answerTimeout = batch::ServerSettings::load().answerTimeout + std::chrono::seconds(2);
+    times.answerTimeout = server.answerTimeout + std::chrono::seconds(2);
     batch::TPriceWriteBack writeBack(SQLQuery1, batch::JournalSettings::load());
     SQLConnection1.open();
     // A server that takes no new connection within two seconds is taken as
