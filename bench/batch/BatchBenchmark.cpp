@@ -47,6 +47,7 @@
 #include <string>
 #include <vector>
 
+#include "ProgramIdentity.h"
 #include "Big5Text.h"
 #include "ConnectionTransaction.h"
 #include "CountOptions.h"
@@ -339,7 +340,7 @@ void readThroughService(db::TReadService& dataSet, const SubCategory& category) 
 std::size_t readDirectly(DirectClient& client, const SubCategory& category) {
     const auto rates = client.select(rateSelect(category));
     const auto products = client.select(productSelect(category));
-    const auto storedPrices = client.select(batch::storedPricesSelect("'" + std::string(category.key) + "'"));
+    const auto storedPrices = client.select(catalog::storedPricesSelect("'" + std::string(category.key) + "'"));
     return rates.empty() || storedPrices.size() != products.size() ? 0 : products.size();
 }
 
@@ -472,7 +473,7 @@ void clearWrittenPrices(DirectClient& client, const SubCategory& category) {
 // The window's write-back with the journal switched on or off.
 Side timedWindowWriteBack(ShownWindow& window, DirectClient& client, bool journal,
                           const SubCategory& category = kWrittenBack) {
-    batch::JournalSettings::setEnabled(journal);
+    journal::JournalSettings::setEnabled(journal);
     clearWrittenPrices(client, category);
     return timedWriteBack(window.form());
 }
@@ -485,7 +486,7 @@ Side timedRevert(const QString& journal, int rows) {
     db::TStatementService statement(connection);
     batch::RevertOptions options;
     batch::RevertReport report;
-    const Side side = timed([&] { report = batch::TPriceRevert(statement, options).run(batch::readJournal(journal)); });
+    const Side side = timed([&] { report = batch::TPriceRevert(statement, options).run(journal::readJournal(journal)); });
     if (report.reverted != std::size_t(rows) || !report.complete())
         fail("the revert put back " + std::to_string(report.reverted) + " of " + std::to_string(rows) + " rows");
     return side;
@@ -501,12 +502,12 @@ Side timedJournalAlone(TFormTarvell& form, const QString& folder) {
         auto& table = form.CDS_PRODUCT;
         std::vector<std::string> ids;
         for (table.first(); !table.eof(); table.next()) ids.push_back(table.text(product::PROD_ID));
-        const auto current = batch::TProductPrices(connection).readAll(ids);
-        batch::TJournalWriter journal(folder, {QStringLiteral("bench"), QDateTime::currentDateTimeUtc(),
-                                               batch::loginName(), QStringLiteral("write-back")});
+        const auto current = catalog::TProductPrices(connection).readAll(ids);
+        journal::TJournalWriter journal(folder, {QStringLiteral("bench"), QDateTime::currentDateTimeUtc(),
+                                               settings::loginName(), QStringLiteral("write-back")});
         std::size_t row = 0;
         for (table.first(); !table.eof(); table.next(), ++row) {
-            batch::Prices prices;
+            product::Prices prices;
             for (int tier = 1; tier <= 6; ++tier) prices[std::size_t(tier - 1)] = table.value(product::priceField(tier));
             journal.addEntry({ids[row], table.text(product::PROD_NAME), current[row], prices});
         }
@@ -524,7 +525,7 @@ void printRatio(const std::string& what, double measured, double baseline, doubl
 void printJournalFigures(const Settings& settings, DirectClient& client) {
     ShownWindow window;
     window.loadAndPrice(kWrittenBack, settings.updates);
-    const QString folder = batch::JournalSettings::load().folder;
+    const QString folder = journal::JournalSettings::load().folder;
 
     Side with, without, reverts, alone;
     for (int round = 0; round < settings.journalRounds; ++round) {
@@ -538,7 +539,7 @@ void printJournalFigures(const Settings& settings, DirectClient& client) {
             // The revert needs the journaled batch's prices in place.
             withJournal = timedWindowWriteBack(window, client, true);
         }
-        const Side revert = timedRevert(batch::journalFiles(folder).first(), settings.updates);
+        const Side revert = timedRevert(journal::journalFiles(folder).first(), settings.updates);
         const Side journalAlone = timedJournalAlone(window.form(), folder);
         alone.add(journalAlone);
         std::printf("journal round %d: write-back without journal %.3f s, with %.3f s (%.2fx), revert %.3f s (%.2fx), "
@@ -550,7 +551,7 @@ void printJournalFigures(const Settings& settings, DirectClient& client) {
         without.add(withoutJournal);
         reverts.add(revert);
     }
-    batch::JournalSettings::setEnabled(true);
+    journal::JournalSettings::setEnabled(true);
     const std::string rows = std::to_string(settings.updates) + " x " + std::to_string(settings.journalRounds);
     std::printf("\n");
     printRatio("write-back of " + rows + " with journal", with.elapsed, without.elapsed, 1.05);
@@ -571,8 +572,8 @@ void printJournalFigures(const Settings& settings, DirectClient& client) {
 Pair oneTransactionAgainstDirect(const SubCategory& category, int products, int rounds, DirectClient& client) {
     ShownWindow window;
     window.loadAndPrice(category, products);
-    batch::JournalSettings::setEnabled(false);
-    batch::WriteBackSettings::setOneTransaction(true);
+    journal::JournalSettings::setEnabled(false);
+    settings::WriteBackSettings::setOneTransaction(true);
     Pair total;
     // The program keeps its UPDATE prepared from one write-back to the next.
     auto update = client.prepare(kDirectUpdate);
@@ -594,8 +595,8 @@ Pair oneTransactionAgainstDirect(const SubCategory& category, int products, int 
         total.program.add(pair.program);
         total.direct.add(pair.direct);
     }
-    batch::WriteBackSettings::setOneTransaction(false);
-    batch::JournalSettings::setEnabled(true);
+    settings::WriteBackSettings::setOneTransaction(false);
+    journal::JournalSettings::setEnabled(true);
     return total;
 }
 
@@ -604,7 +605,7 @@ Pair oneTransactionAgainstDirect(const SubCategory& category, int products, int 
 Pair journalShare(const SubCategory& category, int products, bool oneTransaction, int rounds, DirectClient& client) {
     ShownWindow window;
     window.loadAndPrice(category, products);
-    batch::WriteBackSettings::setOneTransaction(oneTransaction);
+    settings::WriteBackSettings::setOneTransaction(oneTransaction);
     Pair total;
     for (int round = 0; round < rounds; ++round) {
         Side with, without;
@@ -622,8 +623,8 @@ Pair journalShare(const SubCategory& category, int products, bool oneTransaction
         total.program.add(with);
         total.direct.add(without);
     }
-    batch::WriteBackSettings::setOneTransaction(false);
-    batch::JournalSettings::setEnabled(true);
+    settings::WriteBackSettings::setOneTransaction(false);
+    journal::JournalSettings::setEnabled(true);
     return total;
 }
 
@@ -640,10 +641,10 @@ void printCurrentPriceReads(const SubCategory& category, int products, int round
     connection.applyStoredProperties();
     Side batchRead, oneByOne;
     for (int round = 0; round < rounds; ++round) {
-        const auto batchSide = [&] { batchRead.add(timed([&] { batch::TProductPrices(connection).readAll(ids); })); };
+        const auto batchSide = [&] { batchRead.add(timed([&] { catalog::TProductPrices(connection).readAll(ids); })); };
         const auto oneByOneSide = [&] {
             oneByOne.add(timed([&] {
-                batch::TProductPrices prices(connection);
+                catalog::TProductPrices prices(connection);
                 db::TConnectionTransaction reading(connection);
                 for (const std::string& id : ids) prices.read(id);
                 reading.commit();
@@ -737,14 +738,14 @@ void printJournalShareOnTmpfs(const Settings& settings) {
 // before the worker: the same rows, statement service and journal setting.
 Side timedLoopOnWindowThread(TFormTarvell& form) {
     TWorkTablePriceRows rows(form.CDS_PRODUCT);
-    batch::TPriceWriteBack writeBack(form.SQLQuery1, batch::JournalSettings::load());
+    batch::TPriceWriteBack writeBack(form.SQLQuery1, journal::JournalSettings::load());
     return timed([&] { writeBack.run(rows, {}); });
 }
 
 void printWorkerFigures(const Settings& settings, DirectClient& client) {
     ShownWindow window;
     window.loadAndPrice(kWrittenBack, settings.updates);
-    batch::JournalSettings::setEnabled(false);
+    journal::JournalSettings::setEnabled(false);
     Side worker, onWindowThread;
     double longestBlock = 0;
     for (int round = 0; round < settings.journalRounds; ++round) {
@@ -793,7 +794,7 @@ void printWorkerFigures(const Settings& settings, DirectClient& client) {
         pressBlock = seconds(fromPress.longest());
         clearWrittenPrices(client, kOneTransaction);
     }
-    batch::JournalSettings::setEnabled(true);
+    journal::JournalSettings::setEnabled(true);
     std::printf("\n%-40s %8.0f ms   target < 100 ms   %s\n",
                 ("event loop blocked, write-back of " + std::to_string(settings.updates)).c_str(), longestBlock * 1000,
                 longestBlock < 0.1 ? "met" : "NOT MET");
@@ -850,7 +851,7 @@ int main(int argc, char** argv) {
 
     // Like for like with the direct side, which keeps no journal; the
     // journal's own cost is measured after the rounds.
-    batch::JournalSettings::setEnabled(false);
+    journal::JournalSettings::setEnabled(false);
     Pair views, writeBacks;
     Side calculations, readServices;
     for (int round = 0; round < settings.rounds; ++round) {

@@ -107,7 +107,7 @@ std::vector<rt::FieldValue> pricesFor(int index, int round) {
 // Exactly as the write-back issues one row.
 void updateThroughService(db::TStatementService& query, int index, int round) {
     const auto prices = pricesFor(index, round);
-    batch::Prices six;
+    product::Prices six;
     std::copy(prices.begin(), prices.end(), six.begin());
     batch::writePriceRow(query, six, productId(index));
 }

@@ -98,12 +98,12 @@ std::unique_ptr<TProductWorkTable> newTable() {
     return table;
 }
 
-std::unique_ptr<TProductWorkTable> load(Services& services, batch::StoredPriceRead read, int products) {
+std::unique_ptr<TProductWorkTable> load(Services& services, catalog::StoredPriceRead read, int products) {
     auto table = newTable();
-    batch::TSubCategoryLoader(services.clientDataSet, services.connection, read).load(*table, "01");
+    catalog::TSubCategoryLoader(services.clientDataSet, services.connection, read).load(*table, "01");
     if (table->rowCount() != products)
         fail("the data view appended " + std::to_string(table->rowCount()) + " rows, not " + std::to_string(products));
-    if ((read == batch::StoredPriceRead::Read) != (table->storedPricesAt(products - 1) != nullptr))
+    if ((read == catalog::StoredPriceRead::Read) != (table->storedPricesAt(products - 1) != nullptr))
         fail("the stored prices are not where the load was told to put them");
     return table;
 }
@@ -116,10 +116,10 @@ void readOnly(Services& services, const std::string& sql) {
 
 void readStoredPricesFromCursor(Services& services, int products) {
     db::TServerQuery query(services.connection, "StoredPriceQuery");
-    query.setCommandText(batch::storedPricesSelect("'01'"));
+    query.setCommandText(catalog::storedPricesSelect("'01'"));
     query.open();
     db::TCursorRows rows(*query.cursor(), [&query](dl::DriverResult result) { query.checkCursor(result); });
-    batch::TStoredPriceRows prices;
+    catalog::TStoredPriceRows prices;
     prices.readFrom(rows, static_cast<std::size_t>(products));
     if (prices.size() != static_cast<std::size_t>(products))
         fail("the stored-price read gave " + std::to_string(prices.size()) + " rows");
@@ -131,19 +131,19 @@ void readStoredPricesFromCursor(Services& services, int products) {
 // few steps of its own, which both sides share. Today's data view is the
 // same load with the stored-price read left out. A fresh window each time:
 // rows would accumulate otherwise.
-double windowDataView(batch::StoredPriceRead read, int products) {
+double windowDataView(catalog::StoredPriceRead read, int products) {
     TFormTarvell form;
     form.show();
     QApplication::processEvents();
     form.ComboBox1->setEditText(QStringLiteral("01,Viewed"));
     const double elapsed = seconds([&] {
-        batch::TSubCategoryLoader(form.ClientDataSet1, form.SQLConnection1, read).load(form.CDS_PRODUCT, "01");
+        catalog::TSubCategoryLoader(form.ClientDataSet1, form.SQLConnection1, read).load(form.CDS_PRODUCT, "01");
         QApplication::processEvents();
     });
     if (form.CDS_PRODUCT.rowCount() != products)
         fail("the window's data view appended " + std::to_string(form.CDS_PRODUCT.rowCount()) + " rows, not " +
              std::to_string(products));
-    if ((read == batch::StoredPriceRead::Read) != (form.CDS_PRODUCT.storedPricesAt(products - 1) != nullptr))
+    if ((read == catalog::StoredPriceRead::Read) != (form.CDS_PRODUCT.storedPricesAt(products - 1) != nullptr))
         fail("the window's stored prices are not where the load was told to put them");
     return elapsed;
 }
@@ -155,11 +155,11 @@ struct Averages {
 
 // A data view timed with and without the stored prices, rounds times each,
 // alternating which side goes first to spread the machine's noise.
-Averages alternating(int rounds, const std::function<double(batch::StoredPriceRead)>& dataView) {
+Averages alternating(int rounds, const std::function<double(catalog::StoredPriceRead)>& dataView) {
     Averages total;
     for (int round = 0; round < rounds; ++round) {
-        const auto reviewSide = [&] { total.withStored += dataView(batch::StoredPriceRead::Read); };
-        const auto todaySide = [&] { total.today += dataView(batch::StoredPriceRead::Skipped); };
+        const auto reviewSide = [&] { total.withStored += dataView(catalog::StoredPriceRead::Read); };
+        const auto todaySide = [&] { total.today += dataView(catalog::StoredPriceRead::Skipped); };
         if (round % 2 == 0) {
             reviewSide();
             todaySide();
@@ -192,20 +192,20 @@ int main(int argc, char** argv) {
     TestDatabase database;
     fillDatabase(database, settings.products);
     Services services(database.path());
-    load(services, batch::StoredPriceRead::Read, settings.products);  // warms the page cache for both
+    load(services, catalog::StoredPriceRead::Read, settings.products);  // warms the page cache for both
     QTemporaryDir configuration;
     database.writeConfiguration(configuration.path().toStdString());
     testsupport::DataLinkStore::pointAt(configuration.path());
 
     // The target: the press in the real window, as the operator has it.
-    const Averages window = alternating(settings.rounds, [&](batch::StoredPriceRead read) {
+    const Averages window = alternating(settings.rounds, [&](catalog::StoredPriceRead read) {
         return windowDataView(read, settings.products);
     });
     printRatio("data view in the window, stored prices / not", window.withStored, window.today, 1.6);
 
     // The loader alone, into a bare table with no grid: the same extra work
     // against a smaller whole.
-    const Averages loader = alternating(settings.rounds, [&](batch::StoredPriceRead read) {
+    const Averages loader = alternating(settings.rounds, [&](catalog::StoredPriceRead read) {
         return seconds([&] { load(services, read, settings.products); });
     });
     printRatio("the loader alone, stored prices / not", loader.withStored, loader.today, 0);
@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
     double productRead = 0, priceRead = 0;
     for (int round = 0; round < settings.rounds; ++round) {
         productRead += seconds([&] { readOnly(services, "SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = '01'"); });
-        priceRead += seconds([&] { readOnly(services, batch::storedPricesSelect("'01'")); });
+        priceRead += seconds([&] { readOnly(services, catalog::storedPricesSelect("'01'")); });
     }
     printRatio("stored-price read / product read, reads alone", priceRead / settings.rounds,
                productRead / settings.rounds, 0);
@@ -225,8 +225,8 @@ int main(int argc, char** argv) {
         leanRead += seconds([&] { readStoredPricesFromCursor(services, settings.products); });
     printRatio("stored prices from the cursor / data view", leanRead / settings.rounds, loader.today, 0);
 
-    auto reviewed = load(services, batch::StoredPriceRead::Read, settings.products);
-    auto plain = load(services, batch::StoredPriceRead::Skipped, settings.products);
+    auto reviewed = load(services, catalog::StoredPriceRead::Read, settings.products);
+    auto plain = load(services, catalog::StoredPriceRead::Skipped, settings.products);
     double pricedReviewed = 0, pricedPlain = 0;
     for (int round = 0; round < settings.rounds; ++round) {
         pricedReviewed += seconds([&] { pricing::priceAllRows(*reviewed, [] {}); });

@@ -7,6 +7,7 @@
 #include "PriceJournal.h"
 #include "PriceReview.h"
 #include "PriceUpdate.h"
+#include "ProductStatements.h"
 #include "SubCategoryLoader.h"
 
 namespace batch {
@@ -16,7 +17,7 @@ namespace {
 // Bytes gathered before they go to the output.
 constexpr qsizetype kWriteChunk = 1 << 16;
 
-QByteArray number(const rt::FieldValue& value) { return QByteArray::fromStdString(priceText(value)); }
+QByteArray number(const rt::FieldValue& value) { return QByteArray::fromStdString(journal::priceText(value)); }
 
 QByteArray number(const std::optional<double>& value) {
     return value ? number(rt::FieldValue(*value)) : QByteArray();
@@ -25,21 +26,21 @@ QByteArray number(const std::optional<double>& value) {
 QList<QByteArray> titles() {
     QList<QByteArray> fields = {"PROD_ID", "PROD_NAME", "STD_COST"};
     for (int tier = 1; tier <= product::kTierCount; ++tier) fields.push_back("D_PROFIT" + QByteArray::number(tier));
-    for (const char* column : kPriceParameters)
+    for (const char* column : catalog::kPriceParameters)
         for (const char* side : {"old ", "new ", "change "}) fields.push_back(QByteArray(side) + column);
     return fields;
 }
 
 void put(QIODevice& out, const QByteArray& bytes) {
     if (out.write(bytes) != bytes.size())
-        throw rt::AppError("Cannot write the preview: " + messageText(out.errorString()));
+        throw rt::AppError("Cannot write the preview: " + journal::messageText(out.errorString()));
 }
 
 }  // namespace
 
 QByteArray previewSummaryLine(const ReviewCounts& counts) {
     const auto n = [](std::size_t count) { return QByteArray::number(static_cast<qulonglong>(count)); };
-    return csvLine({"summary", "rows", n(counts.rows), "raised", n(counts.raised), "lowered", n(counts.lowered),
+    return journal::csvLine({"summary", "rows", n(counts.rows), "raised", n(counts.raised), "lowered", n(counts.lowered),
                     "unchanged", n(counts.unchanged), "below cost", n(counts.belowCost), "never computed",
                     n(counts.neverComputed), "no old price", n(counts.withoutStoredPrice)});
 }
@@ -52,7 +53,7 @@ TPricePreview::TPricePreview(db::TDataLinkConnection& connection)
 }
 
 bool TPricePreview::load(const std::string& key) {
-    return TSubCategoryLoader(dataSet_, connection_).load(table_, key).found;
+    return catalog::TSubCategoryLoader(dataSet_, connection_).load(table_, key).found;
 }
 
 std::vector<std::string> TPricePreview::price() {
@@ -74,8 +75,8 @@ std::vector<std::string> TPricePreview::price() {
 QList<QByteArray> TPricePreview::rowFields(int row) const {
     QList<QByteArray> fields;
     fields.reserve(9 + 3 * product::kTierCount);
-    fields.push_back(textCell(big5::toUnicode(table_.valueAt(row, product::PROD_ID).toString())));
-    fields.push_back(textCell(big5::toUnicode(table_.valueAt(row, product::PROD_NAME).toString())));
+    fields.push_back(journal::textCell(big5::toUnicode(table_.valueAt(row, product::PROD_ID).toString())));
+    fields.push_back(journal::textCell(big5::toUnicode(table_.valueAt(row, product::PROD_NAME).toString())));
     fields.push_back(number(table_.valueAt(row, product::STD_COST)));
     for (int tier = 1; tier <= product::kTierCount; ++tier)
         fields.push_back(number(table_.valueAt(row, product::rateField(tier))));
@@ -89,9 +90,9 @@ QList<QByteArray> TPricePreview::rowFields(int row) const {
 }
 
 void TPricePreview::writeCsv(QIODevice& out) const {
-    QByteArray buffer = csvLine(titles());
+    QByteArray buffer = journal::csvLine(titles());
     for (int row = 0; row < table_.rowCount(); ++row) {
-        buffer += csvLine(rowFields(row));
+        buffer += journal::csvLine(rowFields(row));
         if (buffer.size() >= kWriteChunk) {
             put(out, buffer);
             buffer.clear();

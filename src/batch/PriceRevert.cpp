@@ -27,7 +27,7 @@ bool samePrice(const rt::FieldValue& left, const rt::FieldValue& right) {
 
 }  // namespace
 
-bool samePrices(const Prices& left, const Prices& right) {
+bool samePrices(const product::Prices& left, const product::Prices& right) {
     for (std::size_t tier = 0; tier < left.size(); ++tier)
         if (!samePrice(left[tier], right[tier])) return false;
     return true;
@@ -36,30 +36,30 @@ bool samePrices(const Prices& left, const Prices& right) {
 TPriceRevert::TPriceRevert(db::TStatementService& statement, RevertOptions options)
     : statement_(statement), options_(std::move(options)) {}
 
-void TPriceRevert::checkDatabase(const Journal& journal) {
+void TPriceRevert::checkDatabase(const journal::Journal& journal) {
     db::TDataLinkConnection& connection = statement_.connection();
     connection.open();
     const QString database = big5::toUnicode(connection.Params().value("Database"));
     if (database == journal.header.database || options_.force) return;
-    throw rt::AppError("The journal " + messageText(QFileInfo(journal.path).fileName()) +
-                       " was made against the database '" + messageText(journal.header.database) +
-                       "', but the connection is to '" + messageText(database) +
+    throw rt::AppError("The journal " + journal::messageText(QFileInfo(journal.path).fileName()) +
+                       " was made against the database '" + journal::messageText(journal.header.database) +
+                       "', but the connection is to '" + journal::messageText(database) +
                        "'; nothing was reverted (--force reverts it all the same)");
 }
 
-void TPriceRevert::checkOrder(const Journal& journal) {
+void TPriceRevert::checkOrder(const journal::Journal& journal) {
     if (options_.force) return;
-    const QStringList newer = TJournalHistory(options_.journal.folder).newerWritesOver(journal);
+    const QStringList newer = journal::TJournalHistory(options_.journal.folder).newerWritesOver(journal);
     if (newer.isEmpty()) return;
     throw rt::AppError("Newer journals wrote some of the same products and have not been reverted: " +
-                       messageText(newer.join(QStringLiteral(", "))) +
+                       journal::messageText(newer.join(QStringLiteral(", "))) +
                        ". Revert them first, newest first; reverting " +
-                       messageText(QFileInfo(journal.path).fileName()) +
+                       journal::messageText(QFileInfo(journal.path).fileName()) +
                        " now would put its old prices over theirs. Nothing was reverted (--force reverts it all the "
                        "same)");
 }
 
-RevertReport TPriceRevert::run(const Journal& journal) {
+RevertReport TPriceRevert::run(const journal::Journal& journal) {
     checkDatabase(journal);
     checkOrder(journal);
     RevertReport report;
@@ -67,46 +67,46 @@ RevertReport TPriceRevert::run(const Journal& journal) {
 
     // The rows of each product in write order, products in the order they
     // first appear.
-    std::vector<std::vector<const JournalEntry*>> products;
+    std::vector<std::vector<const journal::JournalEntry*>> products;
     std::map<std::string, std::size_t> productIndex;
-    for (const JournalEntry& entry : journal.entries) {
+    for (const journal::JournalEntry& entry : journal.entries) {
         const auto [at, added] = productIndex.emplace(entry.productId, products.size());
         if (added) products.emplace_back();
         products[at->second].push_back(&entry);
     }
     std::vector<std::string> productIds;
     for (const auto& rows : products) productIds.push_back(rows.front()->productId);
-    const std::vector<std::optional<Prices>> current = TProductPrices(statement_.connection()).readAll(productIds);
+    const std::vector<std::optional<product::Prices>> current = catalog::TProductPrices(statement_.connection()).readAll(productIds);
 
     std::vector<PriceRow> toWrite;
-    std::vector<std::optional<Prices>> before;
-    std::vector<const JournalEntry*> writtenFrom;
+    std::vector<std::optional<product::Prices>> before;
+    std::vector<const journal::JournalEntry*> writtenFrom;
     for (std::size_t product = 0; product < products.size(); ++product) {
-        const std::vector<const JournalEntry*>& rows = products[product];
-        const JournalEntry& first = *rows.front();
-        const JournalEntry& last = *rows.back();
-        const std::optional<Prices>& now = current[product];
+        const std::vector<const journal::JournalEntry*>& rows = products[product];
+        const journal::JournalEntry& first = *rows.front();
+        const journal::JournalEntry& last = *rows.back();
+        const std::optional<product::Prices>& now = current[product];
         if (!first.oldPrices) {
             report.unchanged += rows.size();  // the UPDATEs found no such product and changed nothing
             continue;
         }
         if (!now) {
-            for (const JournalEntry* row : rows) report.missing.push_back(*row);
+            for (const journal::JournalEntry* row : rows) report.missing.push_back(*row);
             continue;
         }
         if (samePrices(*now, *first.oldPrices)) {
             report.unchanged += rows.size();
             continue;
         }
-        const bool leftByTheBatch = std::any_of(rows.begin(), rows.end(), [&now](const JournalEntry* row) {
+        const bool leftByTheBatch = std::any_of(rows.begin(), rows.end(), [&now](const journal::JournalEntry* row) {
             return samePrices(*now, row->newPrices) || (row->oldPrices && samePrices(*now, *row->oldPrices));
         });
         if (!leftByTheBatch && !options_.force) {
-            for (const JournalEntry* row : rows) report.skipped.push_back({*row, *now});
+            for (const journal::JournalEntry* row : rows) report.skipped.push_back({*row, *now});
             continue;
         }
         if (!leftByTheBatch) {
-            JournalEntry forced = last;
+            journal::JournalEntry forced = last;
             forced.oldPrices = first.oldPrices;
             report.forced.push_back({std::move(forced), *now});
         }
@@ -123,7 +123,7 @@ RevertReport TPriceRevert::run(const Journal& journal) {
     steps.progress = options_.progress;
     steps.stopRequested = options_.stopRequested;
     steps.knownOldPrices = [&before](std::size_t row) { return before.at(row); };
-    steps.source = revertSource(journal.path);
+    steps.source = journal::revertSource(journal.path);
     steps.nulls = NullPrice::WrittenAsNull;
     try {
         if (!rows.rows().empty()) writeBack.run(rows, steps);

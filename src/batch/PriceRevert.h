@@ -33,17 +33,17 @@ struct RevertOptions {
     // Also rows changed since, a journal of another database, and one that
     // newer journals wrote over.
     bool force = false;
-    JournalSettings journal = JournalSettings::load();
+    journal::JournalSettings journal = journal::JournalSettings::load();
     std::function<void(std::size_t written, std::size_t total)> progress;
     // Row by row or all in one transaction, as the write-back.
-    WriteBackSettings writeBack = WriteBackSettings::load();
+    settings::WriteBackSettings writeBack = settings::WriteBackSettings::load();
     // Asked before each row is written: true stops after the row in flight.
     std::function<bool()> stopRequested;
 };
 
 struct ChangedRow {
-    JournalEntry entry;
-    Prices now;
+    journal::JournalEntry entry;
+    product::Prices now;
 };
 
 struct RevertReport {
@@ -52,7 +52,7 @@ struct RevertReport {
     std::size_t unchanged = 0;  // held the old prices already
     std::vector<ChangedRow> skipped;  // changed since, left alone
     std::vector<ChangedRow> forced;   // changed since, reverted all the same
-    std::vector<JournalEntry> missing;  // no longer in PRODUCT
+    std::vector<journal::JournalEntry> missing;  // no longer in PRODUCT
     QString journalPath;        // the revert's own journal; empty when off
     bool stopped = false;       // stopRequested ended it before its last row
     bool complete() const { return skipped.empty() && missing.empty(); }
@@ -61,23 +61,23 @@ struct RevertReport {
 // Equal prices: both null, or numbers that agree to the cent (PRODUCT's
 // price columns keep two decimals, so a price typed with more comes back
 // rounded).
-bool samePrices(const Prices& left, const Prices& right);
+bool samePrices(const product::Prices& left, const product::Prices& right);
 
 // A row failed part-way: rows before it stay reverted. Tells the failing
 // row, the summary so far and the revert's own journal besides the error.
 class RevertStopped : public rt::AppError {
 public:
-    RevertStopped(const std::string& message, std::exception_ptr cause, RevertReport report, JournalEntry failing)
+    RevertStopped(const std::string& message, std::exception_ptr cause, RevertReport report, journal::JournalEntry failing)
         : rt::AppError(message), cause_(std::move(cause)), report_(std::move(report)), failing_(std::move(failing)) {}
     const RevertReport& report() const { return report_; }
-    const JournalEntry& failingRow() const { return failing_; }
+    const journal::JournalEntry& failingRow() const { return failing_; }
     // The row's own error, a database error with what the driver said.
     std::exception_ptr cause() const { return cause_; }
 
 private:
     std::exception_ptr cause_;
     RevertReport report_;
-    JournalEntry failing_;
+    journal::JournalEntry failing_;
 };
 
 class TPriceRevert {
@@ -88,11 +88,11 @@ public:
     // a journal made against another Database value, or one that newer
     // journals of the folder wrote over and that still stand (unless
     // forced). Raises RevertStopped for a row that fails.
-    RevertReport run(const Journal& journal);
+    RevertReport run(const journal::Journal& journal);
 
 private:
-    void checkDatabase(const Journal& journal);
-    void checkOrder(const Journal& journal);
+    void checkDatabase(const journal::Journal& journal);
+    void checkOrder(const journal::Journal& journal);
 
     db::TStatementService& statement_;
     RevertOptions options_;

@@ -26,7 +26,7 @@ bool largerChange(const PriceChangeLine& left, const PriceChangeLine& right) {
     return left.row != right.row ? left.row < right.row : left.tier < right.tier;
 }
 
-bool samePrices(const TStoredPrices& loaded, const std::optional<Prices>& now) {
+bool samePrices(const TStoredPrices& loaded, const std::optional<product::Prices>& now) {
     if (!now) return !loaded.productFound();
     if (!loaded.productFound()) return false;
     for (int tier = 1; tier <= product::kTierCount; ++tier) {
@@ -56,7 +56,7 @@ QString loadedText(const TStoredPrices& prices) {
     return texts.join(QLatin1Char(' '));
 }
 
-QString currentText(const std::optional<Prices>& prices) {
+QString currentText(const std::optional<product::Prices>& prices) {
     if (!prices) return QString::fromUtf8("不在 PRODUCT");
     QStringList texts;
     for (const rt::FieldValue& price : *prices)
@@ -104,7 +104,7 @@ std::vector<int> TPriceReview::rowsWithStoredPrices() const {
     return rows;
 }
 
-void TPriceReview::compareWithDatabase(TProductPrices& currentPrices) {
+void TPriceReview::compareWithDatabase(catalog::TProductPrices& currentPrices) {
     const std::vector<int> rows = rowsWithStoredPrices();
     if (rows.empty()) return;
     std::vector<std::string> productIds;
@@ -113,7 +113,7 @@ void TPriceReview::compareWithDatabase(TProductPrices& currentPrices) {
     compareWith(rows, currentPrices.readAll(productIds));
 }
 
-void TPriceReview::compareWith(const std::vector<int>& rows, const std::vector<std::optional<Prices>>& current) {
+void TPriceReview::compareWith(const std::vector<int>& rows, const std::vector<std::optional<product::Prices>>& current) {
     if (rows.size() != current.size())
         throw rt::AppError("The current prices answer " + std::to_string(current.size()) + " products, not " +
                            std::to_string(rows.size()));

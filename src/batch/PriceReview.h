@@ -17,9 +17,11 @@
 
 class TProductWorkTable;
 
-namespace batch {
-
+namespace catalog {
 class TProductPrices;
+}
+
+namespace batch {
 
 struct ReviewCounts {
     std::size_t rows = 0;
@@ -48,7 +50,7 @@ struct ChangedSinceLine {
     std::string productId;    // Big5
     std::string productName;  // Big5
     TStoredPrices loaded;
-    std::optional<Prices> now;  // nothing: no longer in PRODUCT
+    std::optional<product::Prices> now;  // nothing: no longer in PRODUCT
 };
 
 class TPriceReview {
@@ -60,9 +62,9 @@ public:
 
     // Reads, in one go, the current prices of every row that came with
     // stored prices, and keeps the products whose prices differ from those.
-    void compareWithDatabase(TProductPrices& currentPrices);
+    void compareWithDatabase(catalog::TProductPrices& currentPrices);
     // The same with the current prices already read, one per row given.
-    void compareWith(const std::vector<int>& rows, const std::vector<std::optional<Prices>>& current);
+    void compareWith(const std::vector<int>& rows, const std::vector<std::optional<product::Prices>>& current);
     // The rows that came with stored prices, in table order.
     std::vector<int> rowsWithStoredPrices() const;
 

@@ -3,21 +3,16 @@
 // the tests and the benchmarks all run.
 #pragma once
 
-#include <array>
+#include <cstdint>
 #include <string>
 
-#include "FieldValue.h"
-#include "ProductStatements.h"
+#include "TierPrices.h"
 
 namespace db {
 class TStatementService;
 }
 
 namespace batch {
-
-// Six prices in tier order; a null is a price never computed (in the work
-// table) or an empty column (in PRODUCT).
-using Prices = std::array<rt::FieldValue, 6>;
 
 // A null price leaves its parameter without a value, which the statement
 // refuses before anything runs: a price never computed must not reach
@@ -27,7 +22,7 @@ enum class NullPrice { Refused, WrittenAsNull };
 // One row: close, clear the lines, add the eight lines, set the six prices
 // in tier order and PROD_ID as text, execute; committed by itself. Gives
 // the number of rows the statement changed (the window does not look).
-std::int64_t writePriceRow(db::TStatementService& statement, const Prices& prices, const std::string& productId,
+std::int64_t writePriceRow(db::TStatementService& statement, const product::Prices& prices, const std::string& productId,
                    NullPrice nulls = NullPrice::Refused);
 
 }  // namespace batch

@@ -7,6 +7,7 @@
 #include "ConnectionTransaction.h"
 #include "Errors.h"
 #include "PriceJournal.h"
+#include "ProgramIdentity.h"
 #include "ProductPrices.h"
 #include "StatementService.h"
 
@@ -17,9 +18,9 @@ namespace {
 // Every row with the prices PRODUCT holds now, read before the journal file
 // is made, so that a failed read leaves no file behind.
 // rowCount: the rows', so that the entries are made in place once.
-std::vector<JournalEntry> journalEntries(db::TStatementService& statement, TPriceRows& rows, std::size_t rowCount,
+std::vector<journal::JournalEntry> journalEntries(db::TStatementService& statement, TPriceRows& rows, std::size_t rowCount,
                                          const WriteBackSteps& steps) {
-    std::vector<JournalEntry> entries;
+    std::vector<journal::JournalEntry> entries;
     entries.reserve(rowCount);
     for (rows.first(); !rows.eof(); rows.next()) {
         PriceRow row = rows.current();
@@ -31,8 +32,8 @@ std::vector<JournalEntry> journalEntries(db::TStatementService& statement, TPric
     }
     std::vector<std::string> productIds;
     productIds.reserve(entries.size());
-    for (const JournalEntry& entry : entries) productIds.push_back(entry.productId);
-    std::vector<std::optional<Prices>> current = TProductPrices(statement.connection()).readAll(productIds);
+    for (const journal::JournalEntry& entry : entries) productIds.push_back(entry.productId);
+    std::vector<std::optional<product::Prices>> current = catalog::TProductPrices(statement.connection()).readAll(productIds);
     for (std::size_t row = 0; row < entries.size(); ++row) entries[row].oldPrices = std::move(current[row]);
     return entries;
 }
@@ -51,15 +52,15 @@ const char* const kNothingWritten = "回存失敗，整批已復原，沒有寫�
     throw rt::AppError(message);
 }
 
-JournalHeader headerFor(const db::TStatementService& statement, const QString& source) {
+journal::JournalHeader headerFor(const db::TStatementService& statement, const QString& source) {
     return {big5::toUnicode(statement.connection().Params().value("Database")), QDateTime::currentDateTimeUtc(),
-            loginName(), source};
+            settings::loginName(), source};
 }
 
 }  // namespace
 
-TPriceWriteBack::TPriceWriteBack(db::TStatementService& statement, JournalSettings journal,
-                                 WriteBackSettings writeBack)
+TPriceWriteBack::TPriceWriteBack(db::TStatementService& statement, journal::JournalSettings journal,
+                                 settings::WriteBackSettings writeBack)
     : statement_(statement), journal_(std::move(journal)), writeBack_(writeBack) {}
 
 bool TPriceWriteBack::run(TPriceRows& rows, const WriteBackSteps& steps) {
@@ -84,10 +85,10 @@ void TPriceWriteBack::writeBatch(TPriceRows& rows, const WriteBackSteps& steps,
         writeAll(rows, steps, rowCount(rows), transaction);
         return;
     }
-    const std::vector<JournalEntry> entries = journalEntries(statement_, rows, rowCount(rows), steps);
-    TJournalWriter journal(journal_.folder, headerFor(statement_, steps.source), journal_.disk);
+    const std::vector<journal::JournalEntry> entries = journalEntries(statement_, rows, rowCount(rows), steps);
+    journal::TJournalWriter journal(journal_.folder, headerFor(statement_, steps.source), journal_.disk);
     try {
-        for (const JournalEntry& entry : entries) journal.addEntry(entry);
+        for (const journal::JournalEntry& entry : entries) journal.addEntry(entry);
         journal.sync();
     } catch (...) {
         // Nothing has reached the database: a journal left behind would
@@ -128,7 +129,7 @@ void TPriceWriteBack::writeAll(TPriceRows& rows, const WriteBackSteps& steps, st
 
 // The row's error is what the operator sees; a closing line that fails as
 // well is told after it, and a database error keeps what the driver said.
-void TPriceWriteBack::closeAfterError(TJournalWriter& journal, const std::exception& rowError) {
+void TPriceWriteBack::closeAfterError(journal::TJournalWriter& journal, const std::exception& rowError) {
     try {
         journal.close(written_);
     } catch (const std::exception& journalError) {

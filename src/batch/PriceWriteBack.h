@@ -1,6 +1,6 @@
 // The price write-back without a window: the journal first, then one
 // UPDATE per row, each committed by itself, or all of them in one
-// transaction committed after the last (WriteBackSettings). The window's
+// transaction committed after the last (settings::WriteBackSettings). The window's
 // "3.成本回存" and the revert both run it; the question to the operator and
 // the progress reach it as callbacks.
 #pragma once
@@ -21,9 +21,11 @@ class TConnectionTransaction;
 class TStatementService;
 }
 
-namespace batch {
-
+namespace journal {
 class TJournalWriter;
+}
+
+namespace batch {
 
 struct WriteBackSteps {
     // Asked first; unless it answers true nothing is read or written.
@@ -37,7 +39,7 @@ struct WriteBackSteps {
     std::function<bool()> stopRequested;
     // The prices PRODUCT holds for a row, when the caller has read them
     // already (the revert); otherwise they are read here.
-    std::function<std::optional<Prices>(std::size_t row)> knownOldPrices;
+    std::function<std::optional<product::Prices>(std::size_t row)> knownOldPrices;
     // What the journal's header names as the source of its prices.
     QString source = QStringLiteral("write-back");
     NullPrice nulls = NullPrice::Refused;
@@ -45,8 +47,8 @@ struct WriteBackSteps {
 
 class TPriceWriteBack {
 public:
-    TPriceWriteBack(db::TStatementService& statement, JournalSettings journal,
-                    WriteBackSettings writeBack = WriteBackSettings::load());
+    TPriceWriteBack(db::TStatementService& statement, journal::JournalSettings journal,
+                    settings::WriteBackSettings writeBack = settings::WriteBackSettings::load());
 
     // False when not confirmed. With the journal on, every row's current and
     // new prices are on disk before the first UPDATE, and the closing line
@@ -68,13 +70,13 @@ private:
     void writeBatch(TPriceRows& rows, const WriteBackSteps& steps, db::TConnectionTransaction* transaction);
     void writeAll(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total,
                   db::TConnectionTransaction* transaction);
-    void closeAfterError(TJournalWriter& journal, const std::exception& rowError);
+    void closeAfterError(journal::TJournalWriter& journal, const std::exception& rowError);
     static std::size_t rowCount(TPriceRows& rows);
     void writeRows(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total);
 
     db::TStatementService& statement_;
-    JournalSettings journal_;
-    WriteBackSettings writeBack_;
+    journal::JournalSettings journal_;
+    settings::WriteBackSettings writeBack_;
     std::size_t written_ = 0;
     bool stopped_ = false;
     QString journalPath_;

@@ -13,6 +13,7 @@
 #include "JournalHistory.h"
 #include "Errors.h"
 #include "JournalSettings.h"
+#include "ProgramIdentity.h"
 #include "PriceJournal.h"
 #include "PricePreview.h"
 #include "PriceRevert.h"
@@ -75,25 +76,25 @@ bool onlyWindowOptions(int argc, char** argv) {
     return true;
 }
 
-QString pricesText(const batch::Prices& prices) {
+QString pricesText(const product::Prices& prices) {
     QStringList texts;
     for (const rt::FieldValue& price : prices)
-        texts << (price.isNull() ? QStringLiteral("null") : QString::fromStdString(batch::priceText(price)));
+        texts << (price.isNull() ? QStringLiteral("null") : QString::fromStdString(journal::priceText(price)));
     return texts.join(QLatin1Char(' '));
 }
 
-QString productText(const batch::JournalEntry& entry) {
+QString productText(const journal::JournalEntry& entry) {
     return fromBig5(entry.productId) + QLatin1Char(' ') + fromBig5(entry.productName);
 }
 
 int listJournals() {
-    const QString folder = batch::JournalSettings::load().folder;
-    const QStringList files = batch::journalFiles(folder);
+    const QString folder = journal::JournalSettings::load().folder;
+    const QStringList files = journal::journalFiles(folder);
     if (files.isEmpty()) {
         print(stdout, QStringLiteral("No journals in %1\n").arg(folder));
         return kSuccess;
     }
-    const batch::TJournalHistory history(folder);
+    const journal::TJournalHistory history(folder);
     print(stdout, QStringLiteral("%1  %2  %3  %4  %5  %6\n")
                       .arg(QStringLiteral("time (UTC)"), -24)
                       .arg(QStringLiteral("rows"), 7)
@@ -102,7 +103,7 @@ int listJournals() {
     int status = kSuccess;
     for (const QString& file : files) {
         try {
-            const batch::Journal journal = batch::readJournal(file);
+            const journal::Journal journal = journal::readJournal(file);
             const QString written =
                 journal.written ? QString::number(*journal.written) : QStringLiteral("unfinished");
             const QString revertedBy = history.revertedBy(QFileInfo(file).fileName());
@@ -142,7 +143,7 @@ void printReport(const batch::RevertReport& report) {
     for (const batch::ChangedRow& row : report.forced)
         print(stdout, QStringLiteral("forced %1: changed since (now %2), put back to %3\n")
                           .arg(productText(row.entry), pricesText(row.now), pricesText(*row.entry.oldPrices)));
-    for (const batch::JournalEntry& entry : report.missing)
+    for (const journal::JournalEntry& entry : report.missing)
         print(stdout, QStringLiteral("missing %1: no longer in PRODUCT\n").arg(productText(entry)));
     printSummary(report);
     if (!report.skipped.empty())
@@ -171,12 +172,12 @@ int pendingStopSignal() {
 }
 
 int revert(const QString& file, bool force) {
-    const batch::Journal journal = batch::readJournal(file);
+    const journal::Journal journal = journal::readJournal(file);
     // The connection the window uses, from the same settings store and
     // configuration files.
     db::TDataLinkConnection SQLConnection1("SQLConnection1");
     SQLConnection1.applyStoredProperties();
-    batch::applyServerSettings(SQLConnection1);
+    settings::applyServerSettings(SQLConnection1);
     db::TStatementService SQLQuery1(SQLConnection1);
     batch::RevertOptions options;
     options.force = force;
@@ -215,7 +216,7 @@ int revert(const QString& file, bool force) {
 int preview(const QStringList& keys, const QString& output) {
     db::TDataLinkConnection SQLConnection1("SQLConnection1");
     SQLConnection1.applyStoredProperties();
-    batch::applyServerSettings(SQLConnection1);
+    settings::applyServerSettings(SQLConnection1);
     batch::TPricePreview preview(SQLConnection1);
     int status = kSuccess;
     for (const QString& key : keys) {
@@ -235,9 +236,9 @@ int preview(const QStringList& keys, const QString& output) {
     // smaller batch.
     QSaveFile file(output);
     if (!file.open(QIODevice::WriteOnly))
-        throw rt::AppError(batch::messageText(output + QStringLiteral(": ") + file.errorString()));
+        throw rt::AppError(journal::messageText(output + QStringLiteral(": ") + file.errorString()));
     preview.writeCsv(file);
-    if (!file.commit()) throw rt::AppError(batch::messageText(output + QStringLiteral(": ") + file.errorString()));
+    if (!file.commit()) throw rt::AppError(journal::messageText(output + QStringLiteral(": ") + file.errorString()));
     print(stdout, QStringLiteral("%1 rows previewed into %2\n").arg(preview.table().rowCount()).arg(output));
     return status;
 }
@@ -312,7 +313,7 @@ int runCommands(const QCoreApplication& application) {
 }  // namespace
 
 std::optional<int> runCommandLine(int argc, char** argv) {
-    batch::useProgramIdentity();
+    settings::useProgramIdentity();
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVELL_VERSION));
     if (onlyWindowOptions(argc, argv)) return std::nullopt;
     // A core application: the commands need no display.

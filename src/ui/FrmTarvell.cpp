@@ -254,9 +254,9 @@ void TFormTarvell::FormShow() {
         ComboBox1->setCurrentIndex(-1);
         ComboBox1->setEditText(QString());
     });
-    batch::applyServerSettings(SQLConnection1);
+    settings::applyServerSettings(SQLConnection1);
     ClientDataSet1.close();
-    ClientDataSet1.setCommandText(std::string(batch::kSubCategoryListSelect));
+    ClientDataSet1.setCommandText(std::string(catalog::kSubCategoryListSelect));
     ClientDataSet1.open();
     if (ClientDataSet1.recordCount() == 0) return;
     ClientDataSet1.first();
@@ -279,7 +279,7 @@ void TFormTarvell::replaceConnectionDeadWhileIdle() {
 }
 
 void TFormTarvell::SpeedButton1Click() {
-    batch::applyServerSettings(SQLConnection1);
+    settings::applyServerSettings(SQLConnection1);
     replaceConnectionDeadWhileIdle();
     lockProductColumns(false);
     // Locked again however the handler ends: an editable product number
@@ -288,7 +288,7 @@ void TFormTarvell::SpeedButton1Click() {
 
     const std::string selected = selectorText();
     if (selected.empty()) return;
-    batch::TSubCategoryLoader(ClientDataSet1, SQLConnection1).load(CDS_PRODUCT, app::subCategoryKey(selected));
+    catalog::TSubCategoryLoader(ClientDataSet1, SQLConnection1).load(CDS_PRODUCT, catalog::subCategoryKey(selected));
 }
 
 // The selector's text as Big5: an entry of the list as it was read, text
@@ -331,7 +331,7 @@ void TFormTarvell::SpeedButton3Click() {
     // A connection that died while the window sat idle is replaced before
     // the review reads the current prices, and again after the question,
     // which may have stayed open for minutes.
-    const batch::ServerSettings server = batch::applyServerSettings(SQLConnection1);
+    const settings::ServerSettings server = settings::applyServerSettings(SQLConnection1);
     replaceConnectionDeadWhileIdle();
     const batch::TPriceReview review = reviewBatch();
     if (app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
@@ -344,11 +344,12 @@ void TFormTarvell::SpeedButton3Click() {
     // unanswered and says why; the runner's, a moment later, is there for a
     // driver without one.
     times.answerTimeout = server.answerTimeout + std::chrono::seconds(2);
-    batch::TPriceWriteBack writeBack(SQLQuery1, batch::JournalSettings::load());
+    batch::TPriceWriteBack writeBack(SQLQuery1, journal::JournalSettings::load());
     SQLConnection1.open();
     // A server that takes no new connection within two seconds is taken as
     // not answering; the dialog's words are then no older than that.
-    auto probe = std::make_shared<batch::TRowWaitProbe>(SQLConnection1, std::chrono::seconds(2));
+    auto probe = std::make_shared<db::TRowWaitProbe>(SQLConnection1, std::chrono::seconds(2),
+                                                        catalog::productRowSelect());
     ui::TWriteBackRunner runner(this, SQLConnection1.sharedDriverConnection(), times, std::move(probe));
     std::exception_ptr failure;
     try {
@@ -392,7 +393,7 @@ batch::TPriceReview TFormTarvell::reviewBatch() {
     CDS_PRODUCT.checkBrowseMode();
     batch::TPriceReview review(CDS_PRODUCT);
     if (!review.rowsWithStoredPrices().empty()) {
-        batch::TProductPrices currentPrices(SQLConnection1);
+        catalog::TProductPrices currentPrices(SQLConnection1);
         review.compareWithDatabase(currentPrices);
     }
     return review;

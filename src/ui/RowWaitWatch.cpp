@@ -29,10 +29,10 @@ struct TRowWaitWatch::Question {
     std::mutex mutex;
     std::condition_variable ended;
     bool running = true;
-    batch::RowWait answer = batch::RowWait::Server;
+    db::RowWait answer = db::RowWait::Server;
 };
 
-TRowWaitWatch::TRowWaitWatch(std::shared_ptr<batch::TRowWaitProbe> probe) : probe_(std::move(probe)) {}
+TRowWaitWatch::TRowWaitWatch(std::shared_ptr<db::TRowWaitProbe> probe) : probe_(std::move(probe)) {}
 
 TRowWaitWatch::~TRowWaitWatch() {
     if (!question_) return;
@@ -41,7 +41,7 @@ TRowWaitWatch::~TRowWaitWatch() {
     question_->ended.wait_for(lock, kEndingWait, [this] { return !question_->running; });
 }
 
-std::optional<batch::RowWait> TRowWaitWatch::look(const std::optional<std::string>& productId,
+std::optional<db::RowWait> TRowWaitWatch::look(const std::optional<std::string>& productId,
                                                    Clock::time_point now) {
     if (!probe_) return std::nullopt;
     if (!productId || *productId != productId_) {
@@ -58,7 +58,7 @@ void TRowWaitWatch::ask(Clock::time_point now) {
     question->productId = productId_;
     question->askedAt = now;
     std::thread([probe = probe_, question] {
-        const batch::RowWait answer = probe->ask(question->productId);
+        const db::RowWait answer = probe->ask(question->productId);
         {
             const std::lock_guard lock(question->mutex);
             question->answer = answer;
@@ -72,7 +72,7 @@ void TRowWaitWatch::ask(Clock::time_point now) {
 void TRowWaitWatch::collect(Clock::time_point now) {
     Question& question = *question_;
     bool running = false;
-    batch::RowWait answer{};
+    db::RowWait answer{};
     {
         const std::lock_guard lock(question.mutex);
         running = question.running;
@@ -91,7 +91,7 @@ void TRowWaitWatch::collect(Clock::time_point now) {
     // No answer in time: the server is not answering. The question is
     // ended; the next is asked once it has.
     if (aboutThisRow) {
-        known_ = batch::RowWait::Server;
+        known_ = db::RowWait::Server;
         answeredAt_ = now;
     }
     if (!question.abortSent) {

@@ -19,7 +19,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // probe: null for none; then nothing is ever known.
-    explicit TRowWaitWatch(std::shared_ptr<batch::TRowWaitProbe> probe);
+    explicit TRowWaitWatch(std::shared_ptr<db::TRowWaitProbe> probe);
     // A question still out is ended and waited for a moment; one that will
     // not end is left to finish on its own.
     ~TRowWaitWatch();
@@ -29,17 +29,17 @@ public:
     // Called at each poll of the window's thread with the product of the
     // row to watch, or nothing (no row stuck, or stopping) to forget what
     // was known. The latest answer about that row, once there is one.
-    std::optional<batch::RowWait> look(const std::optional<std::string>& productId, Clock::time_point now);
+    std::optional<db::RowWait> look(const std::optional<std::string>& productId, Clock::time_point now);
 
 private:
     struct Question;
     void ask(Clock::time_point now);
     void collect(Clock::time_point now);
 
-    std::shared_ptr<batch::TRowWaitProbe> probe_;
+    std::shared_ptr<db::TRowWaitProbe> probe_;
     std::shared_ptr<Question> question_;  // the one out, if any
     std::string productId_;
-    std::optional<batch::RowWait> known_;
+    std::optional<db::RowWait> known_;
     Clock::time_point answeredAt_;
 };
 

@@ -52,7 +52,7 @@ struct TWriteBackRunner::State {
 };
 
 TWriteBackRunner::TWriteBackRunner(QWidget* window, dl::DriverRef<dl::IDriverConnection> connection,
-                                   WriteBackTimes times, std::shared_ptr<batch::TRowWaitProbe> probe)
+                                   WriteBackTimes times, std::shared_ptr<db::TRowWaitProbe> probe)
     : window_(window),
       connection_(std::move(connection)),
       times_(times),
@@ -186,7 +186,7 @@ void TWriteBackRunner::updateDialog(Clock::time_point now) {
     const QString product = row ? big5::toUnicode(batch::productLabel(*row)) : QString();
     state.dialog->showProgress(written, total, product);
     const bool watched = row && !state.cancelled && now - rowStarted >= times_.probeAfter;
-    const std::optional<batch::RowWait> wait =
+    const std::optional<db::RowWait> wait =
         state.rowWait->look(watched ? std::optional<std::string>(row->productId) : std::nullopt, now);
     if (state.cancelled) return;
     if (now - rowStarted >= times_.waitingAfter)
@@ -195,9 +195,9 @@ void TWriteBackRunner::updateDialog(Clock::time_point now) {
         state.dialog->showWaiting(QString());
 }
 
-QString TWriteBackRunner::waitingText(std::optional<batch::RowWait> wait) {
+QString TWriteBackRunner::waitingText(std::optional<db::RowWait> wait) {
     if (!wait) return QString::fromUtf8("等候伺服器回應或被鎖定的資料列：");
-    return *wait == batch::RowWait::LockedRow ? QString::fromUtf8("等候被鎖定的資料列：")
+    return *wait == db::RowWait::LockedRow ? QString::fromUtf8("等候被鎖定的資料列：")
                                               : QString::fromUtf8("等候伺服器回應：");
 }
 

@@ -44,7 +44,7 @@ public:
     // used only to interrupt it. probe: asks what a stuck row waits for;
     // without one the dialog names both.
     TWriteBackRunner(QWidget* window, dl::DriverRef<dl::IDriverConnection> connection, WriteBackTimes times,
-                     std::shared_ptr<batch::TRowWaitProbe> probe = nullptr);
+                     std::shared_ptr<db::TRowWaitProbe> probe = nullptr);
     ~TWriteBackRunner();
     TWriteBackRunner(const TWriteBackRunner&) = delete;
     TWriteBackRunner& operator=(const TWriteBackRunner&) = delete;
@@ -72,13 +72,13 @@ private:
     void interrupt(std::int32_t request);
     // What the dialog says a stuck row waits for, before its product;
     // nothing known names both.
-    static QString waitingText(std::optional<batch::RowWait> wait);
+    static QString waitingText(std::optional<db::RowWait> wait);
 
     QWidget* window_;
     dl::DriverRef<dl::IDriverConnection> connection_;
     WriteBackTimes times_;
     std::shared_ptr<State> state_;
-    std::shared_ptr<batch::TRowWaitProbe> probe_;
+    std::shared_ptr<db::TRowWaitProbe> probe_;
 };
 
 }  // namespace ui

@@ -32,7 +32,7 @@ inline const std::string kRisingPricesSql = ":I + 1, :I + 2, :I + 3, :I + 4, :I 
 
 // Row i's prices i+1 to i+5 and an empty sixth; with a shift, every one of
 // them moved up by it, the sixth becoming the shift itself.
-inline batch::Prices risingPrices(int row, double shift = 0) {
+inline product::Prices risingPrices(int row, double shift = 0) {
     return {row + 1 + shift, row + 2 + shift, row + 3 + shift, row + 4 + shift, row + 5 + shift,
             shift == 0 ? rt::FieldValue() : rt::FieldValue(shift)};
 }
@@ -41,8 +41,8 @@ inline batch::Prices risingPrices(int row, double shift = 0) {
 // database file, whose row i gives entryFor(i, its product number); the
 // journal's path.
 inline QString writeNumberedJournal(const QString& folder, const std::string& databasePath, int rows,
-                                    const std::function<batch::JournalEntry(int, const std::string&)>& entryFor) {
-    batch::TJournalWriter writer(folder, {QString::fromStdString(databasePath), QDateTime::currentDateTimeUtc(),
+                                    const std::function<journal::JournalEntry(int, const std::string&)>& entryFor) {
+    journal::TJournalWriter writer(folder, {QString::fromStdString(databasePath), QDateTime::currentDateTimeUtc(),
                                           QStringLiteral("clerk"), QStringLiteral("write-back")});
     for (int row = 0; row < rows; ++row) writer.addEntry(entryFor(row, numberedProductId(row)));
     writer.close(static_cast<std::size_t>(rows));

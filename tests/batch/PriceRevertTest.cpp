@@ -23,6 +23,7 @@
 #include <csignal>
 #include <memory>
 
+#include "ProductStatements.h"
 #include "StoredConnection.h"
 #include "DataLinkStore.h"
 #include "DirectClient.h"
@@ -194,7 +195,7 @@ protected:
     }
 
     RevertReport revert(const QString& journal, bool force = false) {
-        return TPriceRevert(statement(), {force, settings, {}}).run(readJournal(journal));
+        return TPriceRevert(statement(), {force, settings, {}}).run(journal::readJournal(journal));
     }
 
     std::vector<FieldValue> pricesOf(const std::string& id) {
@@ -214,7 +215,7 @@ protected:
     TestDatabase database;
     QTemporaryDir configuration;
     QTemporaryDir journals;
-    JournalSettings settings;
+    journal::JournalSettings settings;
     testsupport::StoredConnection stored;
 };
 
@@ -234,8 +235,8 @@ TEST_F(PriceRevertTest, RevertGivesBackExactlyThePricesTheWriteBackReplaced) {
     EXPECT_EQ(report.unchanged, 2u);
     EXPECT_TRUE(report.complete());
     // The revert's own journal, newest first beside the batch's.
-    EXPECT_EQ(journalFiles(journals.path()), (QStringList{report.journalPath, journal}));
-    const Journal own = readJournal(report.journalPath);
+    EXPECT_EQ(journal::journalFiles(journals.path()), (QStringList{report.journalPath, journal}));
+    const journal::Journal own = journal::readJournal(report.journalPath);
     EXPECT_EQ(own.written, std::optional<std::size_t>(4));
     EXPECT_TRUE(own.header.source.startsWith(QStringLiteral("revert of ")));
 }
@@ -245,8 +246,8 @@ TEST_F(PriceRevertTest, RevertingTheRevertRestoresTheBatchsPrices) {
     writeBack(batchRows());
     const auto batch = allPrices();
     const QString first = writeBack({});  // an empty batch still journals
-    EXPECT_EQ(readJournal(first).written, std::optional<std::size_t>(0));
-    const RevertReport undone = revert(journalFiles(journals.path()).last());
+    EXPECT_EQ(journal::readJournal(first).written, std::optional<std::size_t>(0));
+    const RevertReport undone = revert(journal::journalFiles(journals.path()).last());
     ASSERT_NE(allPrices(), batch);
     const RevertReport redone = revert(undone.journalPath);
     EXPECT_EQ(allPrices(), batch);
@@ -261,13 +262,13 @@ TEST_F(PriceRevertTest, RowsPastTheClosingCountAreJudgedByTheirPricesToo) {
     addBatchProducts();
     QString journal;
     {
-        TJournalWriter writer(journals.path(), {QString::fromStdString(database.path()),
+        journal::TJournalWriter writer(journals.path(), {QString::fromStdString(database.path()),
                                                 QDateTime::currentDateTimeUtc(), QStringLiteral("clerk"),
                                                 QStringLiteral("write-back")});
-        writer.addEntry({"P1", "Tea", Prices{100.0, 110.0, 120.0, 130.0, 140.0, 150.0},
-                         Prices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}});
-        writer.addEntry({"P2", "Milk", Prices{null, null, null, null, null, null}, Prices{null, 2.0, 2.0, 2.0, 2.0, 2.0}});
-        writer.addEntry({"P3", "Soda", Prices{12.34, 0.5, 0.0, -3.0, 99999.99, 1.0}, Prices{3.0, 3.0, 3.0, 3.0, 3.0, 3.0}});
+        writer.addEntry({"P1", "Tea", product::Prices{100.0, 110.0, 120.0, 130.0, 140.0, 150.0},
+                         product::Prices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}});
+        writer.addEntry({"P2", "Milk", product::Prices{null, null, null, null, null, null}, product::Prices{null, 2.0, 2.0, 2.0, 2.0, 2.0}});
+        writer.addEntry({"P3", "Soda", product::Prices{12.34, 0.5, 0.0, -3.0, 99999.99, 1.0}, product::Prices{3.0, 3.0, 3.0, 3.0, 3.0, 3.0}});
         writer.close(1);
         journal = writer.path();
     }
@@ -382,7 +383,7 @@ TEST_F(PriceRevertTest, KillInTheMiddleOfAWriteBackThenRevertPutsBackExactlyTheR
     // A journal whose revert writes every price up by kShift.
     const QString batch = testsupport::writeNumberedJournal(
         journals.path(), database.path(), kRows, [](int row, const std::string& id) {
-            return JournalEntry{id, "Item", testsupport::risingPrices(row, kShift), testsupport::risingPrices(row)};
+            return journal::JournalEntry{id, "Item", testsupport::risingPrices(row, kShift), testsupport::risingPrices(row)};
         });
 
     {
@@ -393,9 +394,9 @@ TEST_F(PriceRevertTest, KillInTheMiddleOfAWriteBackThenRevertPutsBackExactlyTheR
         ASSERT_TRUE(program.waitForLineWritten()) << "the program never reported its thousandth row";
     }
 
-    const QStringList written = journalFiles(programJournals());
+    const QStringList written = journal::journalFiles(programJournals());
     ASSERT_EQ(written.size(), 1);
-    const Journal killed = readJournal(written[0]);
+    const journal::Journal killed = journal::readJournal(written[0]);
     EXPECT_EQ(killed.entries.size(), std::size_t(kRows));
     EXPECT_FALSE(killed.written.has_value());
     const auto shiftedRows = [&] {
@@ -433,7 +434,7 @@ TEST_F(PriceRevertTest, InterruptStopsAfterTheRowInFlightWithSummaryAndClosedJou
     database.execute(testsupport::numberedProductsInsert(kRows, "2, 2, 2, 2, 2, 2"));
     const QString batch = testsupport::writeNumberedJournal(
         journals.path(), database.path(), kRows, [](int, const std::string& id) {
-            return JournalEntry{id, "Item", Prices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, Prices{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}};
+            return journal::JournalEntry{id, "Item", product::Prices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, product::Prices{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}};
         });
 
     QProcess program;
@@ -458,9 +459,9 @@ TEST_F(PriceRevertTest, InterruptStopsAfterTheRowInFlightWithSummaryAndClosedJou
     EXPECT_TRUE(text.contains(QStringLiteral("Stopped by SIGINT after %1 rows reverted").arg(reverted)))
         << output.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("journal of this revert: "))) << output.toStdString();
-    const QStringList own = journalFiles(programJournals());
+    const QStringList own = journal::journalFiles(programJournals());
     ASSERT_EQ(own.size(), 1);
-    EXPECT_EQ(readJournal(own[0]).written, std::optional<std::size_t>(reverted));
+    EXPECT_EQ(journal::readJournal(own[0]).written, std::optional<std::size_t>(reverted));
 }
 
 }  // namespace
@@ -472,7 +473,7 @@ namespace {
 // A disk that holds `room` bytes of journal and then answers as a full one
 // does: what fits is written, then ENOSPC. Rewriting in place needs no room,
 // unless the disk is told to fail there as well.
-class FillingDisk : public JournalDisk {
+class FillingDisk : public journal::JournalDisk {
 public:
     explicit FillingDisk(off_t room, int rewriteError = 0) : room_(room), rewriteError_(rewriteError) {}
     ssize_t append(int file, const char* data, std::size_t size) override {
@@ -513,21 +514,21 @@ protected:
                 {"P2", "Milk", {1.0, 2.0, 3.0, 4.0, 5.0, 6.0}},
                 {"P3", "Soda", {13.0, 1.0, 1.0, 1.0, 110000.0, 2.0}}};
     }
-    QString handWritten(const std::vector<JournalEntry>& entries, std::optional<std::size_t> written) {
-        TJournalWriter writer(settings.folder, {QString::fromStdString(database.path()), QDateTime::currentDateTimeUtc(),
+    QString handWritten(const std::vector<journal::JournalEntry>& entries, std::optional<std::size_t> written) {
+        journal::TJournalWriter writer(settings.folder, {QString::fromStdString(database.path()), QDateTime::currentDateTimeUtc(),
                                                 QStringLiteral("clerk"), QStringLiteral("write-back")});
-        for (const JournalEntry& entry : entries) writer.addEntry(entry);
+        for (const journal::JournalEntry& entry : entries) writer.addEntry(entry);
         if (written) writer.close(*written); else writer.sync();
         return writer.path();
     }
-    void setPrices(const std::string& id, const Prices& prices) {
+    void setPrices(const std::string& id, const product::Prices& prices) {
         std::string sql = "UPDATE PRODUCT SET ";
         for (std::size_t tier = 0; tier < 6; ++tier)
-            sql += std::string(tier ? ", " : "") + kPriceParameters[tier] + " = " +
-                   (prices[tier].isNull() ? std::string("NULL") : priceText(prices[tier]));
+            sql += std::string(tier ? ", " : "") + catalog::kPriceParameters[tier] + " = " +
+                   (prices[tier].isNull() ? std::string("NULL") : journal::priceText(prices[tier]));
         database.execute(sql + " WHERE PROD_ID = '" + id + "'");
     }
-    std::vector<FieldValue> listOf(const Prices& prices) { return {prices.begin(), prices.end()}; }
+    std::vector<FieldValue> listOf(const product::Prices& prices) { return {prices.begin(), prices.end()}; }
     // UPDATEs that set SALE_PRICE to 666 fail in the server.
     void refuseSalePrice666() {
         database.execute({"CREATE EXCEPTION E_REFUSED 'price 666 refused'",
@@ -542,17 +543,17 @@ protected:
 // nothing to force.
 TEST_F(JournalRobustnessTest, JournalsOfTheLandedProgramStillRevert) {
     const QString landed = QStringLiteral(TARVELL_TEST_JOURNALS);
-    const Journal complete = readJournal(landed + QStringLiteral("/landed-write-back.csv"));
-    const Journal stopped = readJournal(landed + QStringLiteral("/landed-stopped-write-back.csv"));
+    const journal::Journal complete = journal::readJournal(landed + QStringLiteral("/landed-write-back.csv"));
+    const journal::Journal stopped = journal::readJournal(landed + QStringLiteral("/landed-stopped-write-back.csv"));
     ASSERT_EQ(complete.written, std::optional<std::size_t>(10));
     ASSERT_EQ(stopped.written, std::optional<std::size_t>(2));
     // PRODUCT as the landed write-backs found it, then as they left it.
-    std::map<std::string, Prices> original;
-    for (const JournalEntry& entry : complete.entries)
+    std::map<std::string, product::Prices> original;
+    for (const journal::JournalEntry& entry : complete.entries)
         if (entry.oldPrices && original.emplace(entry.productId, *entry.oldPrices).second)
             database.execute("INSERT INTO PRODUCT (PROD_ID, PROD_NAME) VALUES ('" + entry.productId + "', 'x')");
     for (const auto& [id, prices] : original) setPrices(id, prices);
-    for (const JournalEntry& entry : complete.entries)
+    for (const journal::JournalEntry& entry : complete.entries)
         if (entry.oldPrices) setPrices(entry.productId, entry.newPrices);
     for (std::size_t row = 0; row < *stopped.written; ++row)
         setPrices(stopped.entries[row].productId, stopped.entries[row].newPrices);
@@ -597,14 +598,14 @@ TEST_F(JournalRobustnessTest, ATornJournalRevertsEveryRowAndIsListedUnfinished) 
 // any state the batch could have left it in is put back.
 TEST_F(JournalRobustnessTest, AProductWrittenTwiceIsJudgedAsAWhole) {
     addBatchProducts();
-    const Prices original{100.0, 110.0, 120.0, 130.0, 140.0, 150.0}, firstRow{1.0, 1.0, 1.0, 1.0, 1.0, 1.0},
+    const product::Prices original{100.0, 110.0, 120.0, 130.0, 140.0, 150.0}, firstRow{1.0, 1.0, 1.0, 1.0, 1.0, 1.0},
         secondRow{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}, someoneElse{7.0, 7.0, 7.0, 7.0, 7.0, 7.0},
         soda{12.34, 0.5, 0.0, -3.0, 99999.99, 1.0}, sodaNew{3.0, 3.0, 3.0, 3.0, 3.0, 3.0};
     const struct {
         bool oldReadPerRow;  // journals that read each row's old prices just before its UPDATE
-        Prices teaNow;
+        product::Prices teaNow;
         std::size_t reverted, unchanged, skipped;
-        Prices teaAfter;
+        product::Prices teaAfter;
         const char* fault;
     } cases[] = {
         {false, original, 1, 2, 0, original, "prices found before the batch written again"},
@@ -687,10 +688,10 @@ TEST_F(JournalRobustnessTest, ARevertFailingPartWayTellsTheRowTheSummaryAndItsJo
           QStringLiteral("3 rows in the journal: 1 reverted, 0 needed nothing, 0 skipped, 0 missing"),
           QStringLiteral("journal of this revert: ")})
         EXPECT_TRUE(said.contains(expected)) << expected.toStdString() << "\n" << said.toStdString();
-    const QStringList own = journalFiles(programJournals());
+    const QStringList own = journal::journalFiles(programJournals());
     ASSERT_EQ(own.size(), 1);
     EXPECT_TRUE(said.contains(own[0])) << said.toStdString();
-    EXPECT_EQ(readJournal(own[0]).written, std::optional<std::size_t>(1));
+    EXPECT_EQ(journal::readJournal(own[0]).written, std::optional<std::size_t>(1));
     EXPECT_EQ(pricesOf("P1"), (std::vector<FieldValue>{100.0, 110.0, 120.0, 130.0, 140.0, 150.0}));
 
     // Once more in-process: P1 needs nothing now, P2 fails first, and the
@@ -746,12 +747,12 @@ TEST_F(JournalRobustnessTest, ADiskThatFillsNeverCostsTheClosingLine) {
         const std::string message = messageOf([&] { writeBack.run(rows, {}); });
         if (!c.written) {
             EXPECT_NE(message.find("No space left on device"), std::string::npos) << c.fault << ": " << message;
-            EXPECT_TRUE(journalFiles(folder.path()).isEmpty()) << c.fault;
+            EXPECT_TRUE(journal::journalFiles(folder.path()).isEmpty()) << c.fault;
             EXPECT_EQ(allPrices(), before) << c.fault;
             continue;
         }
         EXPECT_EQ(message, "no error") << c.fault;
-        const Journal journal = readJournal(writeBack.journalPath());
+        const journal::Journal journal = journal::readJournal(writeBack.journalPath());
         EXPECT_EQ(journal.written, std::optional<std::size_t>(3)) << c.fault;
         EXPECT_FALSE(journal.torn) << c.fault;
         EXPECT_EQ(revert(writeBack.journalPath()).reverted, 3u) << c.fault;
@@ -802,7 +803,7 @@ TEST_F(JournalRobustnessTest, ProgressWithTheJournalOffCountsAgainstAllRows) {
     RevertOptions options{false, {false, journals.path(), nullptr}, [&steps](std::size_t written, std::size_t total) {
                               steps.emplace_back(written, total);
                           }};
-    TPriceRevert(statement(), options).run(readJournal(journal));
+    TPriceRevert(statement(), options).run(journal::readJournal(journal));
     EXPECT_EQ(steps, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 3}, {2, 3}, {3, 3}}));
 }
 

@@ -60,7 +60,7 @@ protected:
     }
     void TearDown() override {
         disconnect();
-        WriteBackSettings::setOneTransaction(false);
+        settings::WriteBackSettings::setOneTransaction(false);
     }
 
     void useConfiguration(const testsupport::ConfigurationFiles& files) {
@@ -77,7 +77,7 @@ protected:
     static std::vector<PriceRow> batchRows() {
         std::vector<PriceRow> rows;
         for (int row = 0; row < kProducts; ++row) {
-            Prices prices;
+            product::Prices prices;
             for (int tier = 0; tier < 6; ++tier) prices[tier] = FieldValue(newSalePrice(row) + tier);
             rows.push_back({productId(row), "Item", prices});
         }
@@ -102,7 +102,7 @@ protected:
     TestDatabase database;
     QTemporaryDir configuration;
     QTemporaryDir journals;
-    JournalSettings journal;
+    journal::JournalSettings journal;
     testsupport::StoredConnection stored;
 };
 
@@ -135,7 +135,7 @@ TEST_P(WriteBackFailureTest, KeepsTheRowsBeforeTheFailureOnlyRowByRow) {
         EXPECT_NE(error.driverFailure().serverCode, 0);
     }
     EXPECT_EQ(writeBack.written(), std::size_t(failure.rowsKept));
-    const Journal closed = readJournal(writeBack.journalPath());
+    const journal::Journal closed = journal::readJournal(writeBack.journalPath());
     EXPECT_EQ(closed.entries.size(), std::size_t(kProducts));
     EXPECT_EQ(closed.written, std::optional<std::size_t>(failure.rowsKept));
     disconnect();
@@ -176,7 +176,7 @@ TEST_P(WriteBackVisibilityTest, OtherConnectionsSeeOnlyWhatIsCommitted) {
     ASSERT_TRUE(writeBack.run(rows, steps));
     EXPECT_EQ(seenMidway, pricesKeeping(GetParam().seenAfterThreeRows));
     EXPECT_EQ(writeBack.written(), std::size_t(kProducts));
-    EXPECT_EQ(readJournal(writeBack.journalPath()).written, std::optional<std::size_t>(kProducts));
+    EXPECT_EQ(journal::readJournal(writeBack.journalPath()).written, std::optional<std::size_t>(kProducts));
     disconnect();
     EXPECT_EQ(salePrices(), pricesKeeping(kProducts));
 }
@@ -197,7 +197,7 @@ TEST_F(WriteBackModeTest, RevertOfAOneTransactionJournalPutsBackEveryRow) {
     TListedPriceRows source(rows);
     TPriceWriteBack writeBack(statement(), journal, {true});
     ASSERT_TRUE(writeBack.run(source, {}));
-    const Journal written = readJournal(writeBack.journalPath());
+    const journal::Journal written = journal::readJournal(writeBack.journalPath());
     EXPECT_EQ(written.written, std::optional<std::size_t>(rows.size()));
     EXPECT_FALSE(written.entries[kProducts].oldPrices.has_value());
     // Every current price is read before the first UPDATE.
@@ -210,7 +210,7 @@ TEST_F(WriteBackModeTest, RevertOfAOneTransactionJournalPutsBackEveryRow) {
     // its first row needs nothing.
     EXPECT_EQ(report.reverted, std::size_t(kProducts));
     EXPECT_EQ(report.unchanged, 2u);
-    EXPECT_EQ(readJournal(report.journalPath).written, std::optional<std::size_t>(kProducts));
+    EXPECT_EQ(journal::readJournal(report.journalPath).written, std::optional<std::size_t>(kProducts));
     disconnect();
     EXPECT_EQ(salePrices(), pricesKeeping(0));
     DirectClient client(database.path());
@@ -227,41 +227,41 @@ TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAlone) {
     addProduct(oddId, "7, 8, 9, 10, 11, 12");
     addProduct("EMPTY", "NULL, NULL, 0.5, NULL, -3, 99999.99");
     const std::vector<std::string> ids = {"P3", "P1", "NOPE", "P3", oddId, "EMPTY", "P2  ", "", "p1", "P4"};
-    std::vector<std::optional<Prices>> oneByOne;
+    std::vector<std::optional<product::Prices>> oneByOne;
     {
-        TProductPrices prices(statement().connection());
+        catalog::TProductPrices prices(statement().connection());
         for (const std::string& id : ids) oneByOne.push_back(prices.read(id));
     }
     ASSERT_TRUE(oneByOne[0].has_value());
     EXPECT_FALSE(oneByOne[2].has_value());
     EXPECT_TRUE(oneByOne[5].has_value() && (*oneByOne[5])[0].isNull());
 
-    EXPECT_EQ(TProductPrices(statement().connection()).readAll(ids), oneByOne);
+    EXPECT_EQ(catalog::TProductPrices(statement().connection()).readAll(ids), oneByOne);
     EXPECT_FALSE(statement().connection().inTransaction());
     // Inside a transaction of the caller's it reads there and leaves it open.
     statement().connection().startTransaction();
-    EXPECT_EQ(TProductPrices(statement().connection()).readAll(ids), oneByOne);
+    EXPECT_EQ(catalog::TProductPrices(statement().connection()).readAll(ids), oneByOne);
     EXPECT_TRUE(statement().connection().inTransaction());
     statement().connection().rollbackTransaction();
-    EXPECT_TRUE(TProductPrices(statement().connection()).readAll({}).empty());
+    EXPECT_TRUE(catalog::TProductPrices(statement().connection()).readAll({}).empty());
 
     // A batch of a thousand rows and more, read in the one transaction.
     std::vector<std::string> many;
-    std::vector<std::optional<Prices>> expected;
+    std::vector<std::optional<product::Prices>> expected;
     for (std::size_t i = 0; i < 1007; ++i) {
         many.push_back(ids[i % ids.size()]);
         expected.push_back(oneByOne[i % ids.size()]);
     }
-    EXPECT_EQ(TProductPrices(statement().connection()).readAll(many), expected);
+    EXPECT_EQ(catalog::TProductPrices(statement().connection()).readAll(many), expected);
 }
 
-// The batch read asks the server for TProductPrices::kBatchReadChunk
+// The batch read asks the server for catalog::TProductPrices::kBatchReadChunk
 // numbers at a time and matches the rows that come back to the numbers
 // asked. At the chunk edges, with numbers the server's comparison pads with
 // blanks (in the batch or in PRODUCT) and with products named again in a
 // later chunk, it still answers as the lookup of each product alone.
 TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAloneAtTheChunkEdges) {
-    const std::size_t chunk = TProductPrices::kBatchReadChunk;
+    const std::size_t chunk = catalog::TProductPrices::kBatchReadChunk;
     std::vector<std::string> inserts;
     for (std::size_t i = 0; i < 2 * chunk + 3; ++i)
         inserts.push_back("INSERT INTO PRODUCT (PROD_ID, " + testsupport::kPriceColumns + ") VALUES ('C" +
@@ -296,12 +296,12 @@ TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAloneAtTheChunkEdg
         {"Big5 bytes and letter case", {"K\xA2\xCC", "K\xA4\x51", "c1", "C1", "K\xA2\xCC "}},
         {"numbers longer than PRODUCT.PROD_ID holds", {std::string(40, 'L'), "C1", "C2", "C1" + std::string(40, ' ')}},
     };
-    TProductPrices alone(statement().connection());
+    catalog::TProductPrices alone(statement().connection());
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
-        std::vector<std::optional<Prices>> expected;
+        std::vector<std::optional<product::Prices>> expected;
         for (const std::string& id : test.ids) expected.push_back(alone.read(id));
-        EXPECT_EQ(TProductPrices(statement().connection()).readAll(test.ids), expected);
+        EXPECT_EQ(catalog::TProductPrices(statement().connection()).readAll(test.ids), expected);
     }
     // The padded twins and the Big5 number are found at all, so the
     // comparison above is not between two empty answers.
@@ -326,12 +326,12 @@ TEST_F(WriteBackModeTest, BatchReadAnswersANumberPRODUCTHoldsTwiceWithTheLookups
     addProduct("D2", "4, 4, 4, 4, 4, 4");
     addProduct("D3", "5, 5, 5, 5, 5, 5");
     const std::vector<std::string> ids = {"D1", "D2", "D3", "D2  ", "D1 ", "D9", "D1"};
-    std::vector<std::optional<Prices>> expected;
+    std::vector<std::optional<product::Prices>> expected;
     {
-        TProductPrices alone(statement().connection());
+        catalog::TProductPrices alone(statement().connection());
         for (const std::string& id : ids) expected.push_back(alone.read(id));
     }
-    EXPECT_EQ(TProductPrices(statement().connection()).readAll(ids), expected);
+    EXPECT_EQ(catalog::TProductPrices(statement().connection()).readAll(ids), expected);
 }
 
 // A number the lookup refuses is refused by the batch read in the same
@@ -343,12 +343,12 @@ TEST_F(WriteBackModeTest, BatchReadRefusesWhatTheLookupRefusesInItsWords) {
         SCOPED_TRACE(refused.size());
         std::string single, batch;
         try {
-            TProductPrices(statement().connection()).read(refused);
+            catalog::TProductPrices(statement().connection()).read(refused);
         } catch (const rt::DatabaseError& error) {
             single = error.what();
         }
         try {
-            TProductPrices(statement().connection()).readAll({"P1", "P2", refused, "P3"});
+            catalog::TProductPrices(statement().connection()).readAll({"P1", "P2", refused, "P3"});
         } catch (const rt::DatabaseError& error) {
             batch = error.what();
         }
@@ -369,9 +369,9 @@ TEST_F(WriteBackModeTest, KilledProgramInOneTransactionLeavesEveryRowAsItWas) {
     database.execute(testsupport::numberedProductsInsert(kRows, testsupport::kRisingPricesSql));
     const QString batch = testsupport::writeNumberedJournal(
         journals.path(), database.path(), kRows, [](int row, const std::string& id) {
-            return JournalEntry{id, "Item", testsupport::risingPrices(row, kShift), testsupport::risingPrices(row)};
+            return journal::JournalEntry{id, "Item", testsupport::risingPrices(row, kShift), testsupport::risingPrices(row)};
         });
-    WriteBackSettings::setOneTransaction(true);
+    settings::WriteBackSettings::setOneTransaction(true);
     const QString programJournals =
         QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath(QStringLiteral("Tarvell/journals"));
     QDir(programJournals).removeRecursively();
@@ -389,9 +389,9 @@ TEST_F(WriteBackModeTest, KilledProgramInOneTransactionLeavesEveryRowAsItWas) {
     program.kill();
     program.waitForFinished();
 
-    const QStringList left = journalFiles(programJournals);
+    const QStringList left = journal::journalFiles(programJournals);
     ASSERT_EQ(left.size(), 1);
-    const Journal killed = readJournal(left[0]);
+    const journal::Journal killed = journal::readJournal(left[0]);
     EXPECT_EQ(killed.entries.size(), std::size_t(kRows));
     ASSERT_FALSE(killed.written.has_value()) << "the kill came too late to stop the write-back";
     DirectClient client(database.path());
@@ -427,7 +427,7 @@ TEST_F(WriteBackModeTest, LostServerInOneTransactionLeavesEveryRowAsItWas) {
         EXPECT_TRUE(endsWith(error.what(), "\r\n" + nothingWritten())) << error.what();
     }
     EXPECT_EQ(writeBack.written(), 0u);
-    EXPECT_EQ(readJournal(writeBack.journalPath()).written, std::optional<std::size_t>(0));
+    EXPECT_EQ(journal::readJournal(writeBack.journalPath()).written, std::optional<std::size_t>(0));
     EXPECT_FALSE(statement().connection().connected());
     server->start();
     EXPECT_EQ(salePrices(files.database, files.password), pricesKeeping(0));

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "ProductStatements.h"
 #include "Big5Text.h"
 #include "DataLinkStore.h"
 #include "Errors.h"
@@ -45,10 +46,10 @@ protected:
         // The batch read's one row: for each product asked, its number and
         // six prices.
         answers.rows.emplace_back();
-        for (std::size_t part = 0; part < TProductPrices::kBatchReadChunk; ++part) {
+        for (std::size_t part = 0; part < catalog::TProductPrices::kBatchReadChunk; ++part) {
             answers.columns.push_back({"PROD_ID", dl::ColumnType::Text});
             answers.rows[0].push_back("P");
-            for (const char* column : kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
+            for (const char* column : catalog::kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
             for (const char* price : {"100", "110", "120", "130", "140", "150"}) answers.rows[0].push_back(price);
         }
         {
@@ -146,9 +147,9 @@ TEST_F(WriteBackTransactionCalls, ARefusedCommitIsTheBatchsFailure) {
               0u)
         << failure;
     EXPECT_EQ(std::count(calls.begin(), calls.end(), kCommit), 1);
-    const QStringList files = journalFiles(journals.path());
+    const QStringList files = journal::journalFiles(journals.path());
     ASSERT_EQ(files.size(), 1);
-    EXPECT_EQ(readJournal(files[0]).written, std::optional<std::size_t>(0));
+    EXPECT_EQ(journal::readJournal(files[0]).written, std::optional<std::size_t>(0));
 }
 
 }  // namespace

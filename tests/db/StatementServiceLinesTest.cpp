@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ProductStatements.h"
 #include "Errors.h"
 #include "MessageOf.h"
 #include "StatementService.h"
@@ -27,10 +28,10 @@ TEST(StatementServiceLines, TextIsTheLinesEachEndingInCrLf) {
 TEST(StatementServiceLines, ParametersStillNamedKeepTheirValuesAndClearingDropsThem) {
     TDataLinkConnection connection;
     TStatementService query(connection);
-    for (std::size_t i = 0; i < 3; ++i) query.addLine(batch::kPriceUpdateLines[i]);
+    for (std::size_t i = 0; i < 3; ++i) query.addLine(catalog::kPriceUpdateLines[i]);
     query.paramByName("sale_price").setAsFloat(115);
     query.paramByName("N_PRICE").setAsFloat(116);
-    for (std::size_t i = 3; i < batch::kPriceUpdateLines.size(); ++i) query.addLine(batch::kPriceUpdateLines[i]);
+    for (std::size_t i = 3; i < catalog::kPriceUpdateLines.size(); ++i) query.addLine(catalog::kPriceUpdateLines[i]);
     ASSERT_EQ(query.params().count(), 7u);
     EXPECT_EQ(query.paramByName("SALE_PRICE").value(), rt::FieldValue(115.0));
     EXPECT_EQ(query.paramByName("N_PRICE").value(), rt::FieldValue(116.0));
@@ -39,7 +40,7 @@ TEST(StatementServiceLines, ParametersStillNamedKeepTheirValuesAndClearingDropsT
     query.clearLines();
     EXPECT_EQ(query.params().count(), 0u);
     EXPECT_EQ(query.text(), "");
-    for (const char* line : batch::kPriceUpdateLines) query.addLine(line);
+    for (const char* line : catalog::kPriceUpdateLines) query.addLine(line);
     EXPECT_EQ(query.paramByName("SALE_PRICE").dataType(), ParameterType::Unknown);
     EXPECT_TRUE(query.paramByName("SALE_PRICE").isNull());
 }
@@ -54,7 +55,7 @@ TEST(StatementServiceLines, UnknownParameterIsNamed) {
 TEST(StatementServiceLines, UntypedParameterRefusedWithoutConnecting) {
     TDataLinkConnection connection;
     TStatementService query(connection);
-    for (const char* line : batch::kPriceUpdateLines) query.addLine(line);
+    for (const char* line : catalog::kPriceUpdateLines) query.addLine(line);
     query.paramByName("SALE_PRICE").setAsFloat(1);
     query.paramByName("N_PRICE").setValue(rt::FieldValue::null());
     EXPECT_EQ(messageOf<rt::DatabaseError>([&] { query.execSQL(); }), "No value for parameter 'N_PRICE'");

@@ -37,7 +37,7 @@ protected:
 
     // One row of a write-back, through the program's own row writer.
     std::int64_t writeBack(const std::string& key, const std::vector<rt::FieldValue>& prices) {
-        batch::Prices six;
+        product::Prices six;
         std::copy(prices.begin(), prices.end(), six.begin());
         return batch::writePriceRow(*query, six, key);
     }

@@ -513,12 +513,12 @@ TEST_F(ServerWriteBackTest, AfterTheServerCameBackTheWriteBackWritesEveryRowOfTh
 class JournalTest : public WriteBackTest {
 protected:
     void SetUp() override {
-        folder = batch::JournalSettings::load().folder;
+        folder = journal::JournalSettings::load().folder;
         QDir(folder).removeRecursively();
         WriteBackTest::SetUp();
     }
     void TearDown() override {
-        batch::JournalSettings::setEnabled(true);
+        journal::JournalSettings::setEnabled(true);
         QFile::remove(folder);
         QDir(folder).removeRecursively();
         WriteBackTest::TearDown();
@@ -532,25 +532,25 @@ TEST_F(JournalTest, WriteBackJournalsEveryRowsOldAndNewPrices) {
     boxes.expectButton("&Yes");
     boxes.expectEnter();
     writeBack();
-    const QStringList journals = batch::journalFiles(folder);
+    const QStringList journals = journal::journalFiles(folder);
     ASSERT_EQ(journals.size(), 1);
-    const batch::Journal journal = batch::readJournal(journals[0]);
+    const journal::Journal journal = journal::readJournal(journals[0]);
     EXPECT_EQ(journal.header.database, QString::fromStdString(database.path()));
     EXPECT_EQ(journal.written, std::optional<std::size_t>(3));
     ASSERT_EQ(journal.entries.size(), 3u);
     EXPECT_EQ(journal.entries[0].productId, "P1");
     EXPECT_EQ(journal.entries[0].productName, "Tea");
     const rt::FieldValue none;
-    EXPECT_EQ(journal.entries[0].oldPrices, (batch::Prices{none, none, none, none, none, none}));
-    EXPECT_EQ(journal.entries[0].newPrices, (batch::Prices{115.0, 110.0, 120.0, 130.0, 140.0, 150.0}));
-    EXPECT_EQ(journal.entries[1].oldPrices, (batch::Prices{99.5, none, none, none, none, none}));
+    EXPECT_EQ(journal.entries[0].oldPrices, (product::Prices{none, none, none, none, none, none}));
+    EXPECT_EQ(journal.entries[0].newPrices, (product::Prices{115.0, 110.0, 120.0, 130.0, 140.0, 150.0}));
+    EXPECT_EQ(journal.entries[1].oldPrices, (product::Prices{99.5, none, none, none, none, none}));
 }
 
 TEST_F(JournalTest, FailingRowClosesTheJournalWithTheRowsWrittenBeforeIt) {
     writeBackFailingAtTheMiddleRow();
     ASSERT_EQ(boxes.seen().size(), 2u);
     EXPECT_TRUE(boxes.seen()[1].text.contains("SANE_PRICE")) << boxes.seen()[1].text.toStdString();
-    const batch::Journal journal = batch::readJournal(batch::journalFiles(folder).value(0));
+    const journal::Journal journal = journal::readJournal(journal::journalFiles(folder).value(0));
     EXPECT_EQ(journal.entries.size(), 3u);
     EXPECT_EQ(journal.written, std::optional<std::size_t>(1));
     EXPECT_EQ(journal.entries[1].newPrices[0], rt::FieldValue(38.0));
@@ -573,14 +573,14 @@ TEST_F(JournalTest, UnwritableJournalFolderStopsTheWriteBackBeforeTheDatabase) {
 }
 
 TEST_F(JournalTest, SwitchedOffTheWriteBackWritesNoJournal) {
-    batch::JournalSettings::setEnabled(false);
+    journal::JournalSettings::setEnabled(false);
     click(form->SpeedButton2);
     boxes.expectButton("&Yes");
     boxes.expectEnter();
     writeBack();
     EXPECT_EQ(boxes.seen().back().text, QString::fromUtf8("回存完成"));
     EXPECT_EQ(pricedProductsInDatabase(), 3);
-    EXPECT_TRUE(batch::journalFiles(folder).isEmpty());
+    EXPECT_TRUE(journal::journalFiles(folder).isEmpty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "ProductStatements.h"
 #include "Big5Text.h"
 #include "Errors.h"
 #include "MessageOf.h"
@@ -32,7 +33,7 @@ protected:
         // The select of the first show gets an empty result.
         recording::answers().executeGivesCursor = true;
         testsupport::DataLinkStore::pointAtRecordingDriver(configuration.path());
-        journals = batch::JournalSettings::load().folder;
+        journals = journal::JournalSettings::load().folder;
         QDir(journals).removeRecursively();
         form = std::make_unique<TFormTarvell>();
         form->show();
@@ -58,10 +59,10 @@ protected:
         auto& answers = recording::answers();
         answers.columns.clear();
         answers.rows = {{}};
-        for (std::size_t part = 0; part < batch::TProductPrices::kBatchReadChunk; ++part) {
+        for (std::size_t part = 0; part < catalog::TProductPrices::kBatchReadChunk; ++part) {
             answers.columns.push_back({"PROD_ID", dl::ColumnType::Text});
             answers.rows[0].push_back("P");
-            for (const char* column : batch::kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
+            for (const char* column : catalog::kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
             for (const char* price : {"100", "110", "120", "130", "140", "150"}) answers.rows[0].push_back(price);
         }
     }
@@ -74,7 +75,7 @@ protected:
     }
 
     QString onlyJournal() {
-        const QStringList files = batch::journalFiles(journals);
+        const QStringList files = journal::journalFiles(journals);
         EXPECT_EQ(files.size(), 1);
         return files.value(0);
     }
@@ -90,10 +91,10 @@ TEST_F(WriteBackDriverCalls, JournalIsWholeBeforeTheFirstUpdateAndClosedWhereThe
     addRow("P3", std::nullopt);  // never computed: the write-back stops here
     addRow("P4", 20.0);
     productHoldsPrices();
-    std::optional<batch::Journal> atFirstUpdate;
+    std::optional<journal::Journal> atFirstUpdate;
     recording::setCallHook([&](const std::string& entry) {
         if (!atFirstUpdate && entry.find(".prepare(UPDATE") != std::string::npos)
-            atFirstUpdate = batch::readJournal(onlyJournal());
+            atFirstUpdate = journal::readJournal(onlyJournal());
     });
 
     auto question = answerNextBoxWith("&Yes");
@@ -106,12 +107,12 @@ TEST_F(WriteBackDriverCalls, JournalIsWholeBeforeTheFirstUpdateAndClosedWhereThe
     ASSERT_EQ(atFirstUpdate->entries.size(), 4u);
     EXPECT_FALSE(atFirstUpdate->written.has_value());
     EXPECT_EQ(atFirstUpdate->header.database, QStringLiteral("shop:/data/POSDATA.FDB"));
-    const batch::Prices before = {100.0, 110.0, 120.0, 130.0, 140.0, 150.0};
+    const product::Prices before = {100.0, 110.0, 120.0, 130.0, 140.0, 150.0};
     for (const auto& entry : atFirstUpdate->entries) EXPECT_EQ(entry.oldPrices, before) << entry.productId;
-    EXPECT_EQ(atFirstUpdate->entries[1].newPrices, (batch::Prices{7.0, 8.0, 9.0, 10.0, 11.0, 12.0}));
+    EXPECT_EQ(atFirstUpdate->entries[1].newPrices, (product::Prices{7.0, 8.0, 9.0, 10.0, 11.0, 12.0}));
     EXPECT_TRUE(atFirstUpdate->entries[2].newPrices[0].isNull());
 
-    const batch::Journal closed = batch::readJournal(onlyJournal());
+    const journal::Journal closed = journal::readJournal(onlyJournal());
     EXPECT_EQ(closed.written, std::optional<std::size_t>(2));
     // The row that failed is the current one, as when the loop ran in the window.
     EXPECT_EQ(form->CDS_PRODUCT.text(product::PROD_ID), "P3");
@@ -127,7 +128,7 @@ TEST_F(WriteBackDriverCalls, EachRowIsTheWindowsOwnStatementPreparedAnewAndBound
     ASSERT_TRUE(done->seen);
 
     // The statement the window prepares, markers in place of the names.
-    std::vector<std::string> lines(batch::kPriceUpdateLines.begin(), batch::kPriceUpdateLines.end());
+    std::vector<std::string> lines(catalog::kPriceUpdateLines.begin(), catalog::kPriceUpdateLines.end());
     const std::string update = db::joinStatementLines(lines);
     const std::string prepared = db::ParameterParser::positionalText(update, db::ParameterParser::findMarkers(update));
     EXPECT_EQ(prepared,
@@ -141,8 +142,8 @@ TEST_F(WriteBackDriverCalls, EachRowIsTheWindowsOwnStatementPreparedAnewAndBound
     for (const auto& entry : recording::log())
         if (entry.find(".prepare(") != std::string::npos) commands.push_back(entry.substr(0, entry.find('.')));
     ASSERT_EQ(commands.size(), 4u);  // the first show's select, the lookup, two UPDATEs
-    const std::size_t parts = batch::TProductPrices::kBatchReadChunk;
-    const std::string lookup = batch::currentPricesOfManySelect(parts);
+    const std::size_t parts = catalog::TProductPrices::kBatchReadChunk;
+    const std::string lookup = catalog::currentPricesOfManySelect(parts);
     const std::vector<std::string> lookupCalls = callsOf(commands[1]);
     ASSERT_GE(lookupCalls.size(), 2 + parts + 1);
     EXPECT_EQ(lookupCalls[1], commands[1] + ".prepare(" +
@@ -165,7 +166,7 @@ TEST_F(WriteBackDriverCalls, EachRowIsTheWindowsOwnStatementPreparedAnewAndBound
         if (row == 0) expected.push_back(command + ".release()");
         EXPECT_EQ(callsOf(command), expected) << "row " << row;
     }
-    EXPECT_EQ(batch::readJournal(onlyJournal()).written, std::optional<std::size_t>(2));
+    EXPECT_EQ(journal::readJournal(onlyJournal()).written, std::optional<std::size_t>(2));
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class StuckWriteBackTest : public WriteBackWindowTest {
 protected:
     void SetUp() override { startWindow(kProducts, /*ownServer=*/true); }
     void TearDown() override {
-        batch::ServerSettings::setAnswerTimeout(batch::ServerSettings::kDefaultAnswerTimeout);
+        settings::ServerSettings::setAnswerTimeout(settings::ServerSettings::kDefaultAnswerTimeout);
         WriteBackWindowTest::TearDown();
     }
 
@@ -119,7 +119,7 @@ TEST_F(StuckWriteBackTest, CancelWithTheServerFrozenClosesTheConnectionAndTheNex
 }
 
 TEST_F(StuckWriteBackTest, NoAnswerForTheTimeoutEndsTheWriteBackAsALostConnection) {
-    batch::ServerSettings::setAnswerTimeout(2);
+    settings::ServerSettings::setAnswerTimeout(2);
     auto lock = lockProduct(kLockedProduct);
     std::optional<Clock::time_point> frozen;
     writeBack([&] {
@@ -175,7 +175,7 @@ TEST_F(StuckWriteBackTest, FirstDataViewAfterAServerRestartWorks) {
 // the answer timeout is what ends its wait for a frozen server, and the
 // next data view connects anew once the server is back.
 TEST_F(StuckWriteBackTest, DataViewOfAFrozenServerEndsAfterTheAnswerTimeoutAndTheNextOneWorks) {
-    batch::ServerSettings::setAnswerTimeout(2);
+    settings::ServerSettings::setAnswerTimeout(2);
     own->pause();
     const Clock::time_point started = Clock::now();
     view();
@@ -196,7 +196,7 @@ TEST_F(StuckWriteBackTest, DataViewOfAFrozenServerEndsAfterTheAnswerTimeoutAndTh
 // server: the operator is told so at once, not after a connect that would
 // wait as long again and fail with vaguer words.
 TEST_F(StuckWriteBackTest, DataViewAfterIdleWithTheServerFrozenSaysTheServerDidNotAnswer) {
-    batch::ServerSettings::setAnswerTimeout(2);
+    settings::ServerSettings::setAnswerTimeout(2);
     QTest::qWait(5500);
     own->pause();
     const Clock::time_point started = Clock::now();
@@ -224,7 +224,7 @@ struct TimeoutSetting {
 
 class AnswerTimeoutSettingTest : public testing::TestWithParam<TimeoutSetting> {
 protected:
-    void TearDown() override { batch::ServerSettings::setAnswerTimeout(batch::ServerSettings::kDefaultAnswerTimeout); }
+    void TearDown() override { settings::ServerSettings::setAnswerTimeout(settings::ServerSettings::kDefaultAnswerTimeout); }
 };
 
 TEST_P(AnswerTimeoutSettingTest, IsReadOrRefusedNamingTheKey) {
@@ -237,11 +237,11 @@ TEST_P(AnswerTimeoutSettingTest, IsReadOrRefusedNamingTheKey) {
             settings.remove(QStringLiteral("Server/AnswerTimeout"));
     }
     if (GetParam().seconds) {
-        EXPECT_EQ(batch::ServerSettings::load().answerTimeout, std::chrono::seconds(*GetParam().seconds));
+        EXPECT_EQ(settings::ServerSettings::load().answerTimeout, std::chrono::seconds(*GetParam().seconds));
         return;
     }
     try {
-        batch::ServerSettings::load();
+        settings::ServerSettings::load();
         ADD_FAILURE() << "accepted " << GetParam().stored;
     } catch (const rt::AppError& error) {
         EXPECT_NE(std::string(error.what()).find("Server/AnswerTimeout=" + std::string(GetParam().stored)),

@@ -141,7 +141,7 @@ protected:
         files.password = server.password;
         database.writeConfiguration(configuration.path().toStdString(), files);
         testsupport::DataLinkStore::pointAt(configuration.path());
-        journals = batch::JournalSettings::load().folder;
+        journals = journal::JournalSettings::load().folder;
         form = std::make_unique<TFormTarvell>();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -181,9 +181,9 @@ protected:
     }
 
     std::optional<std::size_t> newestJournalCount() {
-        const QStringList files = batch::journalFiles(journals);
+        const QStringList files = journal::journalFiles(journals);
         if (files.isEmpty()) return std::nullopt;
-        return batch::readJournal(files.front()).written;
+        return journal::readJournal(files.front()).written;
     }
 
     std::unique_ptr<OwnServer> own;

@@ -1,0 +1,67 @@
+// What a write-back's row that has not come back is waiting for, asked
+// over a connection of its own: a server that takes no new connection
+// within a moment is not answering; one that does, while another
+// transaction holds an uncommitted change of the product's row, keeps the
+// row locked. The question changes nothing: the row is only read, and a
+// read that meets the other transaction's change fails at once instead of
+// waiting for it.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "DriverInterface.h"
+#include "ParameterList.h"
+
+namespace db {
+class TDataLinkConnection;
+}
+
+namespace db {
+
+enum class RowWait {
+    Server,     // the server does not answer, or answers and the row is free
+    LockedRow,  // another transaction holds the row
+};
+
+class TRowWaitProbe {
+public:
+    static constexpr const char* kRowKeyParameter = "PROD_ID";
+
+    // connection: the write-back's, connected; its settings are copied here,
+    // so the probe may then run on any thread. A server that does not take
+    // the probe's connection within answerWithin is taken as not answering.
+    // rowSelect reads the row by its key, given as the parameter named
+    // kRowKeyParameter.
+    TRowWaitProbe(const db::TDataLinkConnection& connection, std::chrono::seconds answerWithin,
+                  std::string rowSelect);
+    ~TRowWaitProbe();
+    TRowWaitProbe(const TRowWaitProbe&) = delete;
+    TRowWaitProbe& operator=(const TRowWaitProbe&) = delete;
+
+    // One question at a time; connects, reads the product's row and
+    // disconnects. Never raises: what is not known to be a lock is the server.
+    RowWait ask(const std::string& productId);
+    // From another thread: ends a question whose connection was taken and
+    // then got no answer, by closing that connection.
+    void abort();
+
+    std::chrono::seconds answerWithin() const { return answerWithin_; }
+
+private:
+    RowWait askOver(db::TDataLinkConnection& connection, const std::string& productId);
+
+    std::string driverName_;
+    std::string libraryName_;
+    std::string vendorLib_;
+    std::string getDriverFunc_;
+    db::ParameterList params_;
+    std::chrono::seconds answerWithin_;
+    std::string rowSelect_;
+    std::mutex mutex_;
+    dl::DriverRef<dl::IDriverConnection> inFlight_;
+};
+
+}  // namespace db

@@ -1,0 +1,94 @@
+// The question a stuck write-back asks about its row, against real servers:
+// a row another transaction holds, a free row, and a frozen server, each
+// answered within the probe's time and without touching the row.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <chrono>
+#include <memory>
+
+#include "DataLinkStore.h"
+#include "DirectClient.h"
+#include "HeldRowLock.h"
+#include "LocalServer.h"
+#include "PointOfSaleSchema.h"
+#include "ProductStatements.h"
+#include "RowWaitProbe.h"
+#include "TDataLinkConnection.h"
+#include "TestDatabase.h"
+
+namespace batch {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+enum class Server { Answering, Frozen };
+enum class Row { Free, Held };
+
+struct ProbeCase {
+    const char* name;
+    Server server;
+    Row row;
+    db::RowWait expected;
+};
+
+void PrintTo(const ProbeCase& probeCase, std::ostream* out) { *out << probeCase.name; }
+
+class RowWaitProbeTest : public testing::TestWithParam<ProbeCase> {
+protected:
+    void SetUp() override {
+        own = testsupport::OwnServer::startIfPossible();
+        if (!own) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
+        database.execute({testsupport::kProductTable, "INSERT INTO PRODUCT (PROD_ID, SALE_PRICE) VALUES ('P1', 10)"});
+        address = database.serverName(own->server().address());
+        testsupport::ConfigurationFiles files;
+        files.database = address;
+        files.password = own->server().password;
+        database.writeConfiguration(configuration.path().toStdString(), files);
+        testsupport::DataLinkStore::pointAt(configuration.path());
+        connection = std::make_unique<db::TDataLinkConnection>("SQLConnection1");
+        connection->applyStoredProperties();
+        connection->open();
+    }
+    void TearDown() override {
+        if (own) own->resume();
+    }
+
+    std::unique_ptr<testsupport::OwnServer> own;
+    testsupport::TestDatabase database;
+    std::string address;
+    QTemporaryDir configuration;
+    std::unique_ptr<db::TDataLinkConnection> connection;
+};
+
+TEST_P(RowWaitProbeTest, AnswersWhatTheRowWaitsForWithinItsTime) {
+    const ProbeCase& probeCase = GetParam();
+    std::unique_ptr<testsupport::HeldRowLock> lock;
+    if (probeCase.row == Row::Held)
+        lock = std::make_unique<testsupport::HeldRowLock>(address, own->server().password,
+                                                          "UPDATE PRODUCT SET SALE_PRICE = 11 WHERE PROD_ID = 'P1'");
+    db::TRowWaitProbe probe(*connection, 2s, catalog::productRowSelect());
+    if (probeCase.server == Server::Frozen) own->pause();
+
+    const Clock::time_point started = Clock::now();
+    EXPECT_EQ(probe.ask("P1"), probeCase.expected);
+    EXPECT_LT(Clock::now() - started, 3s);
+
+    own->resume();
+    lock.reset();
+    // Only read: the row is as the other transaction left it (rolled back).
+    testsupport::DirectClient client(address, "SYSDBA", own->server().password);
+    EXPECT_EQ(client.select("SELECT SALE_PRICE FROM PRODUCT WHERE PROD_ID = 'P1'").front()[0].toDouble(), 10.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RowWaitProbeTest,
+    testing::Values(ProbeCase{"RowHeldByAnotherTransaction", Server::Answering, Row::Held, db::RowWait::LockedRow},
+                    ProbeCase{"FreeRowOfAnAnsweringServer", Server::Answering, Row::Free, db::RowWait::Server},
+                    ProbeCase{"FrozenServer", Server::Frozen, Row::Free, db::RowWait::Server},
+                    ProbeCase{"FrozenServerWithTheRowHeld", Server::Frozen, Row::Held, db::RowWait::Server}),
+    [](const testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace batch

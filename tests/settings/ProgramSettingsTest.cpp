@@ -1,0 +1,70 @@
+// The switches of the program's own settings file: a value that is neither
+// true nor false is refused, never read as one of them.
+#include <gtest/gtest.h>
+
+#include <QSettings>
+
+#include "Errors.h"
+#include "JournalSettings.h"
+#include "MessageOf.h"
+#include "ProgramSettings.h"
+#include "WriteBackSettings.h"
+
+namespace {
+
+using testsupport::messageOf;
+
+struct SwitchCase {
+    const char* name;
+    const char* written;  // nullptr: the key is absent
+    bool fallback;
+    int expected;  // 0 false, 1 true, -1 refused
+};
+
+void PrintTo(const SwitchCase& c, std::ostream* out) { *out << c.name; }
+
+class ProgramSwitchTest : public testing::TestWithParam<SwitchCase> {
+protected:
+    void TearDown() override { settings::programSettings().remove(kKey); }
+    const QString kKey = QStringLiteral("Test/Switch");
+};
+
+TEST_P(ProgramSwitchTest, IsReadAsWrittenOrRefusedNamingTheKey) {
+    const SwitchCase& c = GetParam();
+    if (c.written) settings::setProgramSetting(kKey, QString::fromLatin1(c.written));
+    if (c.expected < 0) {
+        const std::string message = messageOf<rt::AppError>([&] { settings::programSwitch(kKey, c.fallback); });
+        EXPECT_NE(message.find("Test/Switch=" + std::string(c.written)), std::string::npos) << message;
+        EXPECT_NE(message.find("neither true nor false"), std::string::npos) << message;
+        return;
+    }
+    EXPECT_EQ(settings::programSwitch(kKey, c.fallback), c.expected == 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ProgramSwitchTest,
+                         testing::Values(SwitchCase{"AbsentOn", nullptr, true, 1},
+                                         SwitchCase{"AbsentOff", nullptr, false, 0},
+                                         SwitchCase{"True", "true", false, 1},
+                                         SwitchCase{"FalseInCapitals", "FALSE", true, 0},
+                                         SwitchCase{"BlanksAround", "  True ", false, 1},
+                                         // Qt alone would take any other text as true.
+                                         SwitchCase{"Misspelt", "flase", false, -1},
+                                         SwitchCase{"Yes", "yes", false, -1},
+                                         SwitchCase{"One", "1", false, -1},
+                                         SwitchCase{"Empty", "", true, -1}),
+                         [](const testing::TestParamInfo<SwitchCase>& info) { return std::string(info.param.name); });
+
+TEST(ProgramSwitches, TheJournalAndTheWriteBackModeRefuseAMistypedSwitch) {
+    settings::setProgramSetting(QStringLiteral("WriteBack/OneTransaction"), QStringLiteral("ture"));
+    EXPECT_THROW(settings::WriteBackSettings::load(), rt::AppError);
+    settings::WriteBackSettings::setOneTransaction(true);
+    EXPECT_TRUE(settings::WriteBackSettings::load().oneTransaction);
+    settings::WriteBackSettings::setOneTransaction(false);
+
+    settings::setProgramSetting(QStringLiteral("Journal/Enabled"), QStringLiteral("off"));
+    EXPECT_THROW(journal::JournalSettings::load(), rt::AppError);
+    journal::JournalSettings::setEnabled(true);
+    EXPECT_TRUE(journal::JournalSettings::load().enabled);
+}
+
+}  // namespace
