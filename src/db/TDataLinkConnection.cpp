@@ -118,6 +118,22 @@ void TDataLinkConnection::setDriverName(const std::string& value) {
     driverName_ = value;
 }
 
+ConnectionSettings TDataLinkConnection::settings() const {
+    return {connectionName_, driverName_, libraryName_, vendorLib_, getDriverFunc_, params_};
+}
+
+void TDataLinkConnection::useSettings(const ConnectionSettings& settings) {
+    checkInactive();
+    setConnectionName(settings.connectionName);
+    setDriverName(settings.driverName);
+    setLibraryName(settings.libraryName);
+    setVendorLib(settings.vendorLib);
+    setGetDriverFunc(settings.getDriverFunc);
+    setParams(settings.params);
+    setLoadParamsOnConnect(false);
+    setLoginPrompt(false);
+}
+
 bool TDataLinkConnection::connected() const {
     return driverConnection_ && state_ != ConnectionState::Closed && state_ != ConnectionState::Connecting &&
            state_ != ConnectionState::Disconnecting;
@@ -382,14 +398,7 @@ TDataLinkConnection& TDataLinkConnection::connectionForStatement(bool beginsWith
 
 std::unique_ptr<TDataLinkConnection> TDataLinkConnection::makeSecondConnection() {
     auto second = std::make_unique<TDataLinkConnection>(name_ + "Clone1");
-    second->driverName_ = driverName_;
-    second->connectionName_ = connectionName_;
-    second->params_ = params_;
-    second->getDriverFunc_ = getDriverFunc_;
-    second->libraryName_ = libraryName_;
-    second->vendorLib_ = vendorLib_;
-    second->loadParamsOnConnect_ = false;
-    second->loginPrompt_ = false;
+    second->useSettings(settings());
     second->primary_ = this;
     if (connected()) second->open();
     return second;

@@ -16,6 +16,7 @@
 
 #include "DriverErrorMessage.h"
 #include "DriverInterface.h"
+#include "ConnectionSettings.h"
 #include "ParameterList.h"
 
 namespace db {
@@ -76,6 +77,12 @@ public:
     const ParameterList& Params() const { return params_; }
     void setParams(const ParameterList& value) { params_ = value; }
 
+    // The settings it connects with, copied, so that another thread may use them.
+    ConnectionSettings settings() const;
+    // Takes another connection's settings and connects with them as they
+    // are: no file read on connect, no login prompt. Refused while connected.
+    void useSettings(const ConnectionSettings& settings);
+
     // Not stored: the second connection once the driver's statement limit is reached.
     bool secondConnection() const { return secondConnection_; }
     void setSecondConnection(bool value) { secondConnection_ = value; }
@@ -96,8 +103,8 @@ public:
     const std::string& lastError() const { return lastError_; }
 
     dl::IDriverConnection* driverConnection() const { return driverConnection_.get(); }
-    // A reference of its own to the driver connection, for a thread that
-    // cancels the call in flight: it outlives a disconnect meanwhile.
+    // A reference of its own to the driver connection, for a
+    // TConnectionInterrupt: it outlives a disconnect meanwhile.
     dl::DriverRef<dl::IDriverConnection> sharedDriverConnection() const { return driverConnection_; }
     // One round trip on an open connection; one found dead is disconnected,
     // so that the next statement connects anew, and true returned. One whose

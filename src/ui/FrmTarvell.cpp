@@ -350,7 +350,7 @@ void TFormTarvell::SpeedButton3Click() {
     // not answering; the dialog's words are then no older than that.
     auto probe = std::make_shared<db::TRowWaitProbe>(SQLConnection1, std::chrono::seconds(2),
                                                         catalog::productRowSelect());
-    ui::TWriteBackRunner runner(this, SQLConnection1.sharedDriverConnection(), times, std::move(probe));
+    ui::TWriteBackRunner runner(this, db::TConnectionInterrupt(SQLConnection1), times, std::move(probe));
     std::exception_ptr failure;
     try {
         runner.run(writeBack, rows, {});
