@@ -33,7 +33,7 @@ QList<QByteArray> titles() {
 
 void put(QIODevice& out, const QByteArray& bytes) {
     if (out.write(bytes) != bytes.size())
-        throw rt::AppError("Cannot write the preview: " + journal::messageText(out.errorString()));
+        throw rt::AppError("Cannot write the preview: " + big5::fromUnicodeLossy(out.errorString()));
 }
 
 }  // namespace

@@ -236,9 +236,9 @@ int preview(const QStringList& keys, const QString& output) {
     // smaller batch.
     QSaveFile file(output);
     if (!file.open(QIODevice::WriteOnly))
-        throw rt::AppError(journal::messageText(output + QStringLiteral(": ") + file.errorString()));
+        throw rt::AppError(big5::fromUnicodeLossy(output + QStringLiteral(": ") + file.errorString()));
     preview.writeCsv(file);
-    if (!file.commit()) throw rt::AppError(journal::messageText(output + QStringLiteral(": ") + file.errorString()));
+    if (!file.commit()) throw rt::AppError(big5::fromUnicodeLossy(output + QStringLiteral(": ") + file.errorString()));
     print(stdout, QStringLiteral("%1 rows previewed into %2\n").arg(preview.table().rowCount()).arg(output));
     return status;
 }

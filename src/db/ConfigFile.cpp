@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "ConfigFileLocator.h"
+#include "Big5Text.h"
 #include "Errors.h"
 #include "ParameterList.h"
 #include "ScopeGuard.h"
@@ -23,7 +23,7 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 [[noreturn]] void refuseSize(const QString& path) {
     throw rt::DatabaseError(
-        rt::formatMessage("Configuration file '%s' is larger than 16 MiB", pathForMessage(path)));
+        rt::formatMessage("Configuration file '%s' is larger than 16 MiB", big5::fromUnicodeLossy(path)));
 }
 
 // The bytes of a regular file, or nothing when the path names none. Opened

@@ -37,7 +37,7 @@ std::string withReason(std::string message, const std::string& reason) {
 // character Big5 lacks shows as "?" rather than losing the message).
 std::string loaderReason() {
     const char* reason = dlerror();
-    return reason ? pathForMessage(QFile::decodeName(reason)) : std::string();
+    return reason ? big5::fromUnicodeLossy(QFile::decodeName(reason)) : std::string();
 }
 
 std::string trimmed(std::string_view value) { return std::string(rt::text::trim(value)); }
@@ -215,7 +215,7 @@ void TDataLinkConnection::checkSettings() {
 
 void TDataLinkConnection::loadConnectionSection(const ConfigFile& file) {
     if (!file.exists())
-        fail(rt::formatMessage("Driver/Connection Registry File '%s' not found", pathForMessage(connectionsFilePath_)));
+        fail(rt::formatMessage("Driver/Connection Registry File '%s' not found", big5::fromUnicodeLossy(connectionsFilePath_)));
     params_.assign(file.sectionLines(connectionName_));
     settingsLoaded_ = true;
 }
