@@ -73,6 +73,19 @@ TSpeedButton* newSpeedButton(const char* name, const char* captionUtf8, QRect ge
     return button;
 }
 
+// Whether a write-back's failure is a database error that lost its
+// connection. The runner keeps only errors derived from std::exception.
+bool lostConnection(const std::exception_ptr& failure) {
+    if (!failure) return false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const rt::DatabaseError& error) {
+        return error.driverFailure().connectionLost;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 TFormTarvell::TFormTarvell(QWidget* parent) : QWidget(parent) {
@@ -365,24 +378,19 @@ void TFormTarvell::SpeedButton3Click() {
 // without a word.
 void TFormTarvell::showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exception_ptr failure) {
     batch::WriteBackEnd end = runner.end();
-    std::optional<std::string> failureText;
-    std::optional<rt::DriverFailure> driverFailure;
-    try {
-        if (failure) std::rethrow_exception(failure);
-    } catch (const rt::DatabaseError& error) {
-        failureText = error.what();
-        driverFailure = error.driverFailure();
-    } catch (const std::exception& error) {
-        failureText = error.what();
-    }
-    end.connectionLost = (driverFailure && driverFailure->connectionLost) || runner.timedOut();
+    end.connectionLost = lostConnection(failure) || runner.timedOut();
     if (failure && static_cast<int>(end.written) < CDS_PRODUCT.rowCount())
         CDS_PRODUCT.moveTo(static_cast<int>(end.written));
     if (runner.stoppingSignal() != 0) return app::endAfterSignal(runner.stoppingSignal());
     if (runner.cancelled() && !runner.timedOut())
         return app::showMessage(big5::toUnicode(batch::cancelledMessage(end)));
-    if (driverFailure) throw rt::DatabaseError(batch::stoppedByErrorMessage(*failureText, end), *driverFailure);
-    if (failureText) throw rt::AppError(batch::stoppedByErrorMessage(*failureText, end));
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            rt::raiseWithMessage(error, batch::stoppedByErrorMessage(error.what(), end));
+        }
+    }
     app::showMessage(QString::fromUtf8("回存完成"));
 }
 
