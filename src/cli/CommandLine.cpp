@@ -18,6 +18,7 @@
 #include "PricePreview.h"
 #include "PriceRevert.h"
 #include "StatementService.h"
+#include "StopSignals.h"
 #include "ServerSettings.h"
 #include "TDataLinkConnection.h"
 
@@ -150,34 +151,17 @@ void printReport(const batch::RevertReport& report) {
         print(stdout, QStringLiteral("Rows changed since were left alone; --force reverts them too.\n"));
 }
 
-// Ctrl+C and TERM during a revert are blocked, so that neither their
-// default action nor the client library's own handlers end the process in
-// the middle of a row; the loop asks between rows whether one is waiting.
-// Blocked before the connect, so that the client library's threads start
-// with them blocked too.
-void holdStopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
-
-int pendingStopSignal() {
-    sigset_t pending;
-    if (sigpending(&pending) != 0) return 0;
-    if (sigismember(&pending, SIGINT) == 1) return SIGINT;
-    if (sigismember(&pending, SIGTERM) == 1) return SIGTERM;
-    return 0;
+// The connection the window uses, from the same settings store and
+// configuration files, with the program's answer timeout.
+void useProgramConnection(db::TDataLinkConnection& connection) {
+    connection.applyStoredProperties();
+    settings::applyServerSettings(connection);
 }
 
 int revert(const QString& file, bool force) {
     const journal::Journal journal = journal::readJournal(file);
-    // The connection the window uses, from the same settings store and
-    // configuration files.
     db::TDataLinkConnection SQLConnection1("SQLConnection1");
-    SQLConnection1.applyStoredProperties();
-    settings::applyServerSettings(SQLConnection1);
+    useProgramConnection(SQLConnection1);
     db::TStatementService SQLQuery1(SQLConnection1);
     batch::RevertOptions options;
     options.force = force;
@@ -185,12 +169,17 @@ int revert(const QString& file, bool force) {
         if (written % kProgressStep == 0 || written == total)
             print(stdout, QStringLiteral("%1 of %2 rows reverted\n").arg(written).arg(total));
     };
-    options.stopRequested = [] { return pendingStopSignal() != 0; };
-    holdStopSignals();
+    options.stopRequested = [] { return rt::pendingStopSignal() != 0; };
+    // Ctrl+C and TERM during a revert are blocked, so that neither their
+    // default action nor the client library's own handlers end the process
+    // in the middle of a row; the loop asks between rows whether one is
+    // waiting. Blocked before the connect, so that the client library's
+    // threads start with them blocked too.
+    rt::blockStopSignals();
     try {
         const batch::RevertReport report = batch::TPriceRevert(SQLQuery1, options).run(journal);
         printReport(report);
-        if (const int signal = pendingStopSignal(); signal != 0) {
+        if (const int signal = rt::pendingStopSignal(); signal != 0) {
             if (report.stopped)
                 print(stdout, QStringLiteral("Stopped by %1 after %2 rows reverted; the rows after them were not "
                                              "touched.\n")
@@ -215,8 +204,7 @@ int revert(const QString& file, bool force) {
 // the standard output without one; reads only.
 int preview(const QStringList& keys, const QString& output) {
     db::TDataLinkConnection SQLConnection1("SQLConnection1");
-    SQLConnection1.applyStoredProperties();
-    settings::applyServerSettings(SQLConnection1);
+    useProgramConnection(SQLConnection1);
     batch::TPricePreview preview(SQLConnection1);
     int status = kSuccess;
     for (const QString& key : keys) {

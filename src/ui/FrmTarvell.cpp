@@ -16,6 +16,7 @@
 #include "WorkTableGrid.h"
 #include "Dialogs.h"
 #include "ErrorDisplay.h"
+#include "Errors.h"
 #include "PriceCalculation.h"
 #include "PriceReview.h"
 #include "PriceWriteBack.h"
