@@ -47,9 +47,8 @@ QByteArray previewSummaryLine(const ReviewCounts& counts) {
 
 TPricePreview::TPricePreview(db::TDataLinkConnection& connection)
     : connection_(connection), query_(connection), provider_(query_), dataSet_(provider_) {
-    for (const TFieldDef& def : product::fieldDefs()) table_.addFieldDef(def);
-    table_.addIndexDef("ID_Index", "PROD_ID");
-    table_.createDataSet();
+    // The window's table, so that the same rules price it.
+    product::defineProductTable(table_);
 }
 
 bool TPricePreview::load(const std::string& key) {

@@ -251,12 +251,7 @@ bool TFormTarvell::event(QEvent* event) {
 // ---- handlers ----
 
 void TFormTarvell::FormCreate() {
-    for (const auto& def : product::fieldDefs()) CDS_PRODUCT.addFieldDef(def);
-    CDS_PRODUCT.addIndexDef("ID_Index", "PROD_ID");
-    CDS_PRODUCT.createDataSet();
-    const auto& titles = product::columnTitlesUtf8();
-    for (int i = 0; i < product::kFieldCount; ++i)
-        CDS_PRODUCT.field(i).setDisplayLabel(big5::fromUtf8(titles[static_cast<std::size_t>(i)]));
+    product::defineProductTable(CDS_PRODUCT);
     DBGrid1->setColumnWidth(0, 120);
     DBGrid1->setColumnWidth(1, 220);
 }

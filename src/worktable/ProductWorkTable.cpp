@@ -415,3 +415,16 @@ void TProductWorkTable::notifyRecord(int row) {
 void TProductWorkTable::notifyUpdateRecord() {
     for (auto* observer : observers_) observer->updateRecord();
 }
+
+namespace product {
+
+void defineProductTable(TProductWorkTable& table) {
+    for (const TFieldDef& def : fieldDefs()) table.addFieldDef(def);
+    table.addIndexDef("ID_Index", "PROD_ID");
+    table.createDataSet();
+    const auto& titles = columnTitlesUtf8();
+    for (int i = 0; i < kFieldCount; ++i)
+        table.field(i).setDisplayLabel(big5::fromUtf8(titles[static_cast<std::size_t>(i)]));
+}
+
+}  // namespace product

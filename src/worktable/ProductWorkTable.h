@@ -189,3 +189,12 @@ private:
 // Whole-number and double values both read as doubles; a text field that is
 // no number raises the conversion error.
 rt::FieldValue toFloatValue(const rt::FieldValue& value);
+
+namespace product {
+
+// Defines and creates the product table as the window shows it: the fifteen
+// fields in column order, the index on PROD_ID, and the column titles as
+// Big5 display labels.
+void defineProductTable(TProductWorkTable& table);
+
+}  // namespace product

@@ -13,7 +13,7 @@ using State = TProductWorkTable::State;
 
 class ProductWorkTableTest : public testing::Test {
 protected:
-    void SetUp() override { defineProductTable(table); }
+    void SetUp() override { product::defineProductTable(table); }
 
     std::string errorOf(const std::function<void()>& action) { return messageOf<rt::AppError>(action); }
 
@@ -193,7 +193,7 @@ struct Listener : TDataLinkObserver {
 
 TEST(ProductWorkTableControls, DisabledControlsHearOnceWhenEnabledButAlwaysWriteWhatTheyHold) {
     TProductWorkTable table;
-    defineProductTable(table);
+    product::defineProductTable(table);
     Listener listener;
     table.addObserver(&listener);
 
