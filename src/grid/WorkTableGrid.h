@@ -16,7 +16,7 @@ class TGridCellEditor;
 class TRowIndicator;
 class TWorkTableModel;
 
-class TWorkTableGrid : public QTableView, private TDataLinkObserver {
+class TWorkTableGrid : public QTableView, private TWorkTableObserver {
     Q_OBJECT
 public:
     static constexpr int kIndicatorWidth = 11;
@@ -67,7 +67,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // TDataLinkObserver
+    // TWorkTableObserver
     void cursorChanged() override;
     void fieldsChanged() override;
     void updateRecord() override;

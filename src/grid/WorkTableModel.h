@@ -8,7 +8,7 @@
 
 #include "ProductWorkTable.h"
 
-class TWorkTableModel : public QAbstractTableModel, private TDataLinkObserver {
+class TWorkTableModel : public QAbstractTableModel, private TWorkTableObserver {
     Q_OBJECT
 public:
     explicit TWorkTableModel(TProductWorkTable& table, QObject* parent = nullptr);

@@ -184,7 +184,7 @@ TEST_F(ProductWorkTableTest, NextSetsEndOnlyPastTheLastRow) {
 namespace {
 
 // What a bound control hears.
-struct Listener : TDataLinkObserver {
+struct Listener : TWorkTableObserver {
     int inserted = 0, changedAll = 0, updateRequests = 0;
     void rowInserted(int) override { ++inserted; }
     void dataSetChanged() override { ++changedAll; }
