@@ -11,7 +11,7 @@
 
 #include "Big5Text.h"
 #include "Errors.h"
-#include "ParameterList.h"
+#include "ConnectionParams.h"
 #include "ScopeGuard.h"
 #include "TextRules.h"
 
@@ -116,7 +116,7 @@ std::vector<std::string> ConfigFile::sectionLines(std::string_view section) cons
 }
 
 std::string ConfigFile::value(std::string_view section, std::string_view key) const {
-    ParameterList lines;
+    ConnectionParams lines;
     lines.assign(sectionLines(section));
     return lines.value(key);
 }

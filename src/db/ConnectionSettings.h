@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ParameterList.h"
+#include "ConnectionParams.h"
 
 namespace db {
 
@@ -15,7 +15,7 @@ struct ConnectionSettings {
     std::string libraryName;
     std::string vendorLib;
     std::string getDriverFunc;
-    ParameterList params;
+    ConnectionParams params;
 };
 
 }  // namespace db

@@ -70,10 +70,10 @@ TDataLinkConnection::~TDataLinkConnection() {
     if (state_ != ConnectionState::Closed || driverConnection_) disconnectSequence();
 }
 
-ParameterList TDataLinkConnection::storedParams() {
+ConnectionParams TDataLinkConnection::storedParams() {
     // The server's address belongs to each installation, so the stored
     // database names the file alone; the connections file gives the real one.
-    return ParameterList{"DriverName=Firebird",
+    return ConnectionParams{"DriverName=Firebird",
                          "Database=POSDATA.FDB",
                          "RoleName=RoleName",
                          "User_Name=sysdba",
@@ -253,7 +253,7 @@ void TDataLinkConnection::connectDriver() {
     check(connectionResult, DriverErrorSource::of(driverConnection_.get()));
     if (!driverConnection_) raiseDriverError(connectionResult, {});
 
-    const ParameterList login = loginList();
+    const ConnectionParams login = loginList();
     db::passConnectionOptions(*driverConnection_.get(), params_, driverName_, isolationLevel_);
     const std::string database = trimmed(login.value("Database"));
     check(driverConnection_->connect(database.c_str(), login.value("USER_NAME").c_str(),
@@ -274,11 +274,11 @@ void TDataLinkConnection::connectDriver() {
     readPostConnectOptions();
 }
 
-ParameterList TDataLinkConnection::loginList() const {
+ConnectionParams TDataLinkConnection::loginList() const {
     static constexpr const char* kLoginNames[] = {"PASSWORD", "USER_NAME", "Database"};
-    ParameterList login;
+    ConnectionParams login;
     for (const std::string& line : params_.lines()) {
-        const auto name = ParameterList::nameOf(line);
+        const auto name = ConnectionParams::nameOf(line);
         if (!name) continue;
         for (const char* loginName : kLoginNames) {
             if (!rt::text::equalsIgnoreCase(*name, loginName)) continue;

@@ -17,7 +17,7 @@
 #include "DriverErrorMessage.h"
 #include "DriverInterface.h"
 #include "ConnectionSettings.h"
-#include "ParameterList.h"
+#include "ConnectionParams.h"
 
 namespace db {
 
@@ -52,7 +52,7 @@ public:
     // The values the window stores for its connection; reads no file and
     // does not connect.
     void applyStoredProperties();
-    static ParameterList storedParams();
+    static ConnectionParams storedParams();
 
     // Stored properties. Texts are Big5 bytes.
     const std::string& ConnectionName() const { return connectionName_; }
@@ -73,9 +73,9 @@ public:
     bool KeepConnection() const { return keepConnection_; }
     void setKeepConnection(bool value) { keepConnection_ = value; }
     // Every change of the list is refused while connected.
-    ParameterList& Params() { return params_; }
-    const ParameterList& Params() const { return params_; }
-    void setParams(const ParameterList& value) { params_ = value; }
+    ConnectionParams& Params() { return params_; }
+    const ConnectionParams& Params() const { return params_; }
+    void setParams(const ConnectionParams& value) { params_ = value; }
 
     // The settings it connects with, copied, so that another thread may use them.
     ConnectionSettings settings() const;
@@ -170,7 +170,7 @@ private:
     void connectDriver();
     // What the driver library says about its entry's last failure, if it can.
     std::string entryFailureReason() const;
-    ParameterList loginList() const;
+    ConnectionParams loginList() const;
     void applyAnswerTimeout();
     void readPostConnectOptions();
     void forgetFailedConnect();
@@ -188,7 +188,7 @@ private:
     bool loginPrompt_ = true;
     bool keepConnection_ = true;
     bool secondConnection_ = true;
-    ParameterList params_;
+    ConnectionParams params_;
 
     QString connectionsFilePath_;
     bool settingsLoaded_ = false;

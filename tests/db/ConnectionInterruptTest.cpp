@@ -20,7 +20,7 @@ protected:
     void SetUp() override {
         recording::reset();
         connection.useSettings({"", "Recording", "librecordingdriver.so", "libvendor.so", "getSQLDriverRECORDING",
-                                ParameterList{"Database=somewhere", "User_Name=sysdba"}});
+                                ConnectionParams{"Database=somewhere", "User_Name=sysdba"}});
     }
 
     std::vector<std::string> calls(std::size_t since) const {
