@@ -407,7 +407,7 @@ batch::TPriceReview TFormTarvell::reviewBatch() {
 // finishes the grid's open editing. The worker reads this copy, never the
 // table the grid shows.
 batch::TListedPriceRows TFormTarvell::priceRowsOfTable() {
-    TWorkTablePriceRows table(CDS_PRODUCT);
+    batch::TWorkTablePriceRows table(CDS_PRODUCT);
     std::vector<batch::PriceRow> rows;
     rows.reserve(static_cast<std::size_t>(CDS_PRODUCT.rowCount()));
     for (table.first(); !table.eof(); table.next()) rows.push_back(table.current());
