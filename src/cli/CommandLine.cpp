@@ -22,7 +22,7 @@
 #include "ServerSettings.h"
 #include "TDataLinkConnection.h"
 
-namespace app {
+namespace cli {
 
 namespace {
 
@@ -309,4 +309,4 @@ std::optional<int> runCommandLine(int argc, char** argv) {
     return runCommands(application);
 }
 
-}  // namespace app
+}  // namespace cli

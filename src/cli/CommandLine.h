@@ -8,9 +8,9 @@
 
 #include <optional>
 
-namespace app {
+namespace cli {
 
 // The exit code of a command, or nothing when the window is to open.
 std::optional<int> runCommandLine(int argc, char** argv);
 
-}  // namespace app
+}  // namespace cli

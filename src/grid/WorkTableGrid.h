@@ -12,6 +12,8 @@
 
 #include "ProductWorkTable.h"
 
+namespace grid {
+
 class TGridCellEditor;
 class TRowIndicator;
 class TWorkTableModel;
@@ -109,3 +111,5 @@ private:
     bool layingOut_ = false;
     bool syncPending_ = false;
 };
+
+}  // namespace grid

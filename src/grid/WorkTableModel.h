@@ -8,6 +8,8 @@
 
 #include "ProductWorkTable.h"
 
+namespace grid {
+
 class TWorkTableModel : public QAbstractTableModel, private TWorkTableObserver {
     Q_OBJECT
 public:
@@ -48,3 +50,5 @@ private:
     bool refreshPending_ = false;
     QPalette palette_;
 };
+
+}  // namespace grid

@@ -67,8 +67,8 @@ public:
     }
 };
 
-TSpeedButton* newSpeedButton(const char* name, const char* captionUtf8, QRect geometry, QWidget* parent) {
-    auto* button = new TSpeedButton(QString::fromUtf8(captionUtf8), parent);
+ui::TSpeedButton* newSpeedButton(const char* name, const char* captionUtf8, QRect geometry, QWidget* parent) {
+    auto* button = new ui::TSpeedButton(QString::fromUtf8(captionUtf8), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
     return button;
@@ -100,7 +100,7 @@ TFormTarvell::TFormTarvell(QWidget* parent) : QWidget(parent) {
     ui::showBusyCursorWhileConnecting(SQLConnection1);
     createComponents();
     connectHandlers();
-    app::runHandler([this] { FormCreate(); });
+    ui::runHandler([this] { FormCreate(); });
 }
 
 TFormTarvell::~TFormTarvell() {
@@ -113,10 +113,10 @@ void TFormTarvell::createComponents() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     createTopPanel();
-    DBGrid1 = new TWorkTableGrid(this);
+    DBGrid1 = new grid::TWorkTableGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setDataSet(&CDS_PRODUCT);
-    DBGrid1->setErrorHandler([](const std::exception& error) { app::showError(error); });
+    DBGrid1->setErrorHandler([](const std::exception& error) { ui::showError(error); });
     createBottomPanel();
     layout->addWidget(Panel1);
     layout->addWidget(DBGrid1, 1);
@@ -176,15 +176,15 @@ void TFormTarvell::selectCompletedItem() {
 void TFormTarvell::createBottomPanel() {
     Panel2 = newPanel("Panel2", this);
     Panel2->setFixedHeight(24);
-    ProgressBar1 = new TProgressBar(Panel2);
+    ProgressBar1 = new ui::TProgressBar(Panel2);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     Panel2->installEventFilter(this);  // keeps the bar docked at its bottom
 }
 
 void TFormTarvell::connectHandlers() {
-    const auto wire = [this](TSpeedButton* button, void (TFormTarvell::*handler)()) {
-        connect(button, &TSpeedButton::clicked, this, [this, handler] {
-            app::runHandler([this, handler] { (this->*handler)(); });
+    const auto wire = [this](ui::TSpeedButton* button, void (TFormTarvell::*handler)()) {
+        connect(button, &ui::TSpeedButton::clicked, this, [this, handler] {
+            ui::runHandler([this, handler] { (this->*handler)(); });
             sinceLastHandler_.start();
         });
     };
@@ -212,7 +212,7 @@ void TFormTarvell::setVisible(bool visible) {
         shown_ = true;
         // Shown for the first time: the show handler runs before the window
         // is centred and on screen.
-        app::runHandler([this] { FormShow(); });
+        ui::runHandler([this] { FormShow(); });
         fitOuterSize();
         centreOnDesktop();
     }
@@ -330,7 +330,7 @@ void TFormTarvell::SpeedButton2Click() {
     // left to visit.
     CDS_PRODUCT.first();
     ProgressBar1->setMaximum(CDS_PRODUCT.rowCount());
-    TProgressStepper progress(*ProgressBar1);
+    ui::TProgressStepper progress(*ProgressBar1);
     pricing::priceAllRows(CDS_PRODUCT, [&progress] { progress.step(); });
 }
 
@@ -343,8 +343,8 @@ void TFormTarvell::SpeedButton3Click() {
     const settings::ServerSettings server = settings::applyServerSettings(SQLConnection1);
     replaceConnectionDeadWhileIdle();
     const batch::TPriceReview review = reviewBatch();
-    if (app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
-                             {review.summaryText(), review.detailsText()}) != app::Answer::Yes)
+    if (ui::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
+                             {review.summaryText(), review.detailsText()}) != ui::Answer::Yes)
         return;
     replaceConnectionDeadWhileIdle();
     batch::TListedPriceRows rows = priceRowsOfTable();
@@ -377,9 +377,9 @@ void TFormTarvell::showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exc
     end.connectionLost = lostConnection(failure) || runner.timedOut();
     if (failure && static_cast<int>(end.written) < CDS_PRODUCT.rowCount())
         CDS_PRODUCT.moveTo(static_cast<int>(end.written));
-    if (runner.stoppingSignal() != 0) return app::endAfterSignal(runner.stoppingSignal());
+    if (runner.stoppingSignal() != 0) return ui::endAfterSignal(runner.stoppingSignal());
     if (runner.cancelled() && !runner.timedOut())
-        return app::showMessage(big5::toUnicode(batch::cancelledMessage(end)));
+        return ui::showMessage(big5::toUnicode(batch::cancelledMessage(end)));
     if (failure) {
         try {
             std::rethrow_exception(failure);
@@ -387,7 +387,7 @@ void TFormTarvell::showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exc
             rt::raiseWithMessage(error, batch::stoppedByErrorMessage(error.what(), end));
         }
     }
-    app::showMessage(QString::fromUtf8("回存完成"));
+    ui::showMessage(QString::fromUtf8("回存完成"));
 }
 
 // The batch as it will be written, beside the prices it was loaded with and

@@ -14,7 +14,7 @@
 
 #include "StopSignals.h"
 
-namespace app {
+namespace ui {
 
 namespace {
 
@@ -90,4 +90,4 @@ TerminationSignals::~TerminationSignals() {
     g_signals = -1;
 }
 
-}  // namespace app
+}  // namespace ui

@@ -16,7 +16,7 @@
 #include <functional>
 #include <optional>
 
-namespace app {
+namespace ui {
 
 class TerminationSignals {
 public:
@@ -43,4 +43,4 @@ void endAfterSignal(int signal);
 // 128 + the signal that ended interrupted work; nothing otherwise.
 std::optional<int> exitStatusAfterSignal();
 
-}  // namespace app
+}  // namespace ui

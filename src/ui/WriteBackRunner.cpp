@@ -81,7 +81,7 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
     };
     steps.stopRequested = [&state] { return state.stopRequested.load(); };
 
-    const app::SignalInterception interception([this](int signal) {
+    const ui::SignalInterception interception([this](int signal) {
         if (state_->signal == 0) state_->signal = signal;
         cancel();
     });
