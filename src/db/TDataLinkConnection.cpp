@@ -215,7 +215,8 @@ void TDataLinkConnection::checkSettings() {
 
 void TDataLinkConnection::loadConnectionSection(const ConfigFile& file) {
     if (!file.exists())
-        fail(rt::formatMessage("Driver/Connection Registry File '%s' not found", big5::fromUnicodeLossy(connectionsFilePath_)));
+        fail(rt::formatMessage("Driver/Connection Registry File '%s' not found",
+                               big5::fromUnicodeLossy(connectionsFilePath_)));
     params_.assign(file.sectionLines(connectionName_));
     settingsLoaded_ = true;
 }

@@ -451,8 +451,9 @@ void TJournalWriter::discard() {
 void TJournalWriter::failWithErrno() const { fail(systemError(errno)); }
 
 void TJournalWriter::fail(const QString& what) const {
-    throw rt::AppError("The price journal could not be written (" + big5::fromUnicodeLossy(path_.isEmpty() ? folder_ : path_) +
-                       ": " + big5::fromUnicodeLossy(what) + ")");
+    throw rt::AppError("The price journal could not be written (" +
+                       big5::fromUnicodeLossy(path_.isEmpty() ? folder_ : path_) + ": " + big5::fromUnicodeLossy(what) +
+                       ")");
 }
 
 // ---- reading ----
@@ -463,7 +464,8 @@ namespace {
 template <class Read>
 auto withJournalFile(const QString& path, Read read) {
     const auto cannotRead = [&path](const QString& why) {
-        return rt::AppError("Cannot read the journal " + big5::fromUnicodeLossy(path) + ": " + big5::fromUnicodeLossy(why));
+        return rt::AppError("Cannot read the journal " + big5::fromUnicodeLossy(path) + ": " +
+                            big5::fromUnicodeLossy(why));
     };
     const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (file < 0) throw cannotRead(systemError(errno));

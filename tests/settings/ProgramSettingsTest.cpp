@@ -100,9 +100,8 @@ TEST(ServerSettingsMessage, NamesTheSettingWhateverCharactersThePathAndTheValueH
         const std::string message = messageOf<rt::AppError>([] { settings::ServerSettings::load(); });
         EXPECT_NE(message.find(big5::fromUnicodeLossy(settings::programSettings().fileName())), std::string::npos)
             << message;
-        EXPECT_NE(message.find("Server/AnswerTimeout=" + c.shownValue + big5::fromUtf8(" 不是 1 到 86400 之間的秒數")),
-                  std::string::npos)
-            << message;
+        const std::string refusal = big5::fromUtf8(" 不是 1 到 86400 之間的秒數");
+        EXPECT_NE(message.find("Server/AnswerTimeout=" + c.shownValue + refusal), std::string::npos) << message;
     }
 }
 
