@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Big5Text.h"
 #include "Errors.h"
 #include "MessageOf.h"
 #include "WorkTableFixture.h"
