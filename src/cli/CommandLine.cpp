@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
