@@ -737,7 +737,7 @@ void printJournalShareOnTmpfs(const Settings& settings) {
 // The UPDATE loop run on the window's own thread, as every write-back ran
 // before the worker: the same rows, statement service and journal setting.
 Side timedLoopOnWindowThread(TFormTarvell& form) {
-    TWorkTablePriceRows rows(form.CDS_PRODUCT);
+    batch::TWorkTablePriceRows rows(form.CDS_PRODUCT);
     batch::TPriceWriteBack writeBack(form.SQLQuery1, journal::JournalSettings::load());
     return timed([&] { writeBack.run(rows, {}); });
 }

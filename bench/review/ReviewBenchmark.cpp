@@ -93,8 +93,7 @@ using Services = bench::DirectServices;
 
 std::unique_ptr<TProductWorkTable> newTable() {
     auto table = std::make_unique<TProductWorkTable>();
-    for (const auto& def : product::fieldDefs()) table->addFieldDef(def);
-    table->createDataSet();
+    product::defineProductTable(*table);
     return table;
 }
 

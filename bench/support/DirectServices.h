@@ -15,7 +15,7 @@ namespace bench {
 
 struct DirectServices {
     explicit DirectServices(const std::string& databasePath) {
-        db::ParameterList params = db::TDataLinkConnection::storedParams();
+        db::ConnectionParams params = db::TDataLinkConnection::storedParams();
         params.setValue("Database", databasePath);
         connection.setDriverName("Firebird");
         connection.setLibraryName("libdlfirebird.so");

@@ -49,12 +49,6 @@ long statusKilobytes(const char* key) {
     return -1;
 }
 
-void defineTable(TProductWorkTable& table) {
-    for (const auto& def : product::fieldDefs()) table.addFieldDef(def);
-    table.addIndexDef("ID_Index", "PROD_ID");
-    table.createDataSet();
-}
-
 // Rows shaped like a real batch: a numbered product, a Chinese name of
 // some length, a cost and six rates.
 void fillTable(TProductWorkTable& table, int rows) {
@@ -118,7 +112,7 @@ int main(int argc, char** argv) {
     // The bare table.
     {
         TProductWorkTable table;
-        defineTable(table);
+        product::defineProductTable(table);
         const std::size_t emptyHeap = heapInUse();
         const long rssBefore = statusKilobytes("VmRSS:");
         auto start = Clock::now();

@@ -33,7 +33,7 @@ QList<QByteArray> titles() {
 
 void put(QIODevice& out, const QByteArray& bytes) {
     if (out.write(bytes) != bytes.size())
-        throw rt::AppError("Cannot write the preview: " + journal::messageText(out.errorString()));
+        throw rt::AppError("Cannot write the preview: " + big5::fromUnicodeLossy(out.errorString()));
 }
 
 }  // namespace
@@ -47,9 +47,8 @@ QByteArray previewSummaryLine(const ReviewCounts& counts) {
 
 TPricePreview::TPricePreview(db::TDataLinkConnection& connection)
     : connection_(connection), query_(connection), provider_(query_), dataSet_(provider_) {
-    for (const TFieldDef& def : product::fieldDefs()) table_.addFieldDef(def);
-    table_.addIndexDef("ID_Index", "PROD_ID");
-    table_.createDataSet();
+    // The window's table, so that the same rules price it.
+    product::defineProductTable(table_);
 }
 
 bool TPricePreview::load(const std::string& key) {

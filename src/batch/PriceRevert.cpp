@@ -41,9 +41,9 @@ void TPriceRevert::checkDatabase(const journal::Journal& journal) {
     connection.open();
     const QString database = big5::toUnicode(connection.Params().value("Database"));
     if (database == journal.header.database || options_.force) return;
-    throw rt::AppError("The journal " + journal::messageText(QFileInfo(journal.path).fileName()) +
-                       " was made against the database '" + journal::messageText(journal.header.database) +
-                       "', but the connection is to '" + journal::messageText(database) +
+    throw rt::AppError("The journal " + big5::fromUnicodeLossy(QFileInfo(journal.path).fileName()) +
+                       " was made against the database '" + big5::fromUnicodeLossy(journal.header.database) +
+                       "', but the connection is to '" + big5::fromUnicodeLossy(database) +
                        "'; nothing was reverted (--force reverts it all the same)");
 }
 
@@ -52,9 +52,9 @@ void TPriceRevert::checkOrder(const journal::Journal& journal) {
     const QStringList newer = journal::TJournalHistory(options_.journal.folder).newerWritesOver(journal);
     if (newer.isEmpty()) return;
     throw rt::AppError("Newer journals wrote some of the same products and have not been reverted: " +
-                       journal::messageText(newer.join(QStringLiteral(", "))) +
+                       big5::fromUnicodeLossy(newer.join(QStringLiteral(", "))) +
                        ". Revert them first, newest first; reverting " +
-                       journal::messageText(QFileInfo(journal.path).fileName()) +
+                       big5::fromUnicodeLossy(QFileInfo(journal.path).fileName()) +
                        " now would put its old prices over theirs. Nothing was reverted (--force reverts it all the "
                        "same)");
 }

@@ -47,9 +47,7 @@ const char* const kNothingWritten = "回存失敗，整批已復原，沒有寫�
     std::string message = failure.what();
     if (!rollbackFailure.empty()) message += "\r\n" + rollbackFailure;
     message += "\r\n" + big5::fromUtf8(kNothingWritten);
-    if (const auto* databaseError = dynamic_cast<const rt::DatabaseError*>(&failure))
-        throw rt::DatabaseError(message, databaseError->driverFailure());
-    throw rt::AppError(message);
+    rt::raiseWithMessage(failure, message);
 }
 
 journal::JournalHeader headerFor(const db::TStatementService& statement, const QString& source) {
@@ -133,10 +131,7 @@ void TPriceWriteBack::closeAfterError(journal::TJournalWriter& journal, const st
     try {
         journal.close(written_);
     } catch (const std::exception& journalError) {
-        const std::string message = std::string(rowError.what()) + "\r\n" + journalError.what();
-        if (const auto* databaseError = dynamic_cast<const rt::DatabaseError*>(&rowError))
-            throw rt::DatabaseError(message, databaseError->driverFailure());
-        throw rt::AppError(message);
+        rt::raiseWithMessage(rowError, std::string(rowError.what()) + "\r\n" + journalError.what());
     }
 }
 

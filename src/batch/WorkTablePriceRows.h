@@ -6,14 +6,18 @@
 #include "PriceRows.h"
 #include "ProductWorkTable.h"
 
-class TWorkTablePriceRows : public batch::TPriceRows {
+namespace batch {
+
+class TWorkTablePriceRows : public TPriceRows {
 public:
     explicit TWorkTablePriceRows(TProductWorkTable& table) : table_(table) {}
     void first() override { table_.first(); }
     bool eof() const override { return table_.eof(); }
     void next() override { table_.next(); }
-    batch::PriceRow current() const override;
+    PriceRow current() const override;
 
 private:
     TProductWorkTable& table_;
 };
+
+}  // namespace batch

@@ -120,9 +120,9 @@ int TSubCategoryLoader::appendProducts(TProductWorkTable& table, const std::arra
     std::optional<TStoredPriceLookup> stored;
     if (storedPrices_ == StoredPriceRead::Read)
         stored.emplace(connection_, keyLiteral, table, static_cast<std::size_t>(dataSet_.recordCount()));
-    const db::TField productId = dataSet_.fieldByName(kProductIdColumn);
-    const db::TField productName = dataSet_.fieldByName(kProductNameColumn);
-    const db::TField standardCost = dataSet_.fieldByName(kStandardCostColumn);
+    const db::TResultField productId = dataSet_.fieldByName(kProductIdColumn);
+    const db::TResultField productName = dataSet_.fieldByName(kProductNameColumn);
+    const db::TResultField standardCost = dataSet_.fieldByName(kStandardCostColumn);
     // The grid hears of the new rows once, at the end, not row by row.
     table.reserve(static_cast<int>(dataSet_.recordCount()));
     table.disableControls();

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -18,10 +17,11 @@
 #include "PricePreview.h"
 #include "PriceRevert.h"
 #include "StatementService.h"
+#include "StopSignals.h"
 #include "ServerSettings.h"
 #include "TDataLinkConnection.h"
 
-namespace app {
+namespace cli {
 
 namespace {
 
@@ -150,34 +150,17 @@ void printReport(const batch::RevertReport& report) {
         print(stdout, QStringLiteral("Rows changed since were left alone; --force reverts them too.\n"));
 }
 
-// Ctrl+C and TERM during a revert are blocked, so that neither their
-// default action nor the client library's own handlers end the process in
-// the middle of a row; the loop asks between rows whether one is waiting.
-// Blocked before the connect, so that the client library's threads start
-// with them blocked too.
-void holdStopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
-
-int pendingStopSignal() {
-    sigset_t pending;
-    if (sigpending(&pending) != 0) return 0;
-    if (sigismember(&pending, SIGINT) == 1) return SIGINT;
-    if (sigismember(&pending, SIGTERM) == 1) return SIGTERM;
-    return 0;
+// The connection the window uses, from the same settings store and
+// configuration files, with the program's answer timeout.
+void useProgramConnection(db::TDataLinkConnection& connection) {
+    connection.applyStoredProperties();
+    settings::applyServerSettings(connection);
 }
 
 int revert(const QString& file, bool force) {
     const journal::Journal journal = journal::readJournal(file);
-    // The connection the window uses, from the same settings store and
-    // configuration files.
     db::TDataLinkConnection SQLConnection1("SQLConnection1");
-    SQLConnection1.applyStoredProperties();
-    settings::applyServerSettings(SQLConnection1);
+    useProgramConnection(SQLConnection1);
     db::TStatementService SQLQuery1(SQLConnection1);
     batch::RevertOptions options;
     options.force = force;
@@ -185,12 +168,17 @@ int revert(const QString& file, bool force) {
         if (written % kProgressStep == 0 || written == total)
             print(stdout, QStringLiteral("%1 of %2 rows reverted\n").arg(written).arg(total));
     };
-    options.stopRequested = [] { return pendingStopSignal() != 0; };
-    holdStopSignals();
+    options.stopRequested = [] { return rt::pendingStopSignal() != 0; };
+    // Ctrl+C and TERM during a revert are blocked, so that neither their
+    // default action nor the client library's own handlers end the process
+    // in the middle of a row; the loop asks between rows whether one is
+    // waiting. Blocked before the connect, so that the client library's
+    // threads start with them blocked too.
+    rt::blockStopSignals();
     try {
         const batch::RevertReport report = batch::TPriceRevert(SQLQuery1, options).run(journal);
         printReport(report);
-        if (const int signal = pendingStopSignal(); signal != 0) {
+        if (const int signal = rt::pendingStopSignal(); signal != 0) {
             if (report.stopped)
                 print(stdout, QStringLiteral("Stopped by %1 after %2 rows reverted; the rows after them were not "
                                              "touched.\n")
@@ -215,8 +203,7 @@ int revert(const QString& file, bool force) {
 // the standard output without one; reads only.
 int preview(const QStringList& keys, const QString& output) {
     db::TDataLinkConnection SQLConnection1("SQLConnection1");
-    SQLConnection1.applyStoredProperties();
-    settings::applyServerSettings(SQLConnection1);
+    useProgramConnection(SQLConnection1);
     batch::TPricePreview preview(SQLConnection1);
     int status = kSuccess;
     for (const QString& key : keys) {
@@ -236,9 +223,9 @@ int preview(const QStringList& keys, const QString& output) {
     // smaller batch.
     QSaveFile file(output);
     if (!file.open(QIODevice::WriteOnly))
-        throw rt::AppError(journal::messageText(output + QStringLiteral(": ") + file.errorString()));
+        throw rt::AppError(big5::fromUnicodeLossy(output + QStringLiteral(": ") + file.errorString()));
     preview.writeCsv(file);
-    if (!file.commit()) throw rt::AppError(journal::messageText(output + QStringLiteral(": ") + file.errorString()));
+    if (!file.commit()) throw rt::AppError(big5::fromUnicodeLossy(output + QStringLiteral(": ") + file.errorString()));
     print(stdout, QStringLiteral("%1 rows previewed into %2\n").arg(preview.table().rowCount()).arg(output));
     return status;
 }
@@ -321,4 +308,4 @@ std::optional<int> runCommandLine(int argc, char** argv) {
     return runCommands(application);
 }
 
-}  // namespace app
+}  // namespace cli

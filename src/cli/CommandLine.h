@@ -1,5 +1,6 @@
-// The program's command line: --revert FILE [--force], --journals, --help,
-// --version. They run without a window (no display needed). Without
+// The program's command line: --revert FILE [--force], --journals,
+// --preview KEY... [--output FILE], --help, --version. They run without a
+// window (no display needed). Without
 // arguments, or with only Qt's own window options (-style, -platform, ...),
 // the program opens its window; anything else is the command line's, so a
 // mistyped option is refused with the usage and status 2.
@@ -7,9 +8,9 @@
 
 #include <optional>
 
-namespace app {
+namespace cli {
 
 // The exit code of a command, or nothing when the window is to open.
 std::optional<int> runCommandLine(int argc, char** argv);
 
-}  // namespace app
+}  // namespace cli

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "ConfigFileLocator.h"
+#include "Big5Text.h"
 #include "Errors.h"
-#include "ParameterList.h"
+#include "ConnectionParams.h"
 #include "ScopeGuard.h"
 #include "TextRules.h"
 
@@ -23,7 +23,7 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 [[noreturn]] void refuseSize(const QString& path) {
     throw rt::DatabaseError(
-        rt::formatMessage("Configuration file '%s' is larger than 16 MiB", pathForMessage(path)));
+        rt::formatMessage("Configuration file '%s' is larger than 16 MiB", big5::fromUnicodeLossy(path)));
 }
 
 // The bytes of a regular file, or nothing when the path names none. Opened
@@ -116,7 +116,7 @@ std::vector<std::string> ConfigFile::sectionLines(std::string_view section) cons
 }
 
 std::string ConfigFile::value(std::string_view section, std::string_view key) const {
-    ParameterList lines;
+    ConnectionParams lines;
     lines.assign(sectionLines(section));
     return lines.value(key);
 }

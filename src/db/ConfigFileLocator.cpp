@@ -19,7 +19,7 @@ namespace db {
 namespace {
 
 [[noreturn]] void invalidDataType(const QString& valueName) {
-    throw rt::RegistryError(rt::formatMessage("Invalid data type for '%s'", pathForMessage(valueName)));
+    throw rt::RegistryError(rt::formatMessage("Invalid data type for '%s'", big5::fromUnicodeLossy(valueName)));
 }
 
 #ifdef Q_OS_WIN
@@ -95,7 +95,5 @@ QString ConfigFileLocator::locate(const QString& valueName, const QString& defau
     if (!path.isEmpty()) return path;
     return programFolder() + QLatin1Char('/') + defaultFileName;
 }
-
-std::string pathForMessage(const QString& path) { return big5::fromUnicodeLossy(path); }
 
 }  // namespace db

@@ -44,7 +44,4 @@ public:
 #endif
 };
 
-// A file path as Big5 bytes for a message; a character Big5 lacks shows as "?".
-std::string pathForMessage(const QString& path);
-
 }  // namespace db

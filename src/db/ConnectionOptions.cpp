@@ -87,7 +87,7 @@ int readIsolationLevel(std::string_view value) {
     return 0;
 }
 
-void passConnectionOptions(dl::IDriverConnection& connection, const ParameterList& params,
+void passConnectionOptions(dl::IDriverConnection& connection, const ConnectionParams& params,
                            const std::string& driverName, int& isolationLevel) {
     for (const OptionRow& row : kOptions) {
         if (!row.key) isolationLevel = 0;

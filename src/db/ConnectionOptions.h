@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "DriverInterface.h"
-#include "ParameterList.h"
+#include "ConnectionParams.h"
 
 namespace db {
 
@@ -25,7 +25,7 @@ int readIsolationLevel(std::string_view value);
 // Passes every option whose key has a value, in the fixed order; the
 // driver's answers are ignored. isolationLevel is set to 0 first and to the
 // level read when the "<driver> TransIsolation" key has a value.
-void passConnectionOptions(dl::IDriverConnection& connection, const ParameterList& params,
+void passConnectionOptions(dl::IDriverConnection& connection, const ConnectionParams& params,
                            const std::string& driverName, int& isolationLevel);
 
 }  // namespace db

@@ -18,13 +18,13 @@ char localeDecimalSeparator() {
 
 }  // namespace
 
-const std::string& TField::fieldName() const { return dataSet_->records_.columnName(column_); }
+const std::string& TResultField::fieldName() const { return dataSet_->records_.columnName(column_); }
 
-bool TField::isNull() const {
+bool TResultField::isNull() const {
     return !dataSet_->hasCurrentRow() || dataSet_->records_.isNull(column_, dataSet_->row_);
 }
 
-std::string TField::asString() const {
+std::string TResultField::asString() const {
     if (isNull()) return {};
     const RecordStore& records = dataSet_->records_;
     const std::size_t row = dataSet_->row_;
@@ -42,7 +42,7 @@ std::string TField::asString() const {
     return {};
 }
 
-rt::FieldValue TField::value() const {
+rt::FieldValue TResultField::value() const {
     if (!dataSet_->hasCurrentRow()) return rt::FieldValue::null();
     return dataSet_->records_.valueAt(column_, dataSet_->row_);
 }
@@ -79,20 +79,20 @@ void TReadService::next() {
     }
 }
 
-TField TReadService::fields(std::size_t index) const {
+TResultField TReadService::fields(std::size_t index) const {
     if (index >= records_.columnCount()) {
         throw rt::DatabaseError(
             rt::formatMessage("List index out of bounds (%s)", std::to_string(index)));
     }
-    return TField(*this, index);
+    return TResultField(*this, index);
 }
 
-TField TReadService::fieldByName(std::string_view name) const {
+TResultField TReadService::fieldByName(std::string_view name) const {
     const std::size_t column = records_.findColumn(name);
     if (column == RecordStore::npos) {
         throw rt::DatabaseError::forComponent(name_, rt::formatMessage("Field '%s' not found", name));
     }
-    return TField(*this, column);
+    return TResultField(*this, column);
 }
 
 rt::FieldValue TReadService::attribute(std::string_view name) const {

@@ -16,9 +16,9 @@ class TResultProvider;
 
 // A field of the current row. Cheap to copy; reads whatever row is current
 // when it is asked, like a field object of the dataset.
-class TField {
+class TResultField {
 public:
-    TField(const TReadService& dataSet, std::size_t column) : dataSet_(&dataSet), column_(column) {}
+    TResultField(const TReadService& dataSet, std::size_t column) : dataSet_(&dataSet), column_(column) {}
 
     const std::string& fieldName() const;
     std::size_t index() const { return column_; }
@@ -61,9 +61,9 @@ public:
 
     std::size_t fieldCount() const { return records_.columnCount(); }
     // Position in the select list, from 0.
-    TField fields(std::size_t index) const;
+    TResultField fields(std::size_t index) const;
     // Raises "ClientDataSet1: Field '%s' not found".
-    TField fieldByName(std::string_view name) const;
+    TResultField fieldByName(std::string_view name) const;
     bool hasField(std::string_view name) const { return records_.findColumn(name) != RecordStore::npos; }
 
     // Attributes of the fetched data; "LCID" is the connection's LocaleCode.
@@ -77,7 +77,7 @@ public:
     const RecordStore& records() const { return records_; }
 
 private:
-    friend class TField;
+    friend class TResultField;
     bool hasCurrentRow() const { return row_ < records_.rowCount(); }
 
     TResultProvider& provider_;

@@ -16,51 +16,39 @@ constexpr std::int32_t kReadConflictCode = 335544336;
 
 }  // namespace
 
-TRowWaitProbe::TRowWaitProbe(const db::TDataLinkConnection& connection, std::chrono::seconds answerWithin,
+TRowWaitProbe::TRowWaitProbe(const TDataLinkConnection& connection, std::chrono::seconds answerWithin,
                              std::string rowSelect)
-    : driverName_(connection.DriverName()),
-      libraryName_(connection.LibraryName()),
-      vendorLib_(connection.VendorLib()),
-      getDriverFunc_(connection.GetDriverFunc()),
-      params_(connection.Params()),
-      answerWithin_(answerWithin),
-      rowSelect_(std::move(rowSelect)) {
-    params_.setValue("Connection Timeout", std::to_string(answerWithin.count()));
+    : settings_(connection.settings()), answerWithin_(answerWithin), rowSelect_(std::move(rowSelect)) {
+    settings_.params.setValue("Connection Timeout", std::to_string(answerWithin.count()));
     // A read that meets an uncommitted change fails at once rather than
     // waiting for it or reading the version before it.
-    params_.setValue("WaitOnLocks", "False");
-    params_.setValue(driverName_ + " TransIsolation", "DirtyRead");
+    settings_.params.setValue("WaitOnLocks", "False");
+    settings_.params.setValue(settings_.driverName + " TransIsolation", "DirtyRead");
 }
 
 TRowWaitProbe::~TRowWaitProbe() = default;
 
 RowWait TRowWaitProbe::ask(const std::string& productId) {
     try {
-        db::TDataLinkConnection connection("RowWaitProbe");
-        connection.setLoadParamsOnConnect(false);
-        connection.setLoginPrompt(false);
-        connection.setDriverName(driverName_);
-        connection.setLibraryName(libraryName_);
-        connection.setVendorLib(vendorLib_);
-        connection.setGetDriverFunc(getDriverFunc_);
-        connection.setParams(params_);
+        TDataLinkConnection connection("RowWaitProbe");
+        connection.useSettings(settings_);
         return askOver(connection, productId);
     } catch (const std::exception&) {
         return RowWait::Server;
     }
 }
 
-RowWait TRowWaitProbe::askOver(db::TDataLinkConnection& connection, const std::string& productId) {
+RowWait TRowWaitProbe::askOver(TDataLinkConnection& connection, const std::string& productId) {
     connection.open();
     {
         const std::lock_guard lock(mutex_);
-        inFlight_ = connection.sharedDriverConnection();
+        inFlight_ = TConnectionInterrupt(connection);
     }
     const rt::ScopeGuard forget([this] {
         const std::lock_guard lock(mutex_);
-        inFlight_.reset();
+        inFlight_ = TConnectionInterrupt();
     });
-    db::TPreparedQuery read(connection, "RowWaitProbe", rowSelect_);
+    TPreparedQuery read(connection, "RowWaitProbe", rowSelect_);
     read.paramByName(kRowKeyParameter).setAsString(productId);
     try {
         read.run();
@@ -72,12 +60,12 @@ RowWait TRowWaitProbe::askOver(db::TDataLinkConnection& connection, const std::s
 }
 
 void TRowWaitProbe::abort() {
-    dl::DriverRef<dl::IDriverConnection> connection;
+    TConnectionInterrupt connection;
     {
         const std::lock_guard lock(mutex_);
         connection = inFlight_;
     }
-    if (connection) connection->control(dl::control::CancelAbort);
+    connection.abort();
 }
 
 }  // namespace db

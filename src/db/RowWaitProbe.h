@@ -8,18 +8,15 @@
 #pragma once
 
 #include <chrono>
-#include <memory>
 #include <mutex>
 #include <string>
 
-#include "DriverInterface.h"
-#include "ParameterList.h"
+#include "ConnectionInterrupt.h"
+#include "ConnectionSettings.h"
 
 namespace db {
+
 class TDataLinkConnection;
-}
-
-namespace db {
 
 enum class RowWait {
     Server,     // the server does not answer, or answers and the row is free
@@ -35,7 +32,7 @@ public:
     // the probe's connection within answerWithin is taken as not answering.
     // rowSelect reads the row by its key, given as the parameter named
     // kRowKeyParameter.
-    TRowWaitProbe(const db::TDataLinkConnection& connection, std::chrono::seconds answerWithin,
+    TRowWaitProbe(const TDataLinkConnection& connection, std::chrono::seconds answerWithin,
                   std::string rowSelect);
     ~TRowWaitProbe();
     TRowWaitProbe(const TRowWaitProbe&) = delete;
@@ -51,17 +48,13 @@ public:
     std::chrono::seconds answerWithin() const { return answerWithin_; }
 
 private:
-    RowWait askOver(db::TDataLinkConnection& connection, const std::string& productId);
+    RowWait askOver(TDataLinkConnection& connection, const std::string& productId);
 
-    std::string driverName_;
-    std::string libraryName_;
-    std::string vendorLib_;
-    std::string getDriverFunc_;
-    db::ParameterList params_;
+    ConnectionSettings settings_;
     std::chrono::seconds answerWithin_;
     std::string rowSelect_;
     std::mutex mutex_;
-    dl::DriverRef<dl::IDriverConnection> inFlight_;
+    TConnectionInterrupt inFlight_;
 };
 
 }  // namespace db

@@ -37,7 +37,7 @@ std::string withReason(std::string message, const std::string& reason) {
 // character Big5 lacks shows as "?" rather than losing the message).
 std::string loaderReason() {
     const char* reason = dlerror();
-    return reason ? pathForMessage(QFile::decodeName(reason)) : std::string();
+    return reason ? big5::fromUnicodeLossy(QFile::decodeName(reason)) : std::string();
 }
 
 std::string trimmed(std::string_view value) { return std::string(rt::text::trim(value)); }
@@ -70,10 +70,10 @@ TDataLinkConnection::~TDataLinkConnection() {
     if (state_ != ConnectionState::Closed || driverConnection_) disconnectSequence();
 }
 
-ParameterList TDataLinkConnection::storedParams() {
+ConnectionParams TDataLinkConnection::storedParams() {
     // The server's address belongs to each installation, so the stored
     // database names the file alone; the connections file gives the real one.
-    return ParameterList{"DriverName=Firebird",
+    return ConnectionParams{"DriverName=Firebird",
                          "Database=POSDATA.FDB",
                          "RoleName=RoleName",
                          "User_Name=sysdba",
@@ -116,6 +116,22 @@ void TDataLinkConnection::setDriverName(const std::string& value) {
     if (value == driverName_) return;
     checkInactive();
     driverName_ = value;
+}
+
+ConnectionSettings TDataLinkConnection::settings() const {
+    return {connectionName_, driverName_, libraryName_, vendorLib_, getDriverFunc_, params_};
+}
+
+void TDataLinkConnection::useSettings(const ConnectionSettings& settings) {
+    checkInactive();
+    setConnectionName(settings.connectionName);
+    setDriverName(settings.driverName);
+    setLibraryName(settings.libraryName);
+    setVendorLib(settings.vendorLib);
+    setGetDriverFunc(settings.getDriverFunc);
+    setParams(settings.params);
+    setLoadParamsOnConnect(false);
+    setLoginPrompt(false);
 }
 
 bool TDataLinkConnection::connected() const {
@@ -199,7 +215,8 @@ void TDataLinkConnection::checkSettings() {
 
 void TDataLinkConnection::loadConnectionSection(const ConfigFile& file) {
     if (!file.exists())
-        fail(rt::formatMessage("Driver/Connection Registry File '%s' not found", pathForMessage(connectionsFilePath_)));
+        fail(rt::formatMessage("Driver/Connection Registry File '%s' not found",
+                               big5::fromUnicodeLossy(connectionsFilePath_)));
     params_.assign(file.sectionLines(connectionName_));
     settingsLoaded_ = true;
 }
@@ -237,7 +254,7 @@ void TDataLinkConnection::connectDriver() {
     check(connectionResult, DriverErrorSource::of(driverConnection_.get()));
     if (!driverConnection_) raiseDriverError(connectionResult, {});
 
-    const ParameterList login = loginList();
+    const ConnectionParams login = loginList();
     db::passConnectionOptions(*driverConnection_.get(), params_, driverName_, isolationLevel_);
     const std::string database = trimmed(login.value("Database"));
     check(driverConnection_->connect(database.c_str(), login.value("USER_NAME").c_str(),
@@ -258,11 +275,11 @@ void TDataLinkConnection::connectDriver() {
     readPostConnectOptions();
 }
 
-ParameterList TDataLinkConnection::loginList() const {
+ConnectionParams TDataLinkConnection::loginList() const {
     static constexpr const char* kLoginNames[] = {"PASSWORD", "USER_NAME", "Database"};
-    ParameterList login;
+    ConnectionParams login;
     for (const std::string& line : params_.lines()) {
-        const auto name = ParameterList::nameOf(line);
+        const auto name = ConnectionParams::nameOf(line);
         if (!name) continue;
         for (const char* loginName : kLoginNames) {
             if (!rt::text::equalsIgnoreCase(*name, loginName)) continue;
@@ -382,14 +399,7 @@ TDataLinkConnection& TDataLinkConnection::connectionForStatement(bool beginsWith
 
 std::unique_ptr<TDataLinkConnection> TDataLinkConnection::makeSecondConnection() {
     auto second = std::make_unique<TDataLinkConnection>(name_ + "Clone1");
-    second->driverName_ = driverName_;
-    second->connectionName_ = connectionName_;
-    second->params_ = params_;
-    second->getDriverFunc_ = getDriverFunc_;
-    second->libraryName_ = libraryName_;
-    second->vendorLib_ = vendorLib_;
-    second->loadParamsOnConnect_ = false;
-    second->loginPrompt_ = false;
+    second->useSettings(settings());
     second->primary_ = this;
     if (connected()) second->open();
     return second;

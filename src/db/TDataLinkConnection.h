@@ -16,7 +16,8 @@
 
 #include "DriverErrorMessage.h"
 #include "DriverInterface.h"
-#include "ParameterList.h"
+#include "ConnectionSettings.h"
+#include "ConnectionParams.h"
 
 namespace db {
 
@@ -51,7 +52,7 @@ public:
     // The values the window stores for its connection; reads no file and
     // does not connect.
     void applyStoredProperties();
-    static ParameterList storedParams();
+    static ConnectionParams storedParams();
 
     // Stored properties. Texts are Big5 bytes.
     const std::string& ConnectionName() const { return connectionName_; }
@@ -72,9 +73,15 @@ public:
     bool KeepConnection() const { return keepConnection_; }
     void setKeepConnection(bool value) { keepConnection_ = value; }
     // Every change of the list is refused while connected.
-    ParameterList& Params() { return params_; }
-    const ParameterList& Params() const { return params_; }
-    void setParams(const ParameterList& value) { params_ = value; }
+    ConnectionParams& Params() { return params_; }
+    const ConnectionParams& Params() const { return params_; }
+    void setParams(const ConnectionParams& value) { params_ = value; }
+
+    // The settings it connects with, copied, so that another thread may use them.
+    ConnectionSettings settings() const;
+    // Takes another connection's settings and connects with them as they
+    // are: no file read on connect, no login prompt. Refused while connected.
+    void useSettings(const ConnectionSettings& settings);
 
     // Not stored: the second connection once the driver's statement limit is reached.
     bool secondConnection() const { return secondConnection_; }
@@ -96,8 +103,8 @@ public:
     const std::string& lastError() const { return lastError_; }
 
     dl::IDriverConnection* driverConnection() const { return driverConnection_.get(); }
-    // A reference of its own to the driver connection, for a thread that
-    // cancels the call in flight: it outlives a disconnect meanwhile.
+    // A reference of its own to the driver connection, for a
+    // TConnectionInterrupt: it outlives a disconnect meanwhile.
     dl::DriverRef<dl::IDriverConnection> sharedDriverConnection() const { return driverConnection_; }
     // One round trip on an open connection; one found dead is disconnected,
     // so that the next statement connects anew, and true returned. One whose
@@ -163,7 +170,7 @@ private:
     void connectDriver();
     // What the driver library says about its entry's last failure, if it can.
     std::string entryFailureReason() const;
-    ParameterList loginList() const;
+    ConnectionParams loginList() const;
     void applyAnswerTimeout();
     void readPostConnectOptions();
     void forgetFailedConnect();
@@ -181,7 +188,7 @@ private:
     bool loginPrompt_ = true;
     bool keepConnection_ = true;
     bool secondConnection_ = true;
-    ParameterList params_;
+    ConnectionParams params_;
 
     QString connectionsFilePath_;
     bool settingsLoaded_ = false;

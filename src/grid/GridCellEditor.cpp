@@ -5,6 +5,8 @@
 
 #include "WorkTableGrid.h"
 
+namespace grid {
+
 TGridCellEditor::TGridCellEditor(TWorkTableGrid* grid) : QLineEdit(grid->viewport()), grid_(grid) {
     setFrame(false);
     setContextMenuPolicy(Qt::NoContextMenu);  // no paste around the key rules
@@ -100,3 +102,5 @@ void TGridCellEditor::inputMethodEvent(QInputMethodEvent* event) {
     }
     QLineEdit::inputMethodEvent(event);
 }
+
+}  // namespace grid

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <functional>
 
+namespace grid {
+
 class TWorkTableGrid;
 
 class TGridCellEditor : public QLineEdit {
@@ -33,3 +35,5 @@ private:
 
     TWorkTableGrid* grid_;
 };
+
+}  // namespace grid

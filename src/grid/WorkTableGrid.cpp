@@ -14,6 +14,8 @@
 #include "PriceMarks.h"
 #include "WorkTableModel.h"
 
+namespace grid {
+
 // The narrow column left of the cells: an arrow on the current row, an
 // I-beam while it is being edited, a star while it is new.
 class TRowIndicator : public QHeaderView {
@@ -524,3 +526,5 @@ void TWorkTableGrid::updateGeometries() {
     QTableView::updateGeometries();
     placeEditor();
 }
+
+}  // namespace grid

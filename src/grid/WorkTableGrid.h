@@ -12,11 +12,13 @@
 
 #include "ProductWorkTable.h"
 
+namespace grid {
+
 class TGridCellEditor;
 class TRowIndicator;
 class TWorkTableModel;
 
-class TWorkTableGrid : public QTableView, private TDataLinkObserver {
+class TWorkTableGrid : public QTableView, private TWorkTableObserver {
     Q_OBJECT
 public:
     static constexpr int kIndicatorWidth = 11;
@@ -67,7 +69,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // TDataLinkObserver
+    // TWorkTableObserver
     void cursorChanged() override;
     void fieldsChanged() override;
     void updateRecord() override;
@@ -109,3 +111,5 @@ private:
     bool layingOut_ = false;
     bool syncPending_ = false;
 };
+
+}  // namespace grid

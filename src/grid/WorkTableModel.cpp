@@ -5,6 +5,8 @@
 #include "Big5Text.h"
 #include "PriceMarks.h"
 
+namespace grid {
+
 TWorkTableModel::TWorkTableModel(TProductWorkTable& table, QObject* parent) : QAbstractTableModel(parent), table_(table), palette_(QGuiApplication::palette()) {
     columns_ = table_.fieldCount();
     table_.addObserver(this);
@@ -131,3 +133,5 @@ void TWorkTableModel::fieldsChanged() {
     }
     if (columns_ > 0) emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
 }
+
+}  // namespace grid

@@ -8,7 +8,9 @@
 
 #include "ProductWorkTable.h"
 
-class TWorkTableModel : public QAbstractTableModel, private TDataLinkObserver {
+namespace grid {
+
+class TWorkTableModel : public QAbstractTableModel, private TWorkTableObserver {
     Q_OBJECT
 public:
     explicit TWorkTableModel(TProductWorkTable& table, QObject* parent = nullptr);
@@ -48,3 +50,5 @@ private:
     bool refreshPending_ = false;
     QPalette palette_;
 };
+
+}  // namespace grid

@@ -91,7 +91,7 @@ QList<QByteArray> titles() {
 bool isJournalPrice(double value) { return std::isfinite(value) && std::fabs(value) <= kLargestJournalPrice; }
 
 [[noreturn]] void refuse(const QString& path, int line, const std::string& what) {
-    throw rt::AppError(messageText(path) + ", line " + std::to_string(line) + ": " + what);
+    throw rt::AppError(big5::fromUnicodeLossy(path) + ", line " + std::to_string(line) + ": " + what);
 }
 
 // ---- reading ----
@@ -177,8 +177,8 @@ private:
             const ssize_t got = ::read(file_, chunk, sizeof chunk);
             if (got < 0 && errno == EINTR) continue;
             if (got < 0)
-                throw rt::AppError("Cannot read the journal " + messageText(path_) + ": " +
-                                   messageText(systemError(errno)));
+                throw rt::AppError("Cannot read the journal " + big5::fromUnicodeLossy(path_) + ": " +
+                                   big5::fromUnicodeLossy(systemError(errno)));
             buffer_.append(chunk, got);
             return got > 0;
         }
@@ -329,8 +329,6 @@ private:
 
 }  // namespace
 
-std::string messageText(const QString& text) { return big5::fromUnicodeLossy(text); }
-
 std::string priceText(const rt::FieldValue& price) {
     if (price.isNull()) return {};
     // Room for any double written out in full.
@@ -386,7 +384,7 @@ void TJournalWriter::addEntry(const JournalEntry& entry) {
     const auto cell = [&entry](const rt::FieldValue& price) {
         if (!price.isNull() && !isJournalPrice(price.toDouble()))
             throw rt::AppError("The price journal cannot hold the price " + priceText(price) + " of the product " +
-                               messageText(big5::toUnicode(entry.productId)) +
+                               big5::fromUnicodeLossy(big5::toUnicode(entry.productId)) +
                                "; it is not a finite number within the price columns' range. Nothing was written.");
         return QByteArray::fromStdString(priceText(price));
     };
@@ -453,8 +451,9 @@ void TJournalWriter::discard() {
 void TJournalWriter::failWithErrno() const { fail(systemError(errno)); }
 
 void TJournalWriter::fail(const QString& what) const {
-    throw rt::AppError("The price journal could not be written (" + messageText(path_.isEmpty() ? folder_ : path_) +
-                       ": " + messageText(what) + ")");
+    throw rt::AppError("The price journal could not be written (" +
+                       big5::fromUnicodeLossy(path_.isEmpty() ? folder_ : path_) + ": " + big5::fromUnicodeLossy(what) +
+                       ")");
 }
 
 // ---- reading ----
@@ -465,7 +464,8 @@ namespace {
 template <class Read>
 auto withJournalFile(const QString& path, Read read) {
     const auto cannotRead = [&path](const QString& why) {
-        return rt::AppError("Cannot read the journal " + messageText(path) + ": " + messageText(why));
+        return rt::AppError("Cannot read the journal " + big5::fromUnicodeLossy(path) + ": " +
+                            big5::fromUnicodeLossy(why));
     };
     const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (file < 0) throw cannotRead(systemError(errno));

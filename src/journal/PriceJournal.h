@@ -117,9 +117,6 @@ JournalHeader readJournalHeader(const QString& path);
 // time); what is not a regular file is listed too, for the caller to name.
 QStringList journalFiles(const QString& folder);
 
-// How a path or text of the journal is shown in a message, which is Big5.
-std::string messageText(const QString& text);
-
 // A line of the journal's CSV: fields joined by commas, a field holding a
 // comma, quote or line break quoted with its quotes doubled.
 QByteArray csvField(const QByteArray& text);

@@ -49,6 +49,11 @@ public:
     using AppError::AppError;
 };
 
+// Raises error again with message in place of its own: a DatabaseError
+// stays one, with what the driver reported, so that a lost connection is
+// still known as one; every other error becomes an AppError.
+[[noreturn]] void raiseWithMessage(const std::exception& error, const std::string& message);
+
 // Replaces the first "%s" of pattern with argument, the way every message
 // with a placeholder is built.
 std::string formatMessage(std::string_view pattern, std::string_view argument);

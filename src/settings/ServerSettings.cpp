@@ -1,6 +1,5 @@
 #include "ServerSettings.h"
 
-
 #include "Big5Text.h"
 #include "Errors.h"
 #include "ProgramSettings.h"
@@ -18,11 +17,11 @@ int secondsFrom(const QSettings& settings, const QString& key, int fallback) {
     bool isNumber = false;
     const qlonglong seconds = text.toLongLong(&isNumber);
     if (!isNumber || seconds < 1 || seconds > ServerSettings::kLongestAnswerTimeout)
-        throw rt::AppError(big5::fromUtf8(
-            (QStringLiteral("%1 的 %2=%3 不是 1 到 %4 之間的秒數")
-                 .arg(settings.fileName(), key, text)
-                 .arg(ServerSettings::kLongestAnswerTimeout))
-                .toStdString()));
+        // The path and the value are the user's, in characters Big5 may lack:
+        // those show as "?" so that the message still names the setting.
+        throw rt::AppError(big5::fromUnicodeLossy(QStringLiteral("%1 的 %2=%3 不是 1 到 %4 之間的秒數")
+                                                      .arg(settings.fileName(), key, text)
+                                                      .arg(ServerSettings::kLongestAnswerTimeout)));
     return static_cast<int>(seconds);
 }
 

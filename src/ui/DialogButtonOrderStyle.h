@@ -6,6 +6,8 @@
 #include <QDialogButtonBox>
 #include <QProxyStyle>
 
+namespace ui {
+
 class TDialogButtonOrderStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
@@ -16,3 +18,5 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
+
+}  // namespace ui

@@ -9,7 +9,7 @@
 
 #include "ErrorDisplay.h"
 
-namespace app {
+namespace ui {
 
 namespace {
 
@@ -77,4 +77,4 @@ void showMessage(const QString& text) {
     box.exec();
 }
 
-}  // namespace app
+}  // namespace ui

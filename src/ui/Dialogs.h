@@ -5,7 +5,7 @@
 
 class QWidget;
 
-namespace app {
+namespace ui {
 
 enum class Answer { Yes, No, Cancel };
 
@@ -29,4 +29,4 @@ inline constexpr const char* kConfirmationDetailsName = "confirmationDetails";
 // Enter and Escape both answer, centred on the screen.
 void showMessage(const QString& text);
 
-}  // namespace app
+}  // namespace ui

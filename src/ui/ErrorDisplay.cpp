@@ -6,7 +6,7 @@
 
 #include "Big5Text.h"
 
-namespace app {
+namespace ui {
 
 QString applicationTitleFor(const QString& executablePath) {
     QString name = QFileInfo(executablePath).fileName();
@@ -43,4 +43,4 @@ void runHandler(const std::function<void()>& handler) {
     }
 }
 
-}  // namespace app
+}  // namespace ui

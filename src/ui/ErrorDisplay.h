@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace app {
+namespace ui {
 
 // The executable's file name without its folder, cut at the first ".",
 // every character after the first in lower case: ABC.EXE gives Abc.
@@ -27,4 +27,4 @@ void showError(const std::exception& error);
 // Runs a handler; an error ends it where it was raised and is shown.
 void runHandler(const std::function<void()>& handler);
 
-}  // namespace app
+}  // namespace ui

@@ -16,6 +16,7 @@
 #include "WorkTableGrid.h"
 #include "Dialogs.h"
 #include "ErrorDisplay.h"
+#include "Errors.h"
 #include "PriceCalculation.h"
 #include "PriceReview.h"
 #include "PriceWriteBack.h"
@@ -66,11 +67,24 @@ public:
     }
 };
 
-TSpeedButton* newSpeedButton(const char* name, const char* captionUtf8, QRect geometry, QWidget* parent) {
-    auto* button = new TSpeedButton(QString::fromUtf8(captionUtf8), parent);
+ui::TSpeedButton* newSpeedButton(const char* name, const char* captionUtf8, QRect geometry, QWidget* parent) {
+    auto* button = new ui::TSpeedButton(QString::fromUtf8(captionUtf8), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
     return button;
+}
+
+// Whether a write-back's failure is a database error that lost its
+// connection. The runner keeps only errors derived from std::exception.
+bool lostConnection(const std::exception_ptr& failure) {
+    if (!failure) return false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const rt::DatabaseError& error) {
+        return error.driverFailure().connectionLost;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 }  // namespace
@@ -86,7 +100,7 @@ TFormTarvell::TFormTarvell(QWidget* parent) : QWidget(parent) {
     ui::showBusyCursorWhileConnecting(SQLConnection1);
     createComponents();
     connectHandlers();
-    app::runHandler([this] { FormCreate(); });
+    ui::runHandler([this] { FormCreate(); });
 }
 
 TFormTarvell::~TFormTarvell() {
@@ -99,10 +113,10 @@ void TFormTarvell::createComponents() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     createTopPanel();
-    DBGrid1 = new TWorkTableGrid(this);
+    DBGrid1 = new grid::TWorkTableGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setDataSet(&CDS_PRODUCT);
-    DBGrid1->setErrorHandler([](const std::exception& error) { app::showError(error); });
+    DBGrid1->setErrorHandler([](const std::exception& error) { ui::showError(error); });
     createBottomPanel();
     layout->addWidget(Panel1);
     layout->addWidget(DBGrid1, 1);
@@ -162,15 +176,15 @@ void TFormTarvell::selectCompletedItem() {
 void TFormTarvell::createBottomPanel() {
     Panel2 = newPanel("Panel2", this);
     Panel2->setFixedHeight(24);
-    ProgressBar1 = new TProgressBar(Panel2);
+    ProgressBar1 = new ui::TProgressBar(Panel2);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     Panel2->installEventFilter(this);  // keeps the bar docked at its bottom
 }
 
 void TFormTarvell::connectHandlers() {
-    const auto wire = [this](TSpeedButton* button, void (TFormTarvell::*handler)()) {
-        connect(button, &TSpeedButton::clicked, this, [this, handler] {
-            app::runHandler([this, handler] { (this->*handler)(); });
+    const auto wire = [this](ui::TSpeedButton* button, void (TFormTarvell::*handler)()) {
+        connect(button, &ui::TSpeedButton::clicked, this, [this, handler] {
+            ui::runHandler([this, handler] { (this->*handler)(); });
             sinceLastHandler_.start();
         });
     };
@@ -198,7 +212,7 @@ void TFormTarvell::setVisible(bool visible) {
         shown_ = true;
         // Shown for the first time: the show handler runs before the window
         // is centred and on screen.
-        app::runHandler([this] { FormShow(); });
+        ui::runHandler([this] { FormShow(); });
         fitOuterSize();
         centreOnDesktop();
     }
@@ -237,12 +251,7 @@ bool TFormTarvell::event(QEvent* event) {
 // ---- handlers ----
 
 void TFormTarvell::FormCreate() {
-    for (const auto& def : product::fieldDefs()) CDS_PRODUCT.addFieldDef(def);
-    CDS_PRODUCT.addIndexDef("ID_Index", "PROD_ID");
-    CDS_PRODUCT.createDataSet();
-    const auto& titles = product::columnTitlesUtf8();
-    for (int i = 0; i < product::kFieldCount; ++i)
-        CDS_PRODUCT.field(i).setDisplayLabel(big5::fromUtf8(titles[static_cast<std::size_t>(i)]));
+    product::defineProductTable(CDS_PRODUCT);
     DBGrid1->setColumnWidth(0, 120);
     DBGrid1->setColumnWidth(1, 220);
 }
@@ -321,7 +330,7 @@ void TFormTarvell::SpeedButton2Click() {
     // left to visit.
     CDS_PRODUCT.first();
     ProgressBar1->setMaximum(CDS_PRODUCT.rowCount());
-    TProgressStepper progress(*ProgressBar1);
+    ui::TProgressStepper progress(*ProgressBar1);
     pricing::priceAllRows(CDS_PRODUCT, [&progress] { progress.step(); });
 }
 
@@ -334,8 +343,8 @@ void TFormTarvell::SpeedButton3Click() {
     const settings::ServerSettings server = settings::applyServerSettings(SQLConnection1);
     replaceConnectionDeadWhileIdle();
     const batch::TPriceReview review = reviewBatch();
-    if (app::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
-                             {review.summaryText(), review.detailsText()}) != app::Answer::Yes)
+    if (ui::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
+                             {review.summaryText(), review.detailsText()}) != ui::Answer::Yes)
         return;
     replaceConnectionDeadWhileIdle();
     batch::TListedPriceRows rows = priceRowsOfTable();
@@ -350,7 +359,7 @@ void TFormTarvell::SpeedButton3Click() {
     // not answering; the dialog's words are then no older than that.
     auto probe = std::make_shared<db::TRowWaitProbe>(SQLConnection1, std::chrono::seconds(2),
                                                         catalog::productRowSelect());
-    ui::TWriteBackRunner runner(this, SQLConnection1.sharedDriverConnection(), times, std::move(probe));
+    ui::TWriteBackRunner runner(this, db::TConnectionInterrupt(SQLConnection1), times, std::move(probe));
     std::exception_ptr failure;
     try {
         runner.run(writeBack, rows, {});
@@ -365,25 +374,20 @@ void TFormTarvell::SpeedButton3Click() {
 // without a word.
 void TFormTarvell::showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exception_ptr failure) {
     batch::WriteBackEnd end = runner.end();
-    std::optional<std::string> failureText;
-    std::optional<rt::DriverFailure> driverFailure;
-    try {
-        if (failure) std::rethrow_exception(failure);
-    } catch (const rt::DatabaseError& error) {
-        failureText = error.what();
-        driverFailure = error.driverFailure();
-    } catch (const std::exception& error) {
-        failureText = error.what();
-    }
-    end.connectionLost = (driverFailure && driverFailure->connectionLost) || runner.timedOut();
+    end.connectionLost = lostConnection(failure) || runner.timedOut();
     if (failure && static_cast<int>(end.written) < CDS_PRODUCT.rowCount())
         CDS_PRODUCT.moveTo(static_cast<int>(end.written));
-    if (runner.stoppingSignal() != 0) return app::endAfterSignal(runner.stoppingSignal());
+    if (runner.stoppingSignal() != 0) return ui::endAfterSignal(runner.stoppingSignal());
     if (runner.cancelled() && !runner.timedOut())
-        return app::showMessage(big5::toUnicode(batch::cancelledMessage(end)));
-    if (driverFailure) throw rt::DatabaseError(batch::stoppedByErrorMessage(*failureText, end), *driverFailure);
-    if (failureText) throw rt::AppError(batch::stoppedByErrorMessage(*failureText, end));
-    app::showMessage(QString::fromUtf8("回存完成"));
+        return ui::showMessage(big5::toUnicode(batch::cancelledMessage(end)));
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            rt::raiseWithMessage(error, batch::stoppedByErrorMessage(error.what(), end));
+        }
+    }
+    ui::showMessage(QString::fromUtf8("回存完成"));
 }
 
 // The batch as it will be written, beside the prices it was loaded with and
@@ -403,7 +407,7 @@ batch::TPriceReview TFormTarvell::reviewBatch() {
 // finishes the grid's open editing. The worker reads this copy, never the
 // table the grid shows.
 batch::TListedPriceRows TFormTarvell::priceRowsOfTable() {
-    TWorkTablePriceRows table(CDS_PRODUCT);
+    batch::TWorkTablePriceRows table(CDS_PRODUCT);
     std::vector<batch::PriceRow> rows;
     rows.reserve(static_cast<std::size_t>(CDS_PRODUCT.rowCount()));
     for (table.first(); !table.eof(); table.next()) rows.push_back(table.current());

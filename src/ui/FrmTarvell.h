@@ -21,12 +21,14 @@
 class QComboBox;
 class QFrame;
 class QLabel;
+namespace grid {
 class TWorkTableGrid;
+}  // namespace grid
+namespace ui {
 class TProgressBar;
 class TSpeedButton;
-namespace ui {
 class TWriteBackRunner;
-}
+}  // namespace ui
 
 class TFormTarvell : public QWidget {
     Q_OBJECT
@@ -43,13 +45,13 @@ public:
     QFrame* Panel1 = nullptr;
     QLabel* Label1 = nullptr;
     QComboBox* ComboBox1 = nullptr;
-    TSpeedButton* SpeedButton1 = nullptr;
-    TSpeedButton* SpeedButton2 = nullptr;
-    TSpeedButton* SpeedButton3 = nullptr;
-    TSpeedButton* SpeedButton4 = nullptr;
-    TWorkTableGrid* DBGrid1 = nullptr;
+    ui::TSpeedButton* SpeedButton1 = nullptr;
+    ui::TSpeedButton* SpeedButton2 = nullptr;
+    ui::TSpeedButton* SpeedButton3 = nullptr;
+    ui::TSpeedButton* SpeedButton4 = nullptr;
+    grid::TWorkTableGrid* DBGrid1 = nullptr;
     QFrame* Panel2 = nullptr;
-    TProgressBar* ProgressBar1 = nullptr;
+    ui::TProgressBar* ProgressBar1 = nullptr;
 
     // The database components. The connection comes first so that it goes
     // last, after every dataset bound to it.

@@ -4,6 +4,8 @@
 #include <QStylePainter>
 #include <algorithm>
 
+namespace ui {
+
 TProgressBar::TProgressBar(QWidget* parent) : QProgressBar(parent) {
     setRange(0, 100);
     setValue(0);
@@ -34,3 +36,5 @@ void TProgressStepper::step() {
     bar_.setValue(count_);
     shown_ = count_;
 }
+
+}  // namespace ui

@@ -3,6 +3,8 @@
 
 #include <QProgressBar>
 
+namespace ui {
+
 // An empty range (0 to 0) shows an empty bar, as the native one does, not
 // Qt's busy animation.
 class TProgressBar : public QProgressBar {
@@ -33,3 +35,5 @@ private:
     int shown_;
     int stride_;
 };
+
+}  // namespace ui

@@ -1,5 +1,7 @@
 #include "SpeedButton.h"
 
+namespace ui {
+
 TSpeedButton::TSpeedButton(const QString& caption, QWidget* parent) : QToolButton(parent) {
     setText(caption);
     setFocusPolicy(Qt::NoFocus);
@@ -7,3 +9,5 @@ TSpeedButton::TSpeedButton(const QString& caption, QWidget* parent) : QToolButto
     setAutoRaise(false);
     setCheckable(false);
 }
+
+}  // namespace ui

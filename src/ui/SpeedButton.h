@@ -5,8 +5,12 @@
 
 #include <QToolButton>
 
+namespace ui {
+
 class TSpeedButton : public QToolButton {
     Q_OBJECT
 public:
     explicit TSpeedButton(const QString& caption, QWidget* parent = nullptr);
 };
+
+}  // namespace ui

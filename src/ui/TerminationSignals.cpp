@@ -1,6 +1,5 @@
 #include "TerminationSignals.h"
 
-#include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -13,7 +12,9 @@
 #include <functional>
 #include <optional>
 
-namespace app {
+#include "StopSignals.h"
+
+namespace ui {
 
 namespace {
 
@@ -21,14 +22,6 @@ namespace {
 int g_signals = -1;
 std::function<void(int)> g_interceptor;
 std::optional<int> g_exitStatus;
-
-sigset_t terminationSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
-}
 
 // What "4.離開" does: every window closes, the main window last and the
 // event loop with it. A message box is the operator's to answer: closing it
@@ -63,17 +56,17 @@ void watchSignals() {
 }  // namespace
 
 TerminationSignals::TerminationSignals() {
-    const sigset_t set = terminationSet();
-    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) {
+    if (!rt::blockStopSignals()) {
         std::perror("Tarvell: cannot block SIGINT and SIGTERM");
         return;
     }
+    const sigset_t set = rt::stopSignals();
     g_signals = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
     if (g_signals < 0) {
         // Without the descriptor the signals would be lost: leave them as the
         // system handles them.
         std::perror("Tarvell: cannot watch SIGINT and SIGTERM");
-        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+        rt::unblockStopSignals();
         return;
     }
     qAddPreRoutine(watchSignals);
@@ -97,4 +90,4 @@ TerminationSignals::~TerminationSignals() {
     g_signals = -1;
 }
 
-}  // namespace app
+}  // namespace ui

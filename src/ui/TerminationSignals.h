@@ -5,19 +5,18 @@
 // for the operator to answer first; a write-back running at the time stops
 // after its row in flight instead (SignalInterception).
 //
-// The Firebird client library puts its own handlers on both signals when it
-// first attaches, and those shut every attachment down behind the program's
-// back. So the two signals are blocked instead of handled: a blocked signal
-// runs no handler, whoever installed it, and waits in a signalfd that the
-// event loop watches. Blocking covers only the threads started after it, so
-// the object is made first thing in main, before the application object and
-// anything else that may start a thread.
+// The client library's own handlers on both signals would shut every
+// attachment down behind the program's back, so they are blocked
+// (StopSignals.h) and wait in a signalfd that the event loop watches.
+// Blocking covers only the threads started after it, so the object is made
+// first thing in main, before the application object and anything else
+// that may start a thread.
 #pragma once
 
 #include <functional>
 #include <optional>
 
-namespace app {
+namespace ui {
 
 class TerminationSignals {
 public:
@@ -44,4 +43,4 @@ void endAfterSignal(int signal);
 // 128 + the signal that ended interrupted work; nothing otherwise.
 std::optional<int> exitStatusAfterSignal();
 
-}  // namespace app
+}  // namespace ui

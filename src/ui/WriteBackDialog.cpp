@@ -8,9 +8,11 @@
 
 #include "ErrorDisplay.h"
 
+namespace ui {
+
 TWriteBackDialog::TWriteBackDialog(QWidget* window) : QDialog(window) {
     setObjectName(QStringLiteral("WriteBackDialog"));
-    setWindowTitle(app::applicationTitle());
+    setWindowTitle(ui::applicationTitle());
     setWindowModality(Qt::WindowModal);
     auto* layout = new QVBoxLayout(this);
     count_ = new QLabel(this);
@@ -63,3 +65,5 @@ void TWriteBackDialog::reject() {
     if (finished_) return QDialog::reject();
     emit cancelRequested();
 }
+
+}  // namespace ui

@@ -10,6 +10,8 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
+namespace ui {
+
 class TWriteBackDialog : public QDialog {
     Q_OBJECT
 public:
@@ -37,3 +39,5 @@ private:
     QPushButton* cancel_;
     bool finished_ = false;
 };
+
+}  // namespace ui

@@ -51,10 +51,10 @@ struct TWriteBackRunner::State {
     Clock::time_point started;
 };
 
-TWriteBackRunner::TWriteBackRunner(QWidget* window, dl::DriverRef<dl::IDriverConnection> connection,
-                                   WriteBackTimes times, std::shared_ptr<db::TRowWaitProbe> probe)
+TWriteBackRunner::TWriteBackRunner(QWidget* window, db::TConnectionInterrupt interrupt, WriteBackTimes times,
+                                   std::shared_ptr<db::TRowWaitProbe> probe)
     : window_(window),
-      connection_(std::move(connection)),
+      interrupt_(std::move(interrupt)),
       times_(times),
       state_(std::make_shared<State>()),
       probe_(std::move(probe)) {}
@@ -81,7 +81,7 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
     };
     steps.stopRequested = [&state] { return state.stopRequested.load(); };
 
-    const app::SignalInterception interception([this](int signal) {
+    const ui::SignalInterception interception([this](int signal) {
         if (state_->signal == 0) state_->signal = signal;
         cancel();
     });
@@ -155,16 +155,16 @@ void TWriteBackRunner::escalateStuckRow(Clock::time_point now) {
     if (!state.cancelled && updating && rowAge >= times_.answerTimeout) {
         state.timedOut = true;
         cancel();
-        interrupt(dl::control::CancelAbort);
+        interrupt_.abort();
         state.aborted = true;
         return;
     }
     if (!state.cancelled) return;
     if (!state.raisedAt && rowAge >= times_.raiseAfter) {
-        interrupt(dl::control::CancelRaise);
+        interrupt_.cancel();
         state.raisedAt = now;
     } else if (state.raisedAt && now - *state.raisedAt >= times_.abortAfter) {
-        interrupt(dl::control::CancelAbort);
+        interrupt_.abort();
         state.aborted = true;
     }
 }
@@ -199,10 +199,6 @@ QString TWriteBackRunner::waitingText(std::optional<db::RowWait> wait) {
     if (!wait) return QString::fromUtf8("等候伺服器回應或被鎖定的資料列：");
     return *wait == db::RowWait::LockedRow ? QString::fromUtf8("等候被鎖定的資料列：")
                                               : QString::fromUtf8("等候伺服器回應：");
-}
-
-void TWriteBackRunner::interrupt(std::int32_t request) {
-    if (connection_) connection_->control(request);
 }
 
 void TWriteBackRunner::cancel() {

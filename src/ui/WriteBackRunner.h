@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-#include "DriverInterface.h"
+#include "ConnectionInterrupt.h"
 #include "PriceWriteBack.h"
 #include "RowWaitProbe.h"
 #include "WriteBackReport.h"
@@ -40,10 +40,9 @@ struct WriteBackTimes {
 
 class TWriteBackRunner {
 public:
-    // connection: the driver connection the write-back runs on, connected;
-    // used only to interrupt it. probe: asks what a stuck row waits for;
-    // without one the dialog names both.
-    TWriteBackRunner(QWidget* window, dl::DriverRef<dl::IDriverConnection> connection, WriteBackTimes times,
+    // interrupt: the connection the write-back runs on, connected. probe:
+    // asks what a stuck row waits for; without one the dialog names both.
+    TWriteBackRunner(QWidget* window, db::TConnectionInterrupt interrupt, WriteBackTimes times,
                      std::shared_ptr<db::TRowWaitProbe> probe = nullptr);
     ~TWriteBackRunner();
     TWriteBackRunner(const TWriteBackRunner&) = delete;
@@ -69,13 +68,12 @@ private:
     void tick();
     void escalateStuckRow(std::chrono::steady_clock::time_point now);
     void updateDialog(std::chrono::steady_clock::time_point now);
-    void interrupt(std::int32_t request);
     // What the dialog says a stuck row waits for, before its product;
     // nothing known names both.
     static QString waitingText(std::optional<db::RowWait> wait);
 
     QWidget* window_;
-    dl::DriverRef<dl::IDriverConnection> connection_;
+    db::TConnectionInterrupt interrupt_;
     WriteBackTimes times_;
     std::shared_ptr<State> state_;
     std::shared_ptr<db::TRowWaitProbe> probe_;

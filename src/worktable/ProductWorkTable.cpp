@@ -159,14 +159,14 @@ void TProductWorkTable::moveTo(int row) {
 
 void TProductWorkTable::startInsert(int at) {
     makeRoomForOne(rows_);
-    notify([at](TDataLinkObserver* o) { o->rowAboutToBeInserted(at); });
+    notify([at](TWorkTableObserver* o) { o->rowAboutToBeInserted(at); });
     rows_.insert(rows_.begin() + at, blankRecord());
     current_ = at;
     buffer_ = blankRecord();
     state_ = State::Insert;
     modified_ = false;
     eof_ = bof_ = false;
-    notify([at](TDataLinkObserver* o) { o->rowInserted(at); });
+    notify([at](TWorkTableObserver* o) { o->rowInserted(at); });
     notifyCursor();
 }
 
@@ -208,13 +208,13 @@ void TProductWorkTable::post() {
 
 void TProductWorkTable::leaveInsert() {
     const int at = current_;
-    notify([at](TDataLinkObserver* o) { o->rowAboutToBeRemoved(at); });
+    notify([at](TWorkTableObserver* o) { o->rowAboutToBeRemoved(at); });
     rows_.erase(rows_.begin() + at);
     state_ = State::Browse;
     modified_ = false;
     current_ = std::min(at, rowCount() - 1);
     eof_ = bof_ = rows_.empty();
-    notify([at](TDataLinkObserver* o) { o->rowRemoved(at); });
+    notify([at](TWorkTableObserver* o) { o->rowRemoved(at); });
 }
 
 void TProductWorkTable::cancel() {
@@ -374,9 +374,9 @@ void TProductWorkTable::setText(int field, std::string_view big5Text) {
 
 // ---- observers ----
 
-void TProductWorkTable::addObserver(TDataLinkObserver* observer) { observers_.push_back(observer); }
+void TProductWorkTable::addObserver(TWorkTableObserver* observer) { observers_.push_back(observer); }
 
-void TProductWorkTable::removeObserver(TDataLinkObserver* observer) {
+void TProductWorkTable::removeObserver(TWorkTableObserver* observer) {
     observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
@@ -390,7 +390,7 @@ void TProductWorkTable::disableControls() { ++disableCount_; }
 
 void TProductWorkTable::enableControls() {
     if (disableCount_ == 0 || --disableCount_ > 0) return;
-    notify([](TDataLinkObserver* o) { o->dataSetChanged(); });
+    notify([](TWorkTableObserver* o) { o->dataSetChanged(); });
     notifyCursor();
 }
 
@@ -399,15 +399,15 @@ void TProductWorkTable::reserve(int extraRows) {
 }
 
 void TProductWorkTable::notifyFieldsChanged() {
-    notify([](TDataLinkObserver* o) { o->fieldsChanged(); });
+    notify([](TWorkTableObserver* o) { o->fieldsChanged(); });
 }
 
 void TProductWorkTable::notifyCursor() {
-    notify([](TDataLinkObserver* o) { o->cursorChanged(); });
+    notify([](TWorkTableObserver* o) { o->cursorChanged(); });
 }
 
 void TProductWorkTable::notifyRecord(int row) {
-    notify([row](TDataLinkObserver* o) { o->recordChanged(row); });
+    notify([row](TWorkTableObserver* o) { o->recordChanged(row); });
 }
 
 // Asked even while controls are disabled: what the operator typed must not
@@ -415,3 +415,16 @@ void TProductWorkTable::notifyRecord(int row) {
 void TProductWorkTable::notifyUpdateRecord() {
     for (auto* observer : observers_) observer->updateRecord();
 }
+
+namespace product {
+
+void defineProductTable(TProductWorkTable& table) {
+    for (const TFieldDef& def : fieldDefs()) table.addFieldDef(def);
+    table.addIndexDef("ID_Index", "PROD_ID");
+    table.createDataSet();
+    const auto& titles = columnTitlesUtf8();
+    for (int i = 0; i < kFieldCount; ++i)
+        table.field(i).setDisplayLabel(big5::fromUtf8(titles[static_cast<std::size_t>(i)]));
+}
+
+}  // namespace product

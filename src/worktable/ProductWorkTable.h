@@ -42,9 +42,9 @@ private:
 };
 
 // What a bound control hears from the table.
-class TDataLinkObserver {
+class TWorkTableObserver {
 public:
-    virtual ~TDataLinkObserver() = default;
+    virtual ~TWorkTableObserver() = default;
     virtual void rowAboutToBeInserted(int /*row*/) {}
     virtual void rowInserted(int /*row*/) {}
     virtual void rowAboutToBeRemoved(int /*row*/) {}
@@ -150,8 +150,8 @@ public:
     // again and again.
     void reserve(int extraRows);
 
-    void addObserver(TDataLinkObserver* observer);
-    void removeObserver(TDataLinkObserver* observer);
+    void addObserver(TWorkTableObserver* observer);
+    void removeObserver(TWorkTableObserver* observer);
 
 private:
     friend class TField;
@@ -182,10 +182,19 @@ private:
     int current_ = -1;
     bool eof_ = true;
     bool bof_ = true;
-    std::vector<TDataLinkObserver*> observers_;
+    std::vector<TWorkTableObserver*> observers_;
     int disableCount_ = 0;
 };
 
 // Whole-number and double values both read as doubles; a text field that is
 // no number raises the conversion error.
 rt::FieldValue toFloatValue(const rt::FieldValue& value);
+
+namespace product {
+
+// Defines and creates the product table as the window shows it: the fifteen
+// fields in column order, the index on PROD_ID, and the column titles as
+// Big5 display labels.
+void defineProductTable(TProductWorkTable& table);
+
+}  // namespace product

@@ -29,10 +29,7 @@ using Stored = std::array<std::optional<double>, 6>;
 
 class SubCategoryLoaderTest : public testing::Test {
 protected:
-    void SetUp() override {
-        for (const auto& def : product::fieldDefs()) table.addFieldDef(def);
-        table.createDataSet();
-    }
+    void SetUp() override { product::defineProductTable(table); }
 
     // The window's own chain of components on a connection made as it
     // makes it.

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "Big5Text.h"
 #include "ConfigFileLocator.h"
 #include "ConnectionTestSupport.h"
 #include "Errors.h"
@@ -130,10 +129,5 @@ INSTANTIATE_TEST_SUITE_P(
                   "[General]\nConnection Registry File=/etc/tarvell/conn.ini\n", "/etc/tarvell/conn.ini"},
         StoreCase{"neither", "[General]\nDriver Registry File=/home/a/drv.ini\n", "[Other]\nx=y\n", {}}),
     [](const testing::TestParamInfo<StoreCase>& info) { return caseName(info.param.what); });
-
-TEST(PathForMessage, PathsBecomeBig5AndCharactersBig5LacksBecomeQuestionMarks) {
-    EXPECT_EQ(db::pathForMessage(QString::fromUtf8("/資料/商品.ini")), big5::fromUtf8("/資料/商品.ini"));
-    EXPECT_EQ(db::pathForMessage(QString::fromUtf8("/x/😀商.ini")), "/x/?" + big5::fromUtf8("商") + ".ini");
-}
 
 }  // namespace

@@ -169,7 +169,7 @@ TEST_F(ConnectionSequence, TheLoginListTakesTheFirstValuesAndNoSchemaForNoUser) 
     // Values set by hand: user name and password go as they stand, the
     // schema name and the database trimmed.
     recording::reset();
-    makeConnectionSetByHand(db::ParameterList{"Password= p ", "Database= d ", "User_Name= u "}).open();
+    makeConnectionSetByHand(db::ConnectionParams{"Password= p ", "Database= d ", "User_Name= u "}).open();
     EXPECT_EQ(recording::calls("conn1.connect"), Log{"conn1.connect(d, u , p )"});
     EXPECT_EQ(recording::calls("meta1.setOptionText"), Log{"meta1.setOptionText(1,u)"});
 }

@@ -93,7 +93,7 @@ TEST_F(ConnectionSettings, MissingPiecesOfTheConnectionSection) {
 
     // Set by hand, blanks pass the check and connect to the trimmed name;
     // without a password there is no prompt.
-    makeConnectionSetByHand(db::ParameterList{"Database=   "}).open();
+    makeConnectionSetByHand(db::ConnectionParams{"Database=   "}).open();
     EXPECT_EQ(connectArguments(), "conn1.connect(,,)");
     EXPECT_FALSE(connection_->LoginPrompt());
 
@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<LoaderFailure>& info) { return caseName(info.param.message); });
 
 TEST_F(ConnectionSettings, StoredNamesAreTrimmedForLoadingButShownAsStored) {
-    makeConnectionSetByHand(db::ParameterList{"Database=x"});
+    makeConnectionSetByHand(db::ConnectionParams{"Database=x"});
     connection_->setLibraryName("  libnosuchdriver.so ");
     connection_->setVendorLib(" libfbclient.so.2 ");
     connection_->setGetDriverFunc(" getSQLDriverNONE ");

@@ -20,7 +20,7 @@ class ServicesDriverCalls : public testing::Test {
 protected:
     void SetUp() override {
         recording::reset();
-        ParameterList params{"DriverName=Recording", "Database=somewhere", "User_Name=sysdba"};
+        ConnectionParams params{"DriverName=Recording", "Database=somewhere", "User_Name=sysdba"};
         for (const auto& line : extraParams) params.add(line);
         connection.setDriverName("Recording");
         connection.setLibraryName("librecordingdriver.so");

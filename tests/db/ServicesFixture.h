@@ -21,7 +21,7 @@ class ServicesFixture : public ::testing::Test {
 protected:
     // Lines added to the connection's parameter list, such as RowsetSize.
     void connectWith(const std::vector<std::pair<std::string, std::string>>& extraLines) {
-        ParameterList params = TDataLinkConnection::storedParams();
+        ConnectionParams params = TDataLinkConnection::storedParams();
         params.setValue("Database", database.path());
         for (const auto& [name, value] : extraLines) params.setValue(name, value);
         connection = std::make_unique<TDataLinkConnection>("SQLConnection1");

@@ -1,13 +1,20 @@
 // The switches of the program's own settings file: a value that is neither
-// true nor false is refused, never read as one of them.
+// true nor false is refused, never read as one of them. A refused value is
+// named in the message even where Big5 cannot hold the path or the value.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
+#include "Big5Text.h"
 #include "Errors.h"
 #include "JournalSettings.h"
 #include "MessageOf.h"
 #include "ProgramSettings.h"
+#include "ScopeGuard.h"
+#include "ServerSettings.h"
 #include "WriteBackSettings.h"
 
 namespace {
@@ -65,6 +72,37 @@ TEST(ProgramSwitches, TheJournalAndTheWriteBackModeRefuseAMistypedSwitch) {
     EXPECT_THROW(journal::JournalSettings::load(), rt::AppError);
     journal::JournalSettings::setEnabled(true);
     EXPECT_TRUE(journal::JournalSettings::load().enabled);
+}
+
+// The settings path and the value are the user's own text; a character Big5
+// lacks shows as "?" and the message still names the setting.
+TEST(ServerSettingsMessage, NamesTheSettingWhateverCharactersThePathAndTheValueHold) {
+    const struct {
+        const char* name;
+        const char* folder;  // below a temporary folder, UTF-8
+        const char* value;   // UTF-8
+        std::string shownValue;
+    } cases[] = {
+        {"Big5 path and value", "設定", "六十", big5::fromUtf8("六十")},
+        {"value Big5 lacks", "settings", "6😀0", "6?0"},
+        {"path Big5 lacks", "設定😀", "long", "long"},
+    };
+    const QString home = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const rt::ScopeGuard restorePath([&] { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home); });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QTemporaryDir parent;
+        ASSERT_TRUE(parent.isValid());
+        const QString folder = parent.filePath(QString::fromUtf8(c.folder));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+        settings::setProgramSetting(QStringLiteral("Server/AnswerTimeout"), QString::fromUtf8(c.value));
+        const std::string message = messageOf<rt::AppError>([] { settings::ServerSettings::load(); });
+        EXPECT_NE(message.find(big5::fromUnicodeLossy(settings::programSettings().fileName())), std::string::npos)
+            << message;
+        const std::string refusal = big5::fromUtf8(" 不是 1 到 86400 之間的秒數");
+        EXPECT_NE(message.find("Server/AnswerTimeout=" + c.shownValue + refusal), std::string::npos) << message;
+    }
 }
 
 }  // namespace

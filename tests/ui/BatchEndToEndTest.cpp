@@ -123,7 +123,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
 
-    void click(TSpeedButton* button) {
+    void click(ui::TSpeedButton* button) {
         QTest::mouseClick(button, Qt::LeftButton);
         QApplication::processEvents();
     }
@@ -185,7 +185,7 @@ TEST_F(BatchTest, FailedFirstConnectShowsTheErrorAndStillShowsTheWindow) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     ASSERT_EQ(boxes.seen().size(), 1u);
     EXPECT_EQ(boxes.seen()[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(boxes.seen()[0].title, app::applicationTitle());
+    EXPECT_EQ(boxes.seen()[0].title, ui::applicationTitle());
     EXPECT_TRUE(boxes.seen()[0].text.contains("SQL Server Error: ")) << boxes.seen()[0].text.toStdString();
     EXPECT_EQ(form->ComboBox1->count(), 0);
 }
@@ -359,7 +359,7 @@ TEST_F(WriteBackTest, YesWritesEveryRowsSixPrices) {
     const auto& done = boxes.seen()[1];
     EXPECT_EQ(done.text, QString::fromUtf8("回存完成"));
     EXPECT_EQ(done.icon, QMessageBox::NoIcon);
-    EXPECT_EQ(done.title, app::applicationTitle());
+    EXPECT_EQ(done.title, ui::applicationTitle());
 
     const std::vector<rt::FieldValue> tea = pricesInDatabase("P1");
     const double expectedTea[] = {115, 110, 120, 130, 140, 150};

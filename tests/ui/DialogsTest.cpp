@@ -33,7 +33,7 @@ protected:
 
     QStringList confirmationButtons() {
         auto shown = buttonsOfNextBox();
-        app::askConfirmation(form.get(), QStringLiteral("?"));
+        ui::askConfirmation(form.get(), QStringLiteral("?"));
         return *shown;
     }
 

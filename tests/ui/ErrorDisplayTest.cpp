@@ -6,7 +6,7 @@
 
 namespace {
 
-std::string period(std::string_view utf8) { return app::withClosingPeriod(big5::fromUtf8(utf8)); }
+std::string period(std::string_view utf8) { return ui::withClosingPeriod(big5::fromUtf8(utf8)); }
 
 TEST(ErrorDisplayTest, PeriodFollowsALastCharacterGreaterThanThePeriod) {
     EXPECT_EQ(period("Field 'x' not found"), "Field 'x' not found.");
@@ -27,21 +27,21 @@ TEST(ErrorDisplayTest, PeriodFollowsALastCharacterGreaterThanThePeriod) {
     EXPECT_EQ(period("成功"), big5::fromUtf8("成功."));
     // A stray lead byte before the closing ")" is a byte of its own: the last
     // character is the bracket, which is below the period.
-    EXPECT_EQ(app::withClosingPeriod("key \xA4)"), "key \xA4)");
+    EXPECT_EQ(ui::withClosingPeriod("key \xA4)"), "key \xA4)");
 }
 
 TEST(ErrorDisplayTest, TitleIsTheExecutableNameCutAtTheFirstDot) {
-    EXPECT_EQ(app::applicationTitleFor("/usr/bin/Tarvell"), "Tarvell");
-    EXPECT_EQ(app::applicationTitleFor("C:/Apps/ABC.EXE"), "Abc");
-    EXPECT_EQ(app::applicationTitleFor("/opt/x/TARVELL.V2.EXE"), "Tarvell");
-    EXPECT_EQ(app::applicationTitleFor("/opt/x/tARVELL"), "tarvell");
+    EXPECT_EQ(ui::applicationTitleFor("/usr/bin/Tarvell"), "Tarvell");
+    EXPECT_EQ(ui::applicationTitleFor("C:/Apps/ABC.EXE"), "Abc");
+    EXPECT_EQ(ui::applicationTitleFor("/opt/x/TARVELL.V2.EXE"), "Tarvell");
+    EXPECT_EQ(ui::applicationTitleFor("/opt/x/tARVELL"), "tarvell");
 }
 
 TEST(ErrorDisplayTest, ShowsTheMessageWithTitleErrorIconAndOneOk) {
     auto seen = answerNextBox(QMessageBox::Ok);
-    app::runHandler([] { throw rt::DatabaseError(big5::fromUtf8("CDS_PRODUCT: Field '商品' not found")); });
+    ui::runHandler([] { throw rt::DatabaseError(big5::fromUtf8("CDS_PRODUCT: Field '商品' not found")); });
     ASSERT_TRUE(seen->seen);
-    EXPECT_EQ(seen->title, app::applicationTitle());
+    EXPECT_EQ(seen->title, ui::applicationTitle());
     EXPECT_EQ(seen->icon, QMessageBox::Critical);
     EXPECT_EQ(seen->buttons, QMessageBox::Ok);
     EXPECT_EQ(seen->text, QString::fromUtf8("CDS_PRODUCT: Field '商品' not found."));

@@ -37,7 +37,7 @@ TEST_F(FormTarvellTest, ControlsCarryTheirNamesTextsAndPlaces) {
     int number = 1;
     for (const QString& caption : {QString::fromUtf8("1.資料檢視"), QString::fromUtf8("2.價格計算"),
                                    QString::fromUtf8("3.成本回存"), QString::fromUtf8("4.離開")}) {
-        auto* button = form->findChild<TSpeedButton*>(QStringLiteral("SpeedButton%1").arg(number++));
+        auto* button = form->findChild<ui::TSpeedButton*>(QStringLiteral("SpeedButton%1").arg(number++));
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(button->text(), caption);
         EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(caption)) << "caption cut";
@@ -102,7 +102,7 @@ TEST_F(FormTarvellTest, GridStartsWithFifteenTitledColumnsOverTheEmptyTable) {
         EXPECT_GT(grid().columnWidth(column), metrics.horizontalAdvance(QStringLiteral("0000000000")));
     }
     EXPECT_GT(grid().columnWidth(4), grid().columnWidth(9)) << "the longer title widens its column";
-    EXPECT_EQ(grid().verticalHeader()->width(), TWorkTableGrid::kIndicatorWidth);
+    EXPECT_EQ(grid().verticalHeader()->width(), grid::TWorkTableGrid::kIndicatorWidth);
     EXPECT_TRUE(header->sectionsMovable());
     EXPECT_EQ(header->sectionResizeMode(3), QHeaderView::Interactive);
     EXPECT_TRUE(table().isEmpty());

@@ -12,10 +12,10 @@ class GridEditingTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        TGridCellEditor::beep() = [this] { ++beeps; };
+        grid::TGridCellEditor::beep() = [this] { ++beeps; };
     }
     void TearDown() override {
-        TGridCellEditor::beep() = [] { QApplication::beep(); };
+        grid::TGridCellEditor::beep() = [] { QApplication::beep(); };
         WindowTest::TearDown();
     }
 

@@ -45,7 +45,7 @@ protected:
         QApplication::processEvents();
     }
 
-    void click(TSpeedButton* button) {
+    void click(ui::TSpeedButton* button) {
         QTest::mouseClick(button, Qt::LeftButton);
         QApplication::processEvents();
     }
@@ -194,7 +194,7 @@ TEST_F(PriceReviewWindowTest, QuestionKeepsItsTextAndButtonsAndCountsTheBatchAnd
     auto seen = onNextBox([&](QMessageBox* box) {
         informative = box->informativeText();
         for (QAbstractButton* button : box->buttons()) buttons << button->text();
-        if (auto* area = box->findChild<QPlainTextEdit*>(QString::fromLatin1(app::kConfirmationDetailsName)))
+        if (auto* area = box->findChild<QPlainTextEdit*>(QString::fromLatin1(ui::kConfirmationDetailsName)))
             details = area->toPlainText();
         for (QAbstractButton* button : box->buttons())
             if (button->text() == QStringLiteral("&No")) return button->click();

@@ -20,4 +20,6 @@ public:
     }
 };
 
-inline void installProgramStyle() { QApplication::setStyle(new TDialogButtonOrderStyle(new TAffirmativeLastStyle)); }
+inline void installProgramStyle() {
+    QApplication::setStyle(new ui::TDialogButtonOrderStyle(new TAffirmativeLastStyle));
+}

@@ -52,7 +52,7 @@ protected:
     }
 
     TProductWorkTable& table() { return form->CDS_PRODUCT; }
-    TWorkTableGrid& grid() { return *form->DBGrid1; }
+    grid::TWorkTableGrid& grid() { return *form->DBGrid1; }
 
     QWidget* focus() { return QApplication::focusWidget() ? QApplication::focusWidget() : form->DBGrid1; }
     void key(Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

@@ -9,6 +9,7 @@
 
 #include "HeldRowLock.h"
 #include "Errors.h"
+#include "ProgramSettings.h"
 #include "ServerSettings.h"
 
 #include <QSettings>
@@ -229,8 +230,7 @@ protected:
 
 TEST_P(AnswerTimeoutSettingTest, IsReadOrRefusedNamingTheKey) {
     {
-        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tarvell"),
-                           QStringLiteral("Tarvell"));
+        QSettings settings = settings::programSettings();
         if (GetParam().stored)
             settings.setValue(QStringLiteral("Server/AnswerTimeout"), QString::fromLatin1(GetParam().stored));
         else

@@ -12,7 +12,7 @@ namespace {
 using namespace testsupport;
 
 const PrivateSettingsFolders g_settings;
-const app::TerminationSignals g_signals;
+const ui::TerminationSignals g_signals;
 
 constexpr int kProducts = 3000;
 
@@ -33,7 +33,7 @@ TEST_P(SignalDuringWriteBackTest, StopsAfterTheRowInFlightClosesTheJournalAndEnd
     ASSERT_TRUE(signalled) << "the write-back ended before its dialog showed";
     EXPECT_LT(Clock::now() - *signalled, 1s);
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
-    EXPECT_EQ(app::exitStatusAfterSignal(), std::optional<int>(128 + GetParam()));
+    EXPECT_EQ(ui::exitStatusAfterSignal(), std::optional<int>(128 + GetParam()));
     EXPECT_FALSE(form->isVisible());
     const int written = pricedInDatabase();
     EXPECT_GT(written, 0);

@@ -87,19 +87,19 @@ private:
     QPointer<QMessageBox> seen_;
 };
 
-inline TWriteBackDialog* progressDialog() {
+inline ui::TWriteBackDialog* progressDialog() {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* dialog = qobject_cast<TWriteBackDialog*>(widget); dialog && dialog->isVisible()) return dialog;
+        if (auto* dialog = qobject_cast<ui::TWriteBackDialog*>(widget); dialog && dialog->isVisible()) return dialog;
     return nullptr;
 }
 
 inline QString dialogText(const char* label) {
-    TWriteBackDialog* dialog = progressDialog();
+    ui::TWriteBackDialog* dialog = progressDialog();
     return dialog ? dialog->findChild<QLabel*>(QString::fromLatin1(label))->text() : QString();
 }
 
 inline void pressCancel() {
-    if (TWriteBackDialog* dialog = progressDialog())
+    if (ui::TWriteBackDialog* dialog = progressDialog())
         QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cancel")), Qt::LeftButton);
 }
 

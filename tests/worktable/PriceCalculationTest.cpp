@@ -13,7 +13,7 @@ using rt::FieldValue;
 
 class PriceCalculationTest : public testing::Test {
 protected:
-    void SetUp() override { defineProductTable(table); }
+    void SetUp() override { product::defineProductTable(table); }
 
     // Prices of a row as text, tier 1 to 6, separated by blanks.
     std::string pricesOf(int row) {

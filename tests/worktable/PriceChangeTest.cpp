@@ -23,7 +23,7 @@ TStoredPrices storedAll(std::optional<double> price) {
 
 class PriceChangeTest : public testing::Test {
 protected:
-    void SetUp() override { defineProductTable(table); }
+    void SetUp() override { product::defineProductTable(table); }
 
     // A loaded row: number, cost, one rate for every tier, the stored prices.
     void appendLoaded(const std::string& id, FieldValue cost, FieldValue rate, const TStoredPrices& stored) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Big5Text.h"
 #include "Errors.h"
 #include "MessageOf.h"
 #include "WorkTableFixture.h"
@@ -13,7 +14,7 @@ using State = TProductWorkTable::State;
 
 class ProductWorkTableTest : public testing::Test {
 protected:
-    void SetUp() override { defineProductTable(table); }
+    void SetUp() override { product::defineProductTable(table); }
 
     std::string errorOf(const std::function<void()>& action) { return messageOf<rt::AppError>(action); }
 
@@ -184,7 +185,7 @@ TEST_F(ProductWorkTableTest, NextSetsEndOnlyPastTheLastRow) {
 namespace {
 
 // What a bound control hears.
-struct Listener : TDataLinkObserver {
+struct Listener : TWorkTableObserver {
     int inserted = 0, changedAll = 0, updateRequests = 0;
     void rowInserted(int) override { ++inserted; }
     void dataSetChanged() override { ++changedAll; }
@@ -193,7 +194,7 @@ struct Listener : TDataLinkObserver {
 
 TEST(ProductWorkTableControls, DisabledControlsHearOnceWhenEnabledButAlwaysWriteWhatTheyHold) {
     TProductWorkTable table;
-    defineProductTable(table);
+    product::defineProductTable(table);
     Listener listener;
     table.addObserver(&listener);
 

@@ -71,7 +71,7 @@ db::TDataLinkConnection& ConnectionFixture::makeConnection() {
     return *connection_;
 }
 
-db::TDataLinkConnection& ConnectionFixture::makeConnectionSetByHand(const db::ParameterList& params) {
+db::TDataLinkConnection& ConnectionFixture::makeConnectionSetByHand(const db::ConnectionParams& params) {
     db::TDataLinkConnection& connection = makeConnection();
     connection.setLoadParamsOnConnect(false);
     connection.setDriverName("Recording");

@@ -48,7 +48,7 @@ protected:
     // Builds the connection; the store is read now.
     db::TDataLinkConnection& makeConnection();
     // A connection that takes its settings from its properties, not the files.
-    db::TDataLinkConnection& makeConnectionSetByHand(const db::ParameterList& params);
+    db::TDataLinkConnection& makeConnectionSetByHand(const db::ConnectionParams& params);
 
     ConfigFolder folder_;
     std::unique_ptr<db::TDataLinkConnection> connection_;

@@ -1,25 +1,25 @@
-#include "ParameterList.h"
+#include "ConnectionParams.h"
 
 #include "TextRules.h"
 
 namespace db {
 
-ParameterList::ParameterList(std::initializer_list<std::string> lines) : lines_(lines) {}
+ConnectionParams::ConnectionParams(std::initializer_list<std::string> lines) : lines_(lines) {}
 
-ParameterList::ParameterList(const ParameterList& other) : lines_(other.lines_) {}
+ConnectionParams::ConnectionParams(const ConnectionParams& other) : lines_(other.lines_) {}
 
-ParameterList& ParameterList::operator=(const ParameterList& other) {
+ConnectionParams& ConnectionParams::operator=(const ConnectionParams& other) {
     if (this != &other) assign(other.lines_);
     return *this;
 }
 
-std::optional<std::string_view> ParameterList::nameOf(std::string_view line) {
+std::optional<std::string_view> ConnectionParams::nameOf(std::string_view line) {
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) return std::nullopt;
     return line.substr(0, equals);
 }
 
-std::optional<std::size_t> ParameterList::indexOf(std::string_view name) const {
+std::optional<std::size_t> ConnectionParams::indexOf(std::string_view name) const {
     for (std::size_t index = 0; index < lines_.size(); ++index) {
         const auto lineName = nameOf(lines_[index]);
         if (lineName && rt::text::equalsIgnoreCase(*lineName, name)) return index;
@@ -27,26 +27,26 @@ std::optional<std::size_t> ParameterList::indexOf(std::string_view name) const {
     return std::nullopt;
 }
 
-std::string ParameterList::value(std::string_view name) const {
+std::string ConnectionParams::value(std::string_view name) const {
     const auto index = indexOf(name);
     if (!index) return {};
     const std::string& line = lines_[*index];
     return line.substr(line.find('=') + 1);
 }
 
-void ParameterList::add(std::string line) {
+void ConnectionParams::add(std::string line) {
     changing();
     lines_.push_back(std::move(line));
 }
 
-void ParameterList::add(std::string_view name, std::string_view value) {
+void ConnectionParams::add(std::string_view name, std::string_view value) {
     std::string line(name);
     line += '=';
     line += value;
     add(std::move(line));
 }
 
-void ParameterList::setValue(std::string_view name, std::string_view value) {
+void ConnectionParams::setValue(std::string_view name, std::string_view value) {
     const auto index = indexOf(name);
     if (!index) {
         add(name, value);
@@ -57,12 +57,12 @@ void ParameterList::setValue(std::string_view name, std::string_view value) {
     line.replace(line.find('=') + 1, std::string::npos, value);
 }
 
-void ParameterList::assign(std::vector<std::string> lines) {
+void ConnectionParams::assign(std::vector<std::string> lines) {
     changing();
     lines_ = std::move(lines);
 }
 
-void ParameterList::clear() {
+void ConnectionParams::clear() {
     changing();
     lines_.clear();
 }

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "Errors.h"
-#include "ParameterList.h"
+#include "ConnectionParams.h"
 
 namespace {
 
-TEST(ParameterList, FirstLineWithTheNameWinsRegardlessOfCase) {
-    const db::ParameterList params{"User_Name=sysdba", "USER_NAME=other", "Trim Char=False",
+TEST(ConnectionParams, FirstLineWithTheNameWinsRegardlessOfCase) {
+    const db::ConnectionParams params{"User_Name=sysdba", "USER_NAME=other", "Trim Char=False",
                                    "Database= srv:/x.fdb ", "NoEquals", "Custom String=a=b"};
     EXPECT_EQ(params.value("user_name"), "sysdba");
     EXPECT_EQ(params.value("TRIM CHAR"), "False");
@@ -19,23 +19,23 @@ TEST(ParameterList, FirstLineWithTheNameWinsRegardlessOfCase) {
     EXPECT_FALSE(params.indexOf("NoEquals"));
 }
 
-TEST(ParameterList, SetValueReplacesTheFirstMatchOrAppends) {
-    db::ParameterList params{"A=1", "a=2"};
+TEST(ConnectionParams, SetValueReplacesTheFirstMatchOrAppends) {
+    db::ConnectionParams params{"A=1", "a=2"};
     params.setValue("A", "x=y");
     params.setValue("B", "3");
     EXPECT_EQ(params.lines(), (std::vector<std::string>{"A=x=y", "a=2", "B=3"}));
 }
 
-TEST(ParameterList, TheGuardCanRefuseEveryChangeAndStaysWithItsOwner) {
-    db::ParameterList guarded{"A=1"};
+TEST(ConnectionParams, TheGuardCanRefuseEveryChangeAndStaysWithItsOwner) {
+    db::ConnectionParams guarded{"A=1"};
     guarded.setChangeGuard([] { throw rt::DatabaseError("refused"); });
     EXPECT_THROW(guarded.add("B=2"), rt::DatabaseError);
     EXPECT_THROW(guarded.setValue("A", "2"), rt::DatabaseError);
     EXPECT_THROW(guarded.clear(), rt::DatabaseError);
-    EXPECT_THROW(guarded = db::ParameterList{}, rt::DatabaseError);
+    EXPECT_THROW(guarded = db::ConnectionParams{}, rt::DatabaseError);
     EXPECT_EQ(guarded.lines(), (std::vector<std::string>{"A=1"}));
 
-    db::ParameterList copy = guarded;
+    db::ConnectionParams copy = guarded;
     copy.add("B=2");
     EXPECT_EQ(copy.count(), 2u);
 }

@@ -13,13 +13,13 @@
 
 namespace db {
 
-class ParameterList {
+class ConnectionParams {
 public:
-    ParameterList() = default;
-    ParameterList(std::initializer_list<std::string> lines);
+    ConnectionParams() = default;
+    ConnectionParams(std::initializer_list<std::string> lines);
     // Copies carry the lines only; the owner's change guard stays with the owner.
-    ParameterList(const ParameterList& other);
-    ParameterList& operator=(const ParameterList& other);
+    ConnectionParams(const ConnectionParams& other);
+    ConnectionParams& operator=(const ConnectionParams& other);
 
     const std::vector<std::string>& lines() const { return lines_; }
     std::size_t count() const { return lines_.size(); }
