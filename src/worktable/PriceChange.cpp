@@ -27,15 +27,15 @@ PriceChange compare(const PriceCellReview& cell) {
 }  // namespace
 
 bool productMissing(const TProductWorkTable& table, int row) {
-    const TStoredPrices* stored = table.storedPricesAt(row);
-    return stored && !stored->productFound();
+    const product::LoadedPrices* loaded = table.loadedPricesAt(row);
+    return loaded && !*loaded;
 }
 
 PriceCellReview reviewPrice(const TProductWorkTable& table, int row, int tier) {
     PriceCellReview cell;
-    const TStoredPrices* stored = table.storedPricesAt(row);
-    if (stored) cell.storedPrice = stored->price(tier);
-    cell.productMissing = stored && !stored->productFound();
+    const product::LoadedPrices* loaded = table.loadedPricesAt(row);
+    if (loaded && *loaded) cell.storedPrice = (*loaded)->price(tier);
+    cell.productMissing = loaded && !*loaded;
     cell.newPrice = numberAt(table, row, product::priceField(tier));
     cell.cost = numberAt(table, row, product::STD_COST);
     cell.change = compare(cell);
