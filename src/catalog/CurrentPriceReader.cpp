@@ -1,53 +1,22 @@
-#include "ProductPrices.h"
+#include "CurrentPriceReader.h"
 
 #include <algorithm>
 #include <unordered_map>
 
 #include "ConnectionTransaction.h"
 #include "CursorRows.h"
-#include "ProductStatements.h"
 #include "Errors.h"
-#include "StoredPriceRows.h"
+#include "PriceCells.h"
+#include "ProductStatements.h"
 
 namespace catalog {
 
-double storedIntegerPrice(const std::string& columnName, std::int64_t value) {
-    // A whole number beyond 2^53 has no exact double; it is refused, not
-    // rounded into another price.
-    constexpr std::int64_t kExact = std::int64_t(1) << 53;
-    if (value > kExact || value < -kExact)
-        throw rt::DatabaseError("PRODUCT." + columnName + " holds " + std::to_string(value) +
-                                ", too large to read as a price");
-    return static_cast<double>(value);
-}
-
-rt::DatabaseError notANumberColumn(const std::string& columnName) {
-    return rt::DatabaseError("PRODUCT." + columnName + " is not a number column");
-}
-
-rt::FieldValue storedPriceAt(const db::RecordStore& store, std::size_t column, std::size_t row) {
-    if (store.isNull(column, row)) return rt::FieldValue::null();
-    switch (store.columnType(column)) {
-        case dl::ColumnType::Double: return rt::FieldValue(store.doubleAt(column, row));
-        case dl::ColumnType::Integer:
-            return rt::FieldValue(storedIntegerPrice(store.columnName(column), store.integerAt(column, row)));
-        case dl::ColumnType::Text: break;
-    }
-    throw notANumberColumn(store.columnName(column));
-}
-
 namespace {
 
-product::Prices pricesAt(const db::RecordStore& store, std::size_t firstColumn, std::size_t row) {
-    product::Prices prices;
-    for (std::size_t tier = 0; tier < prices.size(); ++tier) prices[tier] = storedPriceAt(store, firstColumn + tier, row);
-    return prices;
-}
-
-product::Prices pricesOf(const TStoredPrices& stored) {
-    product::Prices prices;
+product::TierPrices pricesAt(const db::RecordStore& store, std::size_t firstColumn, std::size_t row) {
+    product::TierPrices prices;
     for (int tier = 1; tier <= product::kTierCount; ++tier)
-        if (const std::optional<double> price = stored.price(tier)) prices[std::size_t(tier - 1)] = rt::FieldValue(*price);
+        prices.setPrice(tier, readPriceCell(store, firstColumn + static_cast<std::size_t>(tier - 1), row));
     return prices;
 }
 
@@ -55,42 +24,33 @@ product::Prices pricesOf(const TStoredPrices& stored) {
 // (a zero byte would end it early) and a whole chunk of such numbers stays
 // within 64 KiB of parameter bytes. Any other is asked alone, where it
 // meets the single lookup's checks in the single lookup's words.
-constexpr std::size_t kListedIdBytes = 65536 / TProductPrices::kBatchReadChunk;
+constexpr std::size_t kListedIdBytes = 65536 / TCurrentPriceReader::kBatchReadChunk;
 
 bool listable(std::string_view id) { return id.size() <= kListedIdBytes && id.find('\0') == std::string_view::npos; }
 
 }  // namespace
 
-TProductPrices::TProductPrices(db::TDataLinkConnection& connection)
+TCurrentPriceReader::TCurrentPriceReader(db::TDataLinkConnection& connection)
     : query_(connection, "ProductPrices", currentPricesSelect()),
       chunkQuery_(connection, "ProductPricesChunk", currentPricesOfManySelect(kBatchReadChunk)) {}
 
-std::optional<product::Prices> TProductPrices::read(const std::string& productId) {
+std::optional<product::TierPrices> TCurrentPriceReader::read(const std::string& productId) {
     query_.paramByName("PROD_ID").setAsString(productId);
     const db::RecordStore store = query_.run();
     if (store.rowCount() == 0) return std::nullopt;
     return pricesAt(store, 0, 0);
 }
 
-// Chunks of 16 numbers, each asked by the single lookup's own condition in
-// an outer join of its own, prepared once and read straight from its
-// cursor: one row answers the whole chunk. Every part compares as the
-// single lookup does, so every answer is its answer, blanks at the end,
-// letter case and Big5 bytes included.
-//
-// Measured on 20,000 products of 50,500, in one transaction, same runs
-// (embedded, a busy machine, so the ratios count): through the client
-// alone, one SELECT per product 0.14-0.19 s; one IN list of 16 numbers per
-// statement 0.11-0.13 s (IN lists of 8 to 48 alike, 256 0.38 s, 500
-// 0.65 s, 1,500 1.1-1.6 s: the server tests each row it finds against the
-// whole list); UNION ALL of 16 lookups 0.08-0.10 s (of 8, 32 or 64 no
-// better), 4.0-4.6 us a product through the program against 8 us for one
-// SELECT per product; 16 outer joins in one row 0.067-0.074 s, against
-// 0.083-0.088 s for the UNION ALL in the same runs (32 or 64 joins no
-// better), 3.5 us a product through the program (the batch benchmark's
-// "current prices" line).
-std::vector<std::optional<product::Prices>> TProductPrices::readAll(const std::vector<std::string>& productIds) {
-    std::vector<std::optional<product::Prices>> prices;
+// Chunks of kBatchReadChunk numbers, each asked by the single lookup's own
+// condition in an outer join of its own, prepared once and read straight
+// from its cursor: one row answers the whole chunk, which the server
+// answers faster than one statement per product, an IN list (tested
+// against every row it finds) or a UNION ALL of lookups. Every part
+// compares as the single lookup does, so every answer is its answer, blanks
+// at the end, letter case and Big5 bytes included. The batch benchmark's
+// "current prices" line measures it.
+std::vector<std::optional<product::TierPrices>> TCurrentPriceReader::readAll(const std::vector<std::string>& productIds) {
+    std::vector<std::optional<product::TierPrices>> prices;
     if (productIds.empty()) return prices;
     db::TDataLinkConnection& connection = query_.connection();
     std::optional<db::TConnectionTransaction> reading;
@@ -107,7 +67,7 @@ std::vector<std::optional<product::Prices>> TProductPrices::readAll(const std::v
         if (added) distinct.push_back(productId);
         answerOf.push_back(entry->second);
     }
-    std::vector<std::optional<product::Prices>> answers(distinct.size());
+    std::vector<std::optional<product::TierPrices>> answers(distinct.size());
     std::vector<std::size_t> listed;
     for (std::size_t i = 0; i < distinct.size(); ++i) {
         if (listable(distinct[i]))
@@ -128,8 +88,8 @@ std::vector<std::optional<product::Prices>> TProductPrices::readAll(const std::v
     return prices;
 }
 
-void TProductPrices::readChunk(const std::vector<std::string_view>& ids, const std::vector<std::size_t>& listed,
-                               std::size_t first, std::size_t last, std::vector<std::optional<product::Prices>>& answers) {
+void TCurrentPriceReader::readChunk(const std::vector<std::string_view>& ids, const std::vector<std::size_t>& listed,
+                               std::size_t first, std::size_t last, std::vector<std::optional<product::TierPrices>>& answers) {
     // A short last chunk asks for its last number again: one statement
     // serves all, and the parts past the chunk are not read.
     db::TParams& params = chunkQuery_.params();
@@ -147,7 +107,7 @@ void TProductPrices::readChunk(const std::vector<std::string_view>& ids, const s
             if (rows.columnType(column) != dl::ColumnType::Text)
                 throw rt::DatabaseError("PRODUCT.PROD_ID is not a text column");
             std::string_view found;
-            if (rows.textAt(column, found)) answers[listed[first + part]] = pricesOf(storedPricesAt(rows, column + 1));
+            if (rows.textAt(column, found)) answers[listed[first + part]] = readTierPrices(rows, column + 1);
         }
     });
 }
