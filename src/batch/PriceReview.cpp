@@ -54,7 +54,7 @@ TPriceReview::TPriceReview(const TProductWorkTable& table) : table_(table) {
             if (cell.belowCost) ++counts_.belowCost;
             switch (cell.change) {
                 case review::PriceChange::NeverComputed: ++counts_.neverComputed; break;
-                case review::PriceChange::NoStoredPrice: ++counts_.withoutStoredPrice; break;
+                case review::PriceChange::NoLoadedPrice: ++counts_.withoutLoadedPrice; break;
                 case review::PriceChange::Unchanged: ++counts_.unchanged; break;
                 case review::PriceChange::Raised: ++counts_.raised; break;
                 case review::PriceChange::Lowered: ++counts_.lowered; break;
@@ -111,8 +111,8 @@ QString TPriceReview::summaryText() const {
                        .arg(counts_.unchanged)
                        .arg(counts_.belowCost)
                        .arg(counts_.neverComputed);
-    if (counts_.withoutStoredPrice > 0)
-        text += QString::fromUtf8("無原價可比 %1。").arg(counts_.withoutStoredPrice);
+    if (counts_.withoutLoadedPrice > 0)
+        text += QString::fromUtf8("無原價可比 %1。").arg(counts_.withoutLoadedPrice);
     if (!changedSince_.empty())
         text += QString::fromUtf8("\n資料檢視後，資料庫中已有 %1 項商品的價格被更改；要重新載入請按 No。")
                     .arg(changedSince_.size());

@@ -32,7 +32,7 @@ struct ReviewCounts {
     std::size_t neverComputed = 0;
     // Computed, with nothing to compare with (typed rows, empty columns,
     // products not found).
-    std::size_t withoutStoredPrice = 0;
+    std::size_t withoutLoadedPrice = 0;
 
     friend bool operator==(const ReviewCounts&, const ReviewCounts&) = default;
 };
@@ -71,7 +71,7 @@ public:
 
     const ReviewCounts& counts() const { return counts_; }
     // Largest first: by the size of the change in percent, a change from a
-    // stored 0 before every other; ties in table order.
+    // loaded 0 before every other; ties in table order.
     const std::vector<PriceChangeLine>& largestChanges() const { return largest_; }
     const std::vector<ChangedSinceLine>& changedSince() const { return changedSince_; }
 

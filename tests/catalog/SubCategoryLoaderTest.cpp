@@ -211,7 +211,7 @@ TEST_F(SubCategoryLoaderTest, ReviewCountsTheBatchAndFindsPricesChangedSince) {
     expected.unchanged = 5;
     expected.belowCost = 1;
     expected.neverComputed = 6;
-    expected.withoutStoredPrice = 6;
+    expected.withoutLoadedPrice = 6;
     EXPECT_EQ(review.counts(), expected);
     ASSERT_EQ(review.largestChanges().size(), TPriceReview::kLargestChanges);
     for (std::size_t i = 0; i < product::kTierCount; ++i) {

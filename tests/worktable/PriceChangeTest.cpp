@@ -115,7 +115,7 @@ TEST_F(PriceChangeTest, RecordsKeptInBlocksGoWithTheRowsThatNameThem) {
     EXPECT_THROW(table.setLoadedPricesRecord(0), rt::DatabaseError);  // no row being edited
 }
 
-TEST_F(PriceChangeTest, EachCellIsJudgedAgainstItsStoredPrice) {
+TEST_F(PriceChangeTest, EachCellIsJudgedAgainstItsLoadedPrice) {
     struct Case {
         const char* what;
         std::optional<double> stored;  // every tier
@@ -135,7 +135,7 @@ TEST_F(PriceChangeTest, EachCellIsJudgedAgainstItsStoredPrice) {
         {"from a stored 0", 0.0, 10.0, 0.0, PriceChange::Raised, std::nullopt, false, "0 → 10 (+∞%)"},
         {"from a stored price too small to divide by", 1e-307, 10.0, 0.0, PriceChange::Raised, std::nullopt, false,
          "1e-307 → 10 (+∞%)"},
-        {"empty column", std::nullopt, 10.0, 0.0, PriceChange::NoStoredPrice, std::nullopt, false, "- → 10"},
+        {"empty column", std::nullopt, 10.0, 0.0, PriceChange::NoLoadedPrice, std::nullopt, false, "- → 10"},
         {"below cost, raised", 40.0, 100.0, -50.0, PriceChange::Raised, 25.0, true, "40 → 50 (+25.0%)"},
         {"below a negative stored price", -10.0, -20.0, 0.0, PriceChange::Lowered, -100.0, false,
          "-10 → -20 (-100.0%)"},
@@ -171,11 +171,11 @@ TEST_F(PriceChangeTest, PricesNeverComputedTypedRowsAndMissingProductsHaveNoChan
     EXPECT_EQ(review::reviewPrice(table, 0, 2).change, PriceChange::NeverComputed);
     EXPECT_EQ(review::reviewPrice(table, 0, 1).change, PriceChange::Unchanged);
     const review::PriceCellReview gone = review::reviewPrice(table, 1, 1);
-    EXPECT_EQ(gone.change, PriceChange::NoStoredPrice);
+    EXPECT_EQ(gone.change, PriceChange::NoLoadedPrice);
     EXPECT_TRUE(gone.productMissing);
     EXPECT_TRUE(review::productMissing(table, 1));
     const review::PriceCellReview typed = review::reviewPrice(table, 2, 1);
-    EXPECT_EQ(typed.change, PriceChange::NoStoredPrice);
+    EXPECT_EQ(typed.change, PriceChange::NoLoadedPrice);
     EXPECT_FALSE(typed.productMissing);
     EXPECT_FALSE(review::productMissing(table, 2));
 
