@@ -62,7 +62,7 @@
 #include "PriceRevert.h"
 #include "PriceWriteBack.h"
 #include "WorkTablePriceRows.h"
-#include "ProductPrices.h"
+#include "CurrentPriceReader.h"
 #include "ProductStatements.h"
 #include "TestDatabase.h"
 #include "WriteBackSettings.h"
@@ -138,7 +138,7 @@ double mebibytes(double bytes) { return bytes / 1048576.0; }
 struct SubCategory {
     const char* key;
     const char* nameUtf8;
-    std::array<const char*, 6> rates;
+    std::array<const char*, product::kTierCount> rates;
 };
 
 const SubCategory kViewed{"01", "調味醬料", {"15", "10", "8", "12.5", "20", "5"}};
@@ -257,7 +257,8 @@ public:
     void expectPriced() {
         auto& table = form_->CDS_PRODUCT;
         table.last();
-        if (table.value(product::priceField(1)).isNull() || table.value(product::priceField(6)).isNull())
+        if (table.value(product::priceField(1)).isNull() ||
+            table.value(product::priceField(product::kTierCount)).isNull())
             fail("the calculation left the last row without prices");
     }
 
@@ -340,7 +341,7 @@ void readThroughService(db::TReadService& dataSet, const SubCategory& category) 
 std::size_t readDirectly(DirectClient& client, const SubCategory& category) {
     const auto rates = client.select(rateSelect(category));
     const auto products = client.select(productSelect(category));
-    const auto storedPrices = client.select(catalog::storedPricesSelect("'" + std::string(category.key) + "'"));
+    const auto storedPrices = client.select(catalog::subCategoryPricesSelect("'" + std::string(category.key) + "'"));
     return rates.empty() || storedPrices.size() != products.size() ? 0 : products.size();
 }
 
@@ -353,9 +354,9 @@ const char* const kDirectUpdate =
 // so that each side's writes can be told from the other's.
 std::vector<std::vector<rt::FieldValue>> directUpdateRows(DirectClient& client, int round,
                                                           const SubCategory& category = kWrittenBack) {
-    std::array<double, 6> rates{};
+    std::array<double, product::kTierCount> rates{};
     const auto rateRows = client.select(rateSelect(category));
-    for (int tier = 0; tier < 6; ++tier) rates[tier] = rateRows.at(0).at(2 + tier).toDouble();
+    for (int tier = 0; tier < product::kTierCount; ++tier) rates[tier] = rateRows.at(0).at(2 + tier).toDouble();
     std::vector<std::vector<rt::FieldValue>> rows;
     for (const auto& product : client.select(productSelect(category))) {
         const double cost = product[2].toDouble();
@@ -502,13 +503,14 @@ Side timedJournalAlone(TFormTarvell& form, const QString& folder) {
         auto& table = form.CDS_PRODUCT;
         std::vector<std::string> ids;
         for (table.first(); !table.eof(); table.next()) ids.push_back(table.text(product::PROD_ID));
-        const auto current = catalog::TProductPrices(connection).readAll(ids);
+        const auto current = catalog::TCurrentPriceReader(connection).readAll(ids);
         journal::TJournalWriter journal(folder, {QStringLiteral("bench"), QDateTime::currentDateTimeUtc(),
                                                settings::loginName(), QStringLiteral("write-back")});
         std::size_t row = 0;
         for (table.first(); !table.eof(); table.next(), ++row) {
-            product::Prices prices;
-            for (int tier = 1; tier <= 6; ++tier) prices[std::size_t(tier - 1)] = table.value(product::priceField(tier));
+            product::TierPrices prices;
+            for (int tier = 1; tier <= product::kTierCount; ++tier)
+                prices.setValue(tier, table.value(product::priceField(tier)));
             journal.addEntry({ids[row], table.text(product::PROD_NAME), current[row], prices});
         }
         journal.sync();
@@ -641,10 +643,10 @@ void printCurrentPriceReads(const SubCategory& category, int products, int round
     connection.applyStoredProperties();
     Side batchRead, oneByOne;
     for (int round = 0; round < rounds; ++round) {
-        const auto batchSide = [&] { batchRead.add(timed([&] { catalog::TProductPrices(connection).readAll(ids); })); };
+        const auto batchSide = [&] { batchRead.add(timed([&] { catalog::TCurrentPriceReader(connection).readAll(ids); })); };
         const auto oneByOneSide = [&] {
             oneByOne.add(timed([&] {
-                catalog::TProductPrices prices(connection);
+                catalog::TCurrentPriceReader prices(connection);
                 db::TConnectionTransaction reading(connection);
                 for (const std::string& id : ids) prices.read(id);
                 reading.commit();
@@ -880,7 +882,7 @@ int main(int argc, char** argv) {
             auto& table = window.form().CDS_PRODUCT;
             table.last();
             expectStoredPrices(client, table.text(product::PROD_ID), table.value(product::priceField(1)).toDouble(),
-                               table.value(product::priceField(6)).toDouble(), "the program's");
+                               table.value(product::priceField(product::kTierCount)).toDouble(), "the program's");
         };
         auto directWriteBack = [&] {
             const auto rows = directUpdateRows(client, round);

@@ -99,7 +99,7 @@ std::size_t readDirectly(DirectClient& client) { return client.select(readSql).s
 
 std::vector<rt::FieldValue> pricesFor(int index, int round) {
     std::vector<rt::FieldValue> prices;
-    for (int tier = 0; tier < 6; ++tier) prices.emplace_back(double(100 + index % 500 + tier + round));
+    for (int tier = 0; tier < product::kTierCount; ++tier) prices.emplace_back(double(100 + index % 500 + tier + round));
     return prices;
 }
 
@@ -107,8 +107,8 @@ std::vector<rt::FieldValue> pricesFor(int index, int round) {
 // Exactly as the write-back issues one row.
 void updateThroughService(db::TStatementService& query, int index, int round) {
     const auto prices = pricesFor(index, round);
-    product::Prices six;
-    std::copy(prices.begin(), prices.end(), six.begin());
+    product::TierPrices six;
+    for (int tier = 1; tier <= product::kTierCount; ++tier) six.setValue(tier, prices[std::size_t(tier - 1)]);
     batch::writePriceRow(query, six, productId(index));
 }
 

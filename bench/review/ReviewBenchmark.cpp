@@ -35,7 +35,7 @@
 #include "ServerQuery.h"
 #include "PointOfSaleSchema.h"
 #include "ProductStatements.h"
-#include "StoredPriceRows.h"
+#include "LoadedPriceRows.h"
 #include "SubCategoryLoader.h"
 #include "TDataLinkConnection.h"
 #include "TestDatabase.h"
@@ -97,13 +97,13 @@ std::unique_ptr<TProductWorkTable> newTable() {
     return table;
 }
 
-std::unique_ptr<TProductWorkTable> load(Services& services, catalog::StoredPriceRead read, int products) {
+std::unique_ptr<TProductWorkTable> load(Services& services, catalog::LoadedPriceRead read, int products) {
     auto table = newTable();
     catalog::TSubCategoryLoader(services.clientDataSet, services.connection, read).load(*table, "01");
     if (table->rowCount() != products)
         fail("the data view appended " + std::to_string(table->rowCount()) + " rows, not " + std::to_string(products));
-    if ((read == catalog::StoredPriceRead::Read) != (table->storedPricesAt(products - 1) != nullptr))
-        fail("the stored prices are not where the load was told to put them");
+    if ((read == catalog::LoadedPriceRead::Read) != (table->loadedPricesAt(products - 1) != nullptr))
+        fail("the loaded prices are not where the load was told to put them");
     return table;
 }
 
@@ -113,12 +113,12 @@ void readOnly(Services& services, const std::string& sql) {
     services.clientDataSet.open();
 }
 
-void readStoredPricesFromCursor(Services& services, int products) {
+void readLoadedPricesFromCursor(Services& services, int products) {
     db::TServerQuery query(services.connection, "StoredPriceQuery");
-    query.setCommandText(catalog::storedPricesSelect("'01'"));
+    query.setCommandText(catalog::subCategoryPricesSelect("'01'"));
     query.open();
     db::TCursorRows rows(*query.cursor(), [&query](dl::DriverResult result) { query.checkCursor(result); });
-    catalog::TStoredPriceRows prices;
+    catalog::TLoadedPriceRows prices;
     prices.readFrom(rows, static_cast<std::size_t>(products));
     if (prices.size() != static_cast<std::size_t>(products))
         fail("the stored-price read gave " + std::to_string(prices.size()) + " rows");
@@ -130,7 +130,7 @@ void readStoredPricesFromCursor(Services& services, int products) {
 // few steps of its own, which both sides share. Today's data view is the
 // same load with the stored-price read left out. A fresh window each time:
 // rows would accumulate otherwise.
-double windowDataView(catalog::StoredPriceRead read, int products) {
+double windowDataView(catalog::LoadedPriceRead read, int products) {
     TFormTarvell form;
     form.show();
     QApplication::processEvents();
@@ -142,7 +142,7 @@ double windowDataView(catalog::StoredPriceRead read, int products) {
     if (form.CDS_PRODUCT.rowCount() != products)
         fail("the window's data view appended " + std::to_string(form.CDS_PRODUCT.rowCount()) + " rows, not " +
              std::to_string(products));
-    if ((read == catalog::StoredPriceRead::Read) != (form.CDS_PRODUCT.storedPricesAt(products - 1) != nullptr))
+    if ((read == catalog::LoadedPriceRead::Read) != (form.CDS_PRODUCT.loadedPricesAt(products - 1) != nullptr))
         fail("the window's stored prices are not where the load was told to put them");
     return elapsed;
 }
@@ -154,11 +154,11 @@ struct Averages {
 
 // A data view timed with and without the stored prices, rounds times each,
 // alternating which side goes first to spread the machine's noise.
-Averages alternating(int rounds, const std::function<double(catalog::StoredPriceRead)>& dataView) {
+Averages alternating(int rounds, const std::function<double(catalog::LoadedPriceRead)>& dataView) {
     Averages total;
     for (int round = 0; round < rounds; ++round) {
-        const auto reviewSide = [&] { total.withStored += dataView(catalog::StoredPriceRead::Read); };
-        const auto todaySide = [&] { total.today += dataView(catalog::StoredPriceRead::Skipped); };
+        const auto reviewSide = [&] { total.withStored += dataView(catalog::LoadedPriceRead::Read); };
+        const auto todaySide = [&] { total.today += dataView(catalog::LoadedPriceRead::Skipped); };
         if (round % 2 == 0) {
             reviewSide();
             todaySide();
@@ -191,20 +191,20 @@ int main(int argc, char** argv) {
     TestDatabase database;
     fillDatabase(database, settings.products);
     Services services(database.path());
-    load(services, catalog::StoredPriceRead::Read, settings.products);  // warms the page cache for both
+    load(services, catalog::LoadedPriceRead::Read, settings.products);  // warms the page cache for both
     QTemporaryDir configuration;
     database.writeConfiguration(configuration.path().toStdString());
     testsupport::DataLinkStore::pointAt(configuration.path());
 
     // The target: the press in the real window, as the operator has it.
-    const Averages window = alternating(settings.rounds, [&](catalog::StoredPriceRead read) {
+    const Averages window = alternating(settings.rounds, [&](catalog::LoadedPriceRead read) {
         return windowDataView(read, settings.products);
     });
     printRatio("data view in the window, stored prices / not", window.withStored, window.today, 1.6);
 
     // The loader alone, into a bare table with no grid: the same extra work
     // against a smaller whole.
-    const Averages loader = alternating(settings.rounds, [&](catalog::StoredPriceRead read) {
+    const Averages loader = alternating(settings.rounds, [&](catalog::LoadedPriceRead read) {
         return seconds([&] { load(services, read, settings.products); });
     });
     printRatio("the loader alone, stored prices / not", loader.withStored, loader.today, 0);
@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
     double productRead = 0, priceRead = 0;
     for (int round = 0; round < settings.rounds; ++round) {
         productRead += seconds([&] { readOnly(services, "SELECT PROD_ID,PROD_NAME,STD_COST FROM PRODUCT WHERE PD_ITEMID = '01'"); });
-        priceRead += seconds([&] { readOnly(services, catalog::storedPricesSelect("'01'")); });
+        priceRead += seconds([&] { readOnly(services, catalog::subCategoryPricesSelect("'01'")); });
     }
     printRatio("stored-price read / product read, reads alone", priceRead / settings.rounds,
                productRead / settings.rounds, 0);
@@ -221,11 +221,11 @@ int main(int argc, char** argv) {
     // cursor into compact records, against the whole data view without it.
     double leanRead = 0;
     for (int round = 0; round < settings.rounds; ++round)
-        leanRead += seconds([&] { readStoredPricesFromCursor(services, settings.products); });
+        leanRead += seconds([&] { readLoadedPricesFromCursor(services, settings.products); });
     printRatio("stored prices from the cursor / data view", leanRead / settings.rounds, loader.today, 0);
 
-    auto reviewed = load(services, catalog::StoredPriceRead::Read, settings.products);
-    auto plain = load(services, catalog::StoredPriceRead::Skipped, settings.products);
+    auto reviewed = load(services, catalog::LoadedPriceRead::Read, settings.products);
+    auto plain = load(services, catalog::LoadedPriceRead::Skipped, settings.products);
     double pricedReviewed = 0, pricedPlain = 0;
     for (int round = 0; round < settings.rounds; ++round) {
         pricedReviewed += seconds([&] { pricing::priceAllRows(*reviewed, [] {}); });

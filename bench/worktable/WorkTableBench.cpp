@@ -53,31 +53,33 @@ long statusKilobytes(const char* key) {
 // some length, a cost and six rates.
 void fillTable(TProductWorkTable& table, int rows) {
     const std::string name = big5::fromUtf8("測試商品名稱大瓶裝");
-    const rt::FieldValue rates[6] = {rt::FieldValue(15.0), rt::FieldValue(10.0), rt::FieldValue(8.0),
+    const rt::FieldValue rates[product::kTierCount] = {rt::FieldValue(15.0), rt::FieldValue(10.0), rt::FieldValue(8.0),
                                      rt::FieldValue(12.5), rt::FieldValue(20.0), rt::FieldValue(5.0)};
     for (int i = 0; i < rows; ++i) {
         table.append();
         table.setValue(product::PROD_ID, rt::FieldValue::text("P" + std::to_string(1000000 + i)));
         table.setValue(product::PROD_NAME, rt::FieldValue::text(name));
         table.setValue(product::STD_COST, rt::FieldValue(10.0 + i % 997 * 0.37));
-        for (int tier = 1; tier <= 6; ++tier) table.setValue(product::rateField(tier), rates[tier - 1]);
+        for (int tier = 1; tier <= product::kTierCount; ++tier)
+            table.setValue(product::rateField(tier), rates[tier - 1]);
         table.post();
     }
 }
 
 // The same rule on a bare array of doubles, no table around it.
 double baselineSeconds(int rows) {
-    struct Row { double cost; double rate[6]; double price[6]; };
+    struct Row { double cost; double rate[product::kTierCount]; double price[product::kTierCount]; };
     std::vector<Row> data(static_cast<std::size_t>(rows));
     for (int i = 0; i < rows; ++i) {
         data[static_cast<std::size_t>(i)].cost = 10.0 + i % 997 * 0.37;
-        for (int t = 0; t < 6; ++t) data[static_cast<std::size_t>(i)].rate[t] = 5.0 + t;
+        for (int t = 0; t < product::kTierCount; ++t) data[static_cast<std::size_t>(i)].rate[t] = 5.0 + t;
     }
     const auto start = Clock::now();
     for (auto& row : data)
-        for (int t = 0; t < 6; ++t) row.price[t] = pricing::roundUp(row.rate[t] / 100 * row.cost + row.cost);
+        for (int t = 0; t < product::kTierCount; ++t)
+            row.price[t] = pricing::roundUp(row.rate[t] / 100 * row.cost + row.cost);
     const double seconds = secondsSince(start);
-    volatile double sink = data.back().price[5];
+    volatile double sink = data.back().price[product::kTierCount - 1];
     (void)sink;
     return seconds;
 }

@@ -42,7 +42,7 @@ QByteArray previewSummaryLine(const ReviewCounts& counts) {
     const auto n = [](std::size_t count) { return QByteArray::number(static_cast<qulonglong>(count)); };
     return journal::csvLine({"summary", "rows", n(counts.rows), "raised", n(counts.raised), "lowered", n(counts.lowered),
                     "unchanged", n(counts.unchanged), "below cost", n(counts.belowCost), "never computed",
-                    n(counts.neverComputed), "no old price", n(counts.withoutStoredPrice)});
+                    n(counts.neverComputed), "no old price", n(counts.withoutLoadedPrice)});
 }
 
 TPricePreview::TPricePreview(db::TDataLinkConnection& connection)
@@ -81,7 +81,7 @@ QList<QByteArray> TPricePreview::rowFields(int row) const {
         fields.push_back(number(table_.valueAt(row, product::rateField(tier))));
     for (int tier = 1; tier <= product::kTierCount; ++tier) {
         const review::PriceCellReview cell = review::reviewPrice(table_, row, tier);
-        fields.push_back(cell.productMissing ? QByteArray("missing") : number(cell.storedPrice));
+        fields.push_back(cell.productMissing ? QByteArray("missing") : number(cell.loadedPrice));
         fields.push_back(number(cell.newPrice));
         fields.push_back(QByteArray::fromStdString(review::percentText(cell)));
     }

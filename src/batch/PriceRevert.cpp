@@ -2,36 +2,16 @@
 
 #include <QFileInfo>
 #include <algorithm>
-#include <cmath>
 #include <map>
 
 #include "Big5Text.h"
+#include "CurrentPriceReader.h"
 #include "Errors.h"
 #include "JournalHistory.h"
 #include "PriceWriteBack.h"
-#include "ProductPrices.h"
 #include "StatementService.h"
 
 namespace batch {
-
-namespace {
-
-// Half a cent, and a little for the double that stands for it.
-constexpr double kCentTolerance = 0.005 + 1e-9;
-
-bool samePrice(const rt::FieldValue& left, const rt::FieldValue& right) {
-    if (left.isNull() || right.isNull()) return left.isNull() && right.isNull();
-    const double a = left.toDouble(), b = right.toDouble();
-    return a == b || std::fabs(a - b) <= kCentTolerance;
-}
-
-}  // namespace
-
-bool samePrices(const product::Prices& left, const product::Prices& right) {
-    for (std::size_t tier = 0; tier < left.size(); ++tier)
-        if (!samePrice(left[tier], right[tier])) return false;
-    return true;
-}
 
 TPriceRevert::TPriceRevert(db::TStatementService& statement, RevertOptions options)
     : statement_(statement), options_(std::move(options)) {}
@@ -76,16 +56,17 @@ RevertReport TPriceRevert::run(const journal::Journal& journal) {
     }
     std::vector<std::string> productIds;
     for (const auto& rows : products) productIds.push_back(rows.front()->productId);
-    const std::vector<std::optional<product::Prices>> current = catalog::TProductPrices(statement_.connection()).readAll(productIds);
+    const std::vector<std::optional<product::TierPrices>> current =
+        catalog::TCurrentPriceReader(statement_.connection()).readAll(productIds);
 
     std::vector<PriceRow> toWrite;
-    std::vector<std::optional<product::Prices>> before;
+    std::vector<std::optional<product::TierPrices>> before;
     std::vector<const journal::JournalEntry*> writtenFrom;
     for (std::size_t product = 0; product < products.size(); ++product) {
         const std::vector<const journal::JournalEntry*>& rows = products[product];
         const journal::JournalEntry& first = *rows.front();
         const journal::JournalEntry& last = *rows.back();
-        const std::optional<product::Prices>& now = current[product];
+        const std::optional<product::TierPrices>& now = current[product];
         if (!first.oldPrices) {
             report.unchanged += rows.size();  // the UPDATEs found no such product and changed nothing
             continue;
@@ -94,12 +75,15 @@ RevertReport TPriceRevert::run(const journal::Journal& journal) {
             for (const journal::JournalEntry* row : rows) report.missing.push_back(*row);
             continue;
         }
-        if (samePrices(*now, *first.oldPrices)) {
+        // To the cent: a price written with more decimals than PRODUCT keeps
+        // comes back rounded, and is still the price the batch wrote.
+        if (product::equalToTheCent(*now, *first.oldPrices)) {
             report.unchanged += rows.size();
             continue;
         }
         const bool leftByTheBatch = std::any_of(rows.begin(), rows.end(), [&now](const journal::JournalEntry* row) {
-            return samePrices(*now, row->newPrices) || (row->oldPrices && samePrices(*now, *row->oldPrices));
+            return product::equalToTheCent(*now, row->newPrices) ||
+                   (row->oldPrices && product::equalToTheCent(*now, *row->oldPrices));
         });
         if (!leftByTheBatch && !options_.force) {
             for (const journal::JournalEntry* row : rows) report.skipped.push_back({*row, *now});

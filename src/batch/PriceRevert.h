@@ -43,7 +43,7 @@ struct RevertOptions {
 
 struct ChangedRow {
     journal::JournalEntry entry;
-    product::Prices now;
+    product::TierPrices now;
 };
 
 struct RevertReport {
@@ -57,11 +57,6 @@ struct RevertReport {
     bool stopped = false;       // stopRequested ended it before its last row
     bool complete() const { return skipped.empty() && missing.empty(); }
 };
-
-// Equal prices: both null, or numbers that agree to the cent (PRODUCT's
-// price columns keep two decimals, so a price typed with more comes back
-// rounded).
-bool samePrices(const product::Prices& left, const product::Prices& right);
 
 // A row failed part-way: rows before it stay reverted. Tells the failing
 // row, the summary so far and the revert's own journal besides the error.

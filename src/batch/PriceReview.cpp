@@ -5,8 +5,7 @@
 #include <limits>
 
 #include "Big5Text.h"
-#include "PriceJournal.h"
-#include "ProductPrices.h"
+#include "CurrentPriceReader.h"
 #include "ProductWorkTable.h"
 
 namespace batch {
@@ -26,42 +25,19 @@ bool largerChange(const PriceChangeLine& left, const PriceChangeLine& right) {
     return left.row != right.row ? left.row < right.row : left.tier < right.tier;
 }
 
-bool samePrices(const TStoredPrices& loaded, const std::optional<product::Prices>& now) {
-    if (!now) return !loaded.productFound();
-    if (!loaded.productFound()) return false;
-    for (int tier = 1; tier <= product::kTierCount; ++tier) {
-        const rt::FieldValue& current = (*now)[static_cast<std::size_t>(tier - 1)];
-        const std::optional<double> then = loaded.price(tier);
-        if (current.isNull() != !then) return false;
-        if (then && current.toDouble() != *then) return false;
-    }
-    return true;
-}
-
 QString tierName(int tier) {
     return QString::fromUtf8(product::columnTitlesUtf8()[static_cast<std::size_t>(product::priceField(tier))]);
 }
 
 QString productText(const std::string& id, const std::string& name) {
-    return big5::toUnicode(id) + QLatin1Char(' ') + big5::toUnicode(name);
+    return big5::toUnicode(product::productLabel(id, name));
 }
 
-QString loadedText(const TStoredPrices& prices) {
-    if (!prices.productFound()) return QString::fromUtf8("不在 PRODUCT");
-    QStringList texts;
-    for (int tier = 1; tier <= product::kTierCount; ++tier) {
-        const std::optional<double> price = prices.price(tier);
-        texts << (price ? QString::fromStdString(rt::formatGeneral(*price)) : QStringLiteral("-"));
-    }
-    return texts.join(QLatin1Char(' '));
-}
-
-QString currentText(const std::optional<product::Prices>& prices) {
+// What PRODUCT held, or holds: the six prices, or that it has no such
+// product.
+QString pricesOrMissingText(const std::optional<product::TierPrices>& prices) {
     if (!prices) return QString::fromUtf8("不在 PRODUCT");
-    QStringList texts;
-    for (const rt::FieldValue& price : *prices)
-        texts << (price.isNull() ? QStringLiteral("-") : QString::fromStdString(rt::formatGeneral(price.toDouble())));
-    return texts.join(QLatin1Char(' '));
+    return QString::fromStdString(product::pricesText(*prices));
 }
 
 }  // namespace
@@ -78,7 +54,7 @@ TPriceReview::TPriceReview(const TProductWorkTable& table) : table_(table) {
             if (cell.belowCost) ++counts_.belowCost;
             switch (cell.change) {
                 case review::PriceChange::NeverComputed: ++counts_.neverComputed; break;
-                case review::PriceChange::NoStoredPrice: ++counts_.withoutStoredPrice; break;
+                case review::PriceChange::NoLoadedPrice: ++counts_.withoutLoadedPrice; break;
                 case review::PriceChange::Unchanged: ++counts_.unchanged; break;
                 case review::PriceChange::Raised: ++counts_.raised; break;
                 case review::PriceChange::Lowered: ++counts_.lowered; break;
@@ -97,15 +73,15 @@ TPriceReview::TPriceReview(const TProductWorkTable& table) : table_(table) {
     largest_ = std::move(largest);
 }
 
-std::vector<int> TPriceReview::rowsWithStoredPrices() const {
+std::vector<int> TPriceReview::rowsWithLoadedPrices() const {
     std::vector<int> rows;
     for (int row = 0; row < table_.rowCount(); ++row)
-        if (table_.storedPricesAt(row)) rows.push_back(row);
+        if (table_.loadedPricesAt(row)) rows.push_back(row);
     return rows;
 }
 
-void TPriceReview::compareWithDatabase(catalog::TProductPrices& currentPrices) {
-    const std::vector<int> rows = rowsWithStoredPrices();
+void TPriceReview::compareWithDatabase(catalog::TCurrentPriceReader& currentPrices) {
+    const std::vector<int> rows = rowsWithLoadedPrices();
     if (rows.empty()) return;
     std::vector<std::string> productIds;
     productIds.reserve(rows.size());
@@ -113,14 +89,15 @@ void TPriceReview::compareWithDatabase(catalog::TProductPrices& currentPrices) {
     compareWith(rows, currentPrices.readAll(productIds));
 }
 
-void TPriceReview::compareWith(const std::vector<int>& rows, const std::vector<std::optional<product::Prices>>& current) {
+void TPriceReview::compareWith(const std::vector<int>& rows, const std::vector<std::optional<product::TierPrices>>& current) {
     if (rows.size() != current.size())
         throw rt::AppError("The current prices answer " + std::to_string(current.size()) + " products, not " +
                            std::to_string(rows.size()));
     changedSince_.clear();
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const TStoredPrices* loaded = table_.storedPricesAt(rows[i]);
-        if (!loaded || samePrices(*loaded, current[i])) continue;
+        // Exact: any change since the load is told, even one within a cent.
+        const product::LoadedPrices* loaded = table_.loadedPricesAt(rows[i]);
+        if (!loaded || *loaded == current[i]) continue;
         changedSince_.push_back({rows[i], table_.valueAt(rows[i], product::PROD_ID).toString(),
                                  table_.valueAt(rows[i], product::PROD_NAME).toString(), *loaded, current[i]});
     }
@@ -134,8 +111,8 @@ QString TPriceReview::summaryText() const {
                        .arg(counts_.unchanged)
                        .arg(counts_.belowCost)
                        .arg(counts_.neverComputed);
-    if (counts_.withoutStoredPrice > 0)
-        text += QString::fromUtf8("無原價可比 %1。").arg(counts_.withoutStoredPrice);
+    if (counts_.withoutLoadedPrice > 0)
+        text += QString::fromUtf8("無原價可比 %1。").arg(counts_.withoutLoadedPrice);
     if (!changedSince_.empty())
         text += QString::fromUtf8("\n資料檢視後，資料庫中已有 %1 項商品的價格被更改；要重新載入請按 No。")
                     .arg(changedSince_.size());
@@ -158,8 +135,8 @@ QString TPriceReview::detailsText() const {
         for (std::size_t i = 0; i < listed; ++i) {
             const ChangedSinceLine& line = changedSince_[i];
             lines << QStringLiteral("%1  %2 → %3")
-                         .arg(productText(line.productId, line.productName), loadedText(line.loaded),
-                              currentText(line.now));
+                         .arg(productText(line.productId, line.productName), pricesOrMissingText(line.loaded),
+                              pricesOrMissingText(line.now));
         }
         if (changedSince_.size() > listed)
             lines << QString::fromUtf8("……另有 %1 項").arg(changedSince_.size() - listed);

@@ -13,12 +13,12 @@
 
 #include "PriceChange.h"
 #include "PriceUpdate.h"
-#include "StoredPrices.h"
+#include "TierPrices.h"
 
 class TProductWorkTable;
 
 namespace catalog {
-class TProductPrices;
+class TCurrentPriceReader;
 }
 
 namespace batch {
@@ -32,7 +32,7 @@ struct ReviewCounts {
     std::size_t neverComputed = 0;
     // Computed, with nothing to compare with (typed rows, empty columns,
     // products not found).
-    std::size_t withoutStoredPrice = 0;
+    std::size_t withoutLoadedPrice = 0;
 
     friend bool operator==(const ReviewCounts&, const ReviewCounts&) = default;
 };
@@ -49,8 +49,8 @@ struct ChangedSinceLine {
     int row = 0;
     std::string productId;    // Big5
     std::string productName;  // Big5
-    TStoredPrices loaded;
-    std::optional<product::Prices> now;  // nothing: no longer in PRODUCT
+    product::LoadedPrices loaded;
+    std::optional<product::TierPrices> now;  // nothing: no longer in PRODUCT
 };
 
 class TPriceReview {
@@ -61,16 +61,17 @@ public:
     explicit TPriceReview(const TProductWorkTable& table);
 
     // Reads, in one go, the current prices of every row that came with
-    // stored prices, and keeps the products whose prices differ from those.
-    void compareWithDatabase(catalog::TProductPrices& currentPrices);
+    // loaded prices, and keeps the products whose prices differ from those
+    // exactly.
+    void compareWithDatabase(catalog::TCurrentPriceReader& currentPrices);
     // The same with the current prices already read, one per row given.
-    void compareWith(const std::vector<int>& rows, const std::vector<std::optional<product::Prices>>& current);
-    // The rows that came with stored prices, in table order.
-    std::vector<int> rowsWithStoredPrices() const;
+    void compareWith(const std::vector<int>& rows, const std::vector<std::optional<product::TierPrices>>& current);
+    // The rows that came with loaded prices, in table order.
+    std::vector<int> rowsWithLoadedPrices() const;
 
     const ReviewCounts& counts() const { return counts_; }
     // Largest first: by the size of the change in percent, a change from a
-    // stored 0 before every other; ties in table order.
+    // loaded 0 before every other; ties in table order.
     const std::vector<PriceChangeLine>& largestChanges() const { return largest_; }
     const std::vector<ChangedSinceLine>& changedSince() const { return changedSince_; }
 

@@ -12,7 +12,7 @@ namespace batch {
 struct PriceRow {
     std::string productId;    // Big5 bytes, exactly as the UPDATE binds them
     std::string productName;  // Big5 bytes
-    product::Prices prices;
+    product::TierPrices prices;
 };
 
 class TPriceRows {

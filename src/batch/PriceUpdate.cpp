@@ -5,15 +5,15 @@
 
 namespace batch {
 
-std::int64_t writePriceRow(db::TStatementService& statement, const product::Prices& prices, const std::string& productId,
+std::int64_t writePriceRow(db::TStatementService& statement, const product::TierPrices& prices, const std::string& productId,
                    NullPrice nulls) {
     statement.close();
     statement.clearLines();
     for (const char* line : catalog::kPriceUpdateLines) statement.addLine(line);
-    for (std::size_t tier = 0; tier < prices.size(); ++tier) {
-        db::TParam& param = statement.paramByName(catalog::kPriceParameters[tier]);
+    for (int tier = 1; tier <= product::kTierCount; ++tier) {
+        db::TParam& param = statement.paramByName(catalog::kPriceParameters[static_cast<std::size_t>(tier - 1)]);
         if (nulls == NullPrice::WrittenAsNull) param.setDataType(db::ParameterType::Float);
-        param.setValue(prices[tier]);
+        param.setValue(prices.value(tier));
     }
     statement.paramByName("PROD_ID").setAsString(productId);
     return statement.execSQL();

@@ -22,7 +22,7 @@ enum class NullPrice { Refused, WrittenAsNull };
 // One row: close, clear the lines, add the eight lines, set the six prices
 // in tier order and PROD_ID as text, execute; committed by itself. Gives
 // the number of rows the statement changed (the window does not look).
-std::int64_t writePriceRow(db::TStatementService& statement, const product::Prices& prices, const std::string& productId,
+std::int64_t writePriceRow(db::TStatementService& statement, const product::TierPrices& prices, const std::string& productId,
                    NullPrice nulls = NullPrice::Refused);
 
 }  // namespace batch

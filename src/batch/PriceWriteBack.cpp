@@ -5,10 +5,10 @@
 
 #include "Big5Text.h"
 #include "ConnectionTransaction.h"
+#include "CurrentPriceReader.h"
 #include "Errors.h"
 #include "PriceJournal.h"
 #include "ProgramIdentity.h"
-#include "ProductPrices.h"
 #include "StatementService.h"
 
 namespace batch {
@@ -33,7 +33,8 @@ std::vector<journal::JournalEntry> journalEntries(db::TStatementService& stateme
     std::vector<std::string> productIds;
     productIds.reserve(entries.size());
     for (const journal::JournalEntry& entry : entries) productIds.push_back(entry.productId);
-    std::vector<std::optional<product::Prices>> current = catalog::TProductPrices(statement.connection()).readAll(productIds);
+    std::vector<std::optional<product::TierPrices>> current =
+        catalog::TCurrentPriceReader(statement.connection()).readAll(productIds);
     for (std::size_t row = 0; row < entries.size(); ++row) entries[row].oldPrices = std::move(current[row]);
     return entries;
 }

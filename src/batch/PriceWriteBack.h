@@ -39,7 +39,7 @@ struct WriteBackSteps {
     std::function<bool()> stopRequested;
     // The prices PRODUCT holds for a row, when the caller has read them
     // already (the revert); otherwise they are read here.
-    std::function<std::optional<product::Prices>(std::size_t row)> knownOldPrices;
+    std::function<std::optional<product::TierPrices>(std::size_t row)> knownOldPrices;
     // What the journal's header names as the source of its prices.
     QString source = QStringLiteral("write-back");
     NullPrice nulls = NullPrice::Refused;

@@ -25,7 +25,7 @@ std::string retryText(const WriteBackEnd& end) {
 }  // namespace
 
 std::string productLabel(const PriceRow& row) {
-    return row.productName.empty() ? row.productId : row.productId + " " + row.productName;
+    return product::productLabel(row.productId, row.productName);
 }
 
 std::string stoppedByErrorMessage(const std::string& errorText, const WriteBackEnd& end) {

@@ -28,7 +28,8 @@ std::string stoppedByErrorMessage(const std::string& errorText, const WriteBackE
 // Told after the operator's Cancel.
 std::string cancelledMessage(const WriteBackEnd& end);
 
-// "PROD_ID PROD_NAME", as the dialog and the messages name a product.
+// The row's product as the dialog and the messages name it
+// (product::productLabel).
 std::string productLabel(const PriceRow& row);
 
 }  // namespace batch

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "ProductSchema.h"
+
 namespace catalog {
 
 // Every sub-category, key and name, by key: the selector's list.
@@ -20,7 +22,8 @@ inline std::string subCategorySelect(std::string_view keyLiteral) {
     return "SELECT * FROM PROD_ITEM WHERE PD_ITEMID = " + std::string(keyLiteral);
 }
 
-// The column of PROD_ITEM holding a tier's markup rate, tier 1 to 6.
+// The column of PROD_ITEM holding a tier's markup rate, tier 1 to
+// product::kTierCount.
 inline std::string markupRateColumn(int tier) { return "d_profit" + std::to_string(tier); }
 
 // The products of the sub-category whose key is keyLiteral, with the
@@ -32,8 +35,9 @@ inline constexpr const char* kProductIdColumn = "PROD_ID";
 inline constexpr const char* kProductNameColumn = "PROD_NAME";
 inline constexpr const char* kStandardCostColumn = "STD_COST";
 
-// The parameter, and the PRODUCT column, of each tier's price, tier 1 to 6.
-inline constexpr std::array<const char*, 6> kPriceParameters = {"SALE_PRICE", "N_PRICE",     "P_PRICE",
+// The parameter, and the PRODUCT column, of each tier's price, in tier
+// order.
+inline constexpr std::array<const char*, product::kTierCount> kPriceParameters = {"SALE_PRICE", "N_PRICE",     "P_PRICE",
                                                                 "P_PRICE2",   "PSALE_PRICE", "VIP_PRICE"};
 
 // The write-back's UPDATE, line by line, as the statement service joins
@@ -50,8 +54,8 @@ inline constexpr std::array<const char*, 8> kPriceUpdateLines = {
 };
 
 // The six prices every product of the sub-category whose key is keyLiteral
-// has now, with its number.
-inline std::string storedPricesSelect(std::string_view keyLiteral) {
+// has, with its number.
+inline std::string subCategoryPricesSelect(std::string_view keyLiteral) {
     std::string sql = "SELECT PROD_ID";
     for (const char* column : kPriceParameters) sql += std::string(",") + column;
     return sql + " FROM PRODUCT WHERE PD_ITEMID = " + std::string(keyLiteral);

@@ -12,35 +12,28 @@
 #include "ReadService.h"
 #include "ScopeGuard.h"
 #include "ServerQuery.h"
-#include "StoredPriceRows.h"
+#include "LoadedPriceRows.h"
 #include "SubCategoryKey.h"
 
 namespace catalog {
 
 namespace {
 
-// The stored prices of one sub-category, read by one statement straight
+// The loaded prices of one sub-category, read by one statement straight
 // from its cursor and found by product number. Both reads of a press
 // select the same rows, so the products usually come in the same order as
 // their prices: the row at the same position is tried first, and a table by
-// number is built only when that misses.
-//
-// Read whole into the read service's result, checked, then converted again
-// per row and copied into the table, the stored prices made the data view
-// of 100,000 products 2.23x the time without them (review benchmark);
-// read straight from the cursor, matched without a copy of the number and
-// handed to the table whole, 2.1-2.2x. What is left is the engine's own
-// fetch, one client call per row: this statement's 100,000 rows fetched
-// through the client library with nothing kept take 0.16 s, and read into
-// the records here 0.175 s, 1.05x of the whole data view without them
-// (0.165 s), so no way of keeping them brings the whole under 2x.
-class TStoredPriceLookup {
+// number is built only when that misses. The records go to the work table
+// whole, without a copy, and rows refer to them by number, so that a large
+// sub-category costs one fetch and one compact record per product (the
+// review benchmark measures the load with and without them).
+class TLoadedPriceLookup {
 public:
     // The records go to the table at once; expectedRows: the products read.
-    TStoredPriceLookup(db::TDataLinkConnection& connection, const std::string& keyLiteral, TProductWorkTable& table,
+    TLoadedPriceLookup(db::TDataLinkConnection& connection, const std::string& keyLiteral, TProductWorkTable& table,
                        std::size_t expectedRows)
         : query_(connection, "StoredPriceQuery") {
-        query_.setCommandText(storedPricesSelect(keyLiteral));
+        query_.setCommandText(subCategoryPricesSelect(keyLiteral));
         query_.open();
         {
             const rt::ScopeGuard closeQuery([this] { query_.close(); });
@@ -49,9 +42,9 @@ public:
             // room includes the record of the products PRODUCT lacks.
             prices_.readFrom(rows, expectedRows + 1);
         }
-        std::vector<TStoredPrices> records = prices_.takePrices();
-        records.push_back(TStoredPrices::notInProduct());
-        firstRecord_ = table.keepStoredPrices(std::move(records));
+        std::vector<product::LoadedPrices> records = prices_.takePrices();
+        records.push_back(std::nullopt);  // shared by the products PRODUCT lacks
+        firstRecord_ = table.keepLoadedPrices(std::move(records));
     }
 
     // The table's record for a product; position: its row in the products'
@@ -75,7 +68,7 @@ private:
     }
 
     db::TServerQuery query_;
-    TStoredPriceRows prices_;
+    TLoadedPriceRows prices_;
     std::size_t firstRecord_ = 0;
     bool indexed_ = false;
     std::unordered_map<std::string_view, std::size_t> byNumber_;  // views into prices_' own bytes
@@ -84,9 +77,8 @@ private:
 }  // namespace
 
 TSubCategoryLoader::TSubCategoryLoader(db::TReadService& dataSet, db::TDataLinkConnection& connection,
-                                       StoredPriceRead storedPrices)
-    : dataSet_(dataSet), connection_(connection), storedPrices_(storedPrices) {}
-
+                                       LoadedPriceRead loadedPrices)
+    : dataSet_(dataSet), connection_(connection), loadedPrices_(loadedPrices) {}
 
 LoadedSubCategory TSubCategoryLoader::load(TProductWorkTable& table, const std::string& key) {
     const std::string keyLiteral = sqlStringLiteral(key);
@@ -95,7 +87,7 @@ LoadedSubCategory TSubCategoryLoader::load(TProductWorkTable& table, const std::
     dataSet_.open();
     LoadedSubCategory loaded;
     loaded.found = dataSet_.recordCount() > 0;
-    const std::array<double, 6> rates = readRates();
+    const std::array<double, product::kTierCount> rates = readRates();
 
     dataSet_.close();
     dataSet_.setCommandText(subCategoryProductsSelect(keyLiteral));
@@ -106,20 +98,20 @@ LoadedSubCategory TSubCategoryLoader::load(TProductWorkTable& table, const std::
 
 // A rate is read as text and converted with the locale's decimal separator;
 // null, empty or anything that is no plain number gives 0.
-std::array<double, 6> TSubCategoryLoader::readRates() const {
-    std::array<double, 6> rates{};
-    for (int tier = 1; tier <= 6; ++tier) {
+std::array<double, product::kTierCount> TSubCategoryLoader::readRates() const {
+    std::array<double, product::kTierCount> rates{};
+    for (int tier = 1; tier <= product::kTierCount; ++tier) {
         const std::string text = dataSet_.fieldByName(markupRateColumn(tier)).asString();
         rates[static_cast<std::size_t>(tier - 1)] = rt::parseDecimal(text, dataSet_.decimalSeparator()).value_or(0.0);
     }
     return rates;
 }
 
-int TSubCategoryLoader::appendProducts(TProductWorkTable& table, const std::array<double, 6>& rates,
+int TSubCategoryLoader::appendProducts(TProductWorkTable& table, const std::array<double, product::kTierCount>& rates,
                                        const std::string& keyLiteral) {
-    std::optional<TStoredPriceLookup> stored;
-    if (storedPrices_ == StoredPriceRead::Read)
-        stored.emplace(connection_, keyLiteral, table, static_cast<std::size_t>(dataSet_.recordCount()));
+    std::optional<TLoadedPriceLookup> loadedPrices;
+    if (loadedPrices_ == LoadedPriceRead::Read)
+        loadedPrices.emplace(connection_, keyLiteral, table, static_cast<std::size_t>(dataSet_.recordCount()));
     const db::TResultField productId = dataSet_.fieldByName(kProductIdColumn);
     const db::TResultField productName = dataSet_.fieldByName(kProductNameColumn);
     const db::TResultField standardCost = dataSet_.fieldByName(kStandardCostColumn);
@@ -134,12 +126,12 @@ int TSubCategoryLoader::appendProducts(TProductWorkTable& table, const std::arra
         table.setValue(product::PROD_ID, rt::FieldValue::text(productId.asString()));
         table.setValue(product::PROD_NAME, rt::FieldValue::text(productName.asString()));
         table.setValue(product::STD_COST, standardCost.value());
-        for (int tier = 1; tier <= 6; ++tier)
+        for (int tier = 1; tier <= product::kTierCount; ++tier)
             table.setValue(product::rateField(tier), rt::FieldValue(rates[static_cast<std::size_t>(tier - 1)]));
-        if (stored) {
+        if (loadedPrices) {
             // Matched on the number as the row holds it, cut to the field's
             // size: the product the write-back's UPDATE will reach.
-            table.setStoredPricesRecord(stored->recordOf(table.textView(product::PROD_ID), static_cast<std::size_t>(appended)));
+            table.setLoadedPricesRecord(loadedPrices->recordOf(table.textView(product::PROD_ID), static_cast<std::size_t>(appended)));
         }
         table.post();
         ++appended;

@@ -8,6 +8,8 @@
 #include <array>
 #include <string>
 
+#include "ProductSchema.h"
+
 class TProductWorkTable;
 
 namespace db {
@@ -17,9 +19,9 @@ class TReadService;
 
 namespace catalog {
 
-// Whether the stored prices are read as well; skipping them is the data
-// view as it was before the review, kept to measure the difference.
-enum class StoredPriceRead { Read, Skipped };
+// Whether the prices PRODUCT holds are read as well, to go beside the rows.
+// Skipped: the benchmarks measure what reading them costs.
+enum class LoadedPriceRead { Read, Skipped };
 
 struct LoadedSubCategory {
     bool found = false;  // PROD_ITEM has the key
@@ -28,22 +30,24 @@ struct LoadedSubCategory {
 
 class TSubCategoryLoader {
 public:
-    // dataSet reads the rates and the products, in that order; the stored
+    // dataSet reads the rates and the products, in that order; the loaded
     // prices come through a dataset of the loader's own on the same
-    // connection, so dataSet is left holding the products as before.
+    // connection, so that dataSet is left holding the products for the
+    // window.
     TSubCategoryLoader(db::TReadService& dataSet, db::TDataLinkConnection& connection,
-                       StoredPriceRead storedPrices = StoredPriceRead::Read);
+                       LoadedPriceRead loadedPrices = LoadedPriceRead::Read);
 
     // key: Big5 bytes, pasted into the statements as a string literal.
     LoadedSubCategory load(TProductWorkTable& table, const std::string& key);
 
 private:
-    std::array<double, 6> readRates() const;
-    int appendProducts(TProductWorkTable& table, const std::array<double, 6>& rates, const std::string& keyLiteral);
+    std::array<double, product::kTierCount> readRates() const;
+    int appendProducts(TProductWorkTable& table, const std::array<double, product::kTierCount>& rates,
+                       const std::string& keyLiteral);
 
     db::TReadService& dataSet_;
     db::TDataLinkConnection& connection_;
-    StoredPriceRead storedPrices_;
+    LoadedPriceRead loadedPrices_;
 };
 
 }  // namespace catalog

@@ -76,15 +76,10 @@ bool onlyWindowOptions(int argc, char** argv) {
     return true;
 }
 
-QString pricesText(const product::Prices& prices) {
-    QStringList texts;
-    for (const rt::FieldValue& price : prices)
-        texts << (price.isNull() ? QStringLiteral("null") : QString::fromStdString(journal::priceText(price)));
-    return texts.join(QLatin1Char(' '));
-}
+QString shownPrices(const product::TierPrices& prices) { return QString::fromStdString(product::pricesText(prices)); }
 
 QString productText(const journal::JournalEntry& entry) {
-    return fromBig5(entry.productId) + QLatin1Char(' ') + fromBig5(entry.productName);
+    return fromBig5(product::productLabel(entry.productId, entry.productName));
 }
 
 int listJournals() {
@@ -139,10 +134,10 @@ void printReport(const batch::RevertReport& report) {
         print(stdout, QStringLiteral("skipped %1 (line %2): changed since; now %3, the write-back wrote %4, before it %5\n")
                           .arg(productText(row.entry))
                           .arg(row.entry.line)
-                          .arg(pricesText(row.now), pricesText(row.entry.newPrices), pricesText(*row.entry.oldPrices)));
+                          .arg(shownPrices(row.now), shownPrices(row.entry.newPrices), shownPrices(*row.entry.oldPrices)));
     for (const batch::ChangedRow& row : report.forced)
         print(stdout, QStringLiteral("forced %1: changed since (now %2), put back to %3\n")
-                          .arg(productText(row.entry), pricesText(row.now), pricesText(*row.entry.oldPrices)));
+                          .arg(productText(row.entry), shownPrices(row.now), shownPrices(*row.entry.oldPrices)));
     for (const journal::JournalEntry& entry : report.missing)
         print(stdout, QStringLiteral("missing %1: no longer in PRODUCT\n").arg(productText(entry)));
     printSummary(report);

@@ -10,7 +10,9 @@ namespace marks {
 
 namespace {
 
-bool isPriceColumn(int column) { return column >= product::priceField(1) && column <= product::priceField(6); }
+bool isPriceColumn(int column) {
+    return column >= product::priceField(1) && column <= product::priceField(product::kTierCount);
+}
 int tierOf(int column) { return column - product::D_PRICE1 + 1; }
 
 // A quarter of the palette's accent over the cell's base keeps the text

@@ -32,7 +32,12 @@ constexpr const char* kWritten = "written";
 constexpr const char* kUnfinished = "unfinished";  // as wide as the count
 constexpr int kCountWidth = 10;
 constexpr const char* kRevertOf = "revert of ";
-constexpr std::size_t kEntryFields = 15;
+// A row: the number as text and as hexadecimal bytes, the name, then the
+// old prices and the new ones in tier order.
+constexpr qsizetype kOldPricesField = 3;
+constexpr std::size_t kEntryFields = kOldPricesField + 2 * product::kTierCount;
+constexpr qsizetype oldPriceField(int tier) { return kOldPricesField + tier - 1; }
+constexpr qsizetype newPriceField(int tier) { return kOldPricesField + product::kTierCount + tier - 1; }
 // No line of a journal comes near this; a file with a longer one is not a
 // journal, and reading stops there instead of filling the memory.
 constexpr qsizetype kLongestLine = 64 * 1024;
@@ -278,28 +283,31 @@ private:
 
     JournalEntry entry(const Record& record) const {
         if (record.fields.size() != qsizetype(kEntryFields))
-            refuse(path_, record.line, "a row has " + std::to_string(record.fields.size()) + " fields, not 15");
+            refuse(path_, record.line,
+                   "a row has " + std::to_string(record.fields.size()) + " fields, not " + std::to_string(kEntryFields));
         JournalEntry entry;
         entry.line = record.line;
         entry.productId = unhex(record.line, record.fields[1]);
         entry.productName = big5::fromUnicodeLossy(text(record.fields[2]));
-        if (record.fields[3] == kMissing) {
-            for (int tier = 0; tier < 6; ++tier)
-                if (record.fields[3 + tier] != kMissing) refuse(path_, record.line, "old prices partly missing");
+        if (record.fields[kOldPricesField] == kMissing) {
+            for (int tier = 1; tier <= product::kTierCount; ++tier)
+                if (record.fields[oldPriceField(tier)] != kMissing)
+                    refuse(path_, record.line, "old prices partly missing");
         } else {
-            product::Prices old;
-            for (std::size_t tier = 0; tier < 6; ++tier) old[tier] = price(record.line, record.fields[3 + qsizetype(tier)]);
+            product::TierPrices old;
+            for (int tier = 1; tier <= product::kTierCount; ++tier)
+                old.setPrice(tier, price(record.line, record.fields[oldPriceField(tier)]));
             entry.oldPrices = old;
         }
-        for (std::size_t tier = 0; tier < 6; ++tier)
-            entry.newPrices[tier] = price(record.line, record.fields[9 + qsizetype(tier)]);
+        for (int tier = 1; tier <= product::kTierCount; ++tier)
+            entry.newPrices.setPrice(tier, price(record.line, record.fields[newPriceField(tier)]));
         return entry;
     }
 
     // A plain decimal number, with an exponent at most (older journals wrote
     // one for large numbers); never "nan", "inf" or hexadecimal.
-    rt::FieldValue price(int line, const QByteArray& text) const {
-        if (text.isEmpty()) return rt::FieldValue::null();
+    std::optional<double> price(int line, const QByteArray& text) const {
+        if (text.isEmpty()) return std::nullopt;
         bool decimal = (text[0] >= '0' && text[0] <= '9') || (text[0] == '-' && text.size() > 1);
         for (const char c : text) decimal = decimal && std::strchr("0123456789.-+eE", c) != nullptr;
         double value = 0;
@@ -307,8 +315,9 @@ private:
         const auto [stop, error] = std::from_chars(text.constData(), end, value);
         if (!decimal || error != std::errc() || stop != end || !isJournalPrice(value))
             refuse(path_, line, quoted(text) + " is not a price (a finite decimal number from -" +
-                                    priceText(kLargestJournalPrice) + " to " + priceText(kLargestJournalPrice) + ")");
-        return rt::FieldValue(value);
+                                    product::priceText(kLargestJournalPrice) + " to " +
+                                    product::priceText(kLargestJournalPrice) + ")");
+        return value;
     }
 
     std::string unhex(int line, const QByteArray& text) const {
@@ -330,11 +339,7 @@ private:
 }  // namespace
 
 std::string priceText(const rt::FieldValue& price) {
-    if (price.isNull()) return {};
-    // Room for any double written out in full.
-    char text[1100];
-    const auto result = std::to_chars(text, text + sizeof text, price.toDouble(), std::chars_format::fixed);
-    return std::string(text, result.ptr);
+    return price.isNull() ? std::string() : product::priceText(price.toDouble());
 }
 
 QString revertSource(const QString& journalPath) {
@@ -381,16 +386,17 @@ void TJournalWriter::addEntry(const JournalEntry& entry) {
     fields.push_back(textCell(big5::toUnicode(entry.productId)));
     fields.push_back(hexBytes(entry.productId));
     fields.push_back(textCell(big5::toUnicode(entry.productName)));
-    const auto cell = [&entry](const rt::FieldValue& price) {
-        if (!price.isNull() && !isJournalPrice(price.toDouble()))
-            throw rt::AppError("The price journal cannot hold the price " + priceText(price) + " of the product " +
-                               big5::fromUnicodeLossy(big5::toUnicode(entry.productId)) +
+    const auto cell = [&entry](std::optional<double> price) {
+        if (!price) return QByteArray();
+        if (!isJournalPrice(*price))
+            throw rt::AppError("The price journal cannot hold the price " + product::priceText(*price) +
+                               " of the product " + big5::fromUnicodeLossy(big5::toUnicode(entry.productId)) +
                                "; it is not a finite number within the price columns' range. Nothing was written.");
-        return QByteArray::fromStdString(priceText(price));
+        return QByteArray::fromStdString(product::priceText(*price));
     };
-    for (std::size_t tier = 0; tier < 6; ++tier)
-        fields.push_back(entry.oldPrices ? cell((*entry.oldPrices)[tier]) : QByteArray(kMissing));
-    for (const rt::FieldValue& price : entry.newPrices) fields.push_back(cell(price));
+    for (int tier = 1; tier <= product::kTierCount; ++tier)
+        fields.push_back(entry.oldPrices ? cell(entry.oldPrices->price(tier)) : QByteArray(kMissing));
+    for (int tier = 1; tier <= product::kTierCount; ++tier) fields.push_back(cell(entry.newPrices.price(tier)));
     buffer_ += csvLine(fields);
     ++entries_;
     if (buffer_.size() >= (1 << 16)) append({});

@@ -49,8 +49,8 @@ struct JournalHeader {
 struct JournalEntry {
     std::string productId;    // Big5 bytes as the UPDATE binds them
     std::string productName;  // Big5 bytes
-    std::optional<product::Prices> oldPrices;  // nothing: the product was not in PRODUCT
-    product::Prices newPrices;
+    std::optional<product::TierPrices> oldPrices;  // nothing: the product was not in PRODUCT
+    product::TierPrices newPrices;
     int line = 0;  // where the row is in its file; 0 for a row not read from one
 };
 
@@ -125,8 +125,7 @@ QByteArray csvLine(const QList<QByteArray>& fields);
 // (beginning with =, +, -, @, a tab or a CR) gets a leading apostrophe.
 QByteArray textCell(const QString& text);
 
-// Prices as the journal writes them: the shortest plain decimal that reads
-// back as the same double, empty for a null.
+// Prices as the journal writes them: product::priceText, empty for a null.
 std::string priceText(const rt::FieldValue& price);
 
 // "revert of FILE" names the journal a revert put back.

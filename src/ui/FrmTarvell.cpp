@@ -16,12 +16,12 @@
 #include "WorkTableGrid.h"
 #include "Dialogs.h"
 #include "ErrorDisplay.h"
+#include "CurrentPriceReader.h"
 #include "Errors.h"
 #include "PriceCalculation.h"
 #include "PriceReview.h"
 #include "PriceWriteBack.h"
 #include "ProductStatements.h"
-#include "ProductPrices.h"
 #include "ProgressBar.h"
 #include "ScopeGuard.h"
 #include "SpeedButton.h"
@@ -396,8 +396,8 @@ void TFormTarvell::showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exc
 batch::TPriceReview TFormTarvell::reviewBatch() {
     CDS_PRODUCT.checkBrowseMode();
     batch::TPriceReview review(CDS_PRODUCT);
-    if (!review.rowsWithStoredPrices().empty()) {
-        catalog::TProductPrices currentPrices(SQLConnection1);
+    if (!review.rowsWithLoadedPrices().empty()) {
+        catalog::TCurrentPriceReader currentPrices(SQLConnection1);
         review.compareWithDatabase(currentPrices);
     }
     return review;

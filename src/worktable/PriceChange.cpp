@@ -18,32 +18,32 @@ std::optional<double> numberAt(const TProductWorkTable& table, int row, int fiel
 
 PriceChange compare(const PriceCellReview& cell) {
     if (!cell.newPrice) return PriceChange::NeverComputed;
-    if (!cell.storedPrice) return PriceChange::NoStoredPrice;
-    if (*cell.newPrice > *cell.storedPrice) return PriceChange::Raised;
-    if (*cell.newPrice < *cell.storedPrice) return PriceChange::Lowered;
+    if (!cell.loadedPrice) return PriceChange::NoLoadedPrice;
+    if (*cell.newPrice > *cell.loadedPrice) return PriceChange::Raised;
+    if (*cell.newPrice < *cell.loadedPrice) return PriceChange::Lowered;
     return PriceChange::Unchanged;
 }
 
 }  // namespace
 
 bool productMissing(const TProductWorkTable& table, int row) {
-    const TStoredPrices* stored = table.storedPricesAt(row);
-    return stored && !stored->productFound();
+    const product::LoadedPrices* loaded = table.loadedPricesAt(row);
+    return loaded && !*loaded;
 }
 
 PriceCellReview reviewPrice(const TProductWorkTable& table, int row, int tier) {
     PriceCellReview cell;
-    const TStoredPrices* stored = table.storedPricesAt(row);
-    if (stored) cell.storedPrice = stored->price(tier);
-    cell.productMissing = stored && !stored->productFound();
+    const product::LoadedPrices* loaded = table.loadedPricesAt(row);
+    if (loaded && *loaded) cell.loadedPrice = (*loaded)->price(tier);
+    cell.productMissing = loaded && !*loaded;
     cell.newPrice = numberAt(table, row, product::priceField(tier));
     cell.cost = numberAt(table, row, product::STD_COST);
     cell.change = compare(cell);
     cell.belowCost = cell.newPrice && cell.cost && *cell.newPrice < *cell.cost;
-    if ((cell.change == PriceChange::Raised || cell.change == PriceChange::Lowered) && *cell.storedPrice != 0) {
-        // From a stored price too small to divide by, the change reads as
+    if ((cell.change == PriceChange::Raised || cell.change == PriceChange::Lowered) && *cell.loadedPrice != 0) {
+        // From a loaded price too small to divide by, the change reads as
         // from 0.
-        const double percent = (*cell.newPrice - *cell.storedPrice) / std::fabs(*cell.storedPrice) * 100.0;
+        const double percent = (*cell.newPrice - *cell.loadedPrice) / std::fabs(*cell.loadedPrice) * 100.0;
         if (std::isfinite(percent)) cell.percent = percent;
     }
     return cell;
@@ -64,7 +64,7 @@ std::string changeText(const PriceCellReview& cell) {
     const auto number = [](const std::optional<double>& value) {
         return value ? rt::formatGeneral(*value) : std::string("-");
     };
-    std::string text = number(cell.storedPrice) + " → " + number(cell.newPrice);
+    std::string text = number(cell.loadedPrice) + " → " + number(cell.newPrice);
     const std::string percent = percentText(cell);
     if (!percent.empty()) text += " (" + percent + ")";
     return text;

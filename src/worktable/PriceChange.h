@@ -13,7 +13,7 @@ namespace review {
 
 enum class PriceChange {
     NeverComputed,  // the new price is empty
-    NoStoredPrice,  // computed, but nothing to compare with: typed row, empty column, product not found
+    NoLoadedPrice,  // computed, but nothing to compare with: typed row, empty column, product not found
     Unchanged,
     Raised,
     Lowered,
@@ -21,9 +21,9 @@ enum class PriceChange {
 
 struct PriceCellReview {
     PriceChange change = PriceChange::NeverComputed;
-    std::optional<double> storedPrice;
+    std::optional<double> loadedPrice;
     std::optional<double> newPrice;
-    // Change in percent of the stored price; nothing when that is 0 or
+    // Change in percent of the loaded price; nothing when that is 0 or
     // there is no comparison.
     std::optional<double> percent;
     bool belowCost = false;
@@ -38,7 +38,7 @@ PriceCellReview reviewPrice(const TProductWorkTable& table, int row, int tier);
 // PRODUCT then.
 bool productMissing(const TProductWorkTable& table, int row);
 
-// "58 → 64 (+10.3%)", UTF-8; from a stored 0 the percent is "(+∞%)".
+// "58 → 64 (+10.3%)", UTF-8; from a loaded 0 the percent is "(+∞%)".
 std::string changeText(const PriceCellReview& cell);
 // "+10.3%", "-4.0%", "+∞%"; empty when there is no comparison.
 std::string percentText(const PriceCellReview& cell);

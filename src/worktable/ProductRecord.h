@@ -17,10 +17,11 @@ struct TProductRecord {
     std::uint8_t idLength = 0;
     std::uint8_t nameLength = 0;
     std::uint16_t nullMask = kAllNull;
-    // Which of the table's stored-price records goes with the row, counted
-    // from 1; 0 for none. It lives in what was padding, and travels with
-    // the row through edits, inserts, deletes and moves.
-    std::uint32_t storedPricesIndex = 0;
+    // Which of the table's loaded-price records goes with the row, counted
+    // from 1; 0 for none. It fills the gap the alignment of the floats
+    // leaves, and travels with the row through edits, inserts, deletes and
+    // moves.
+    std::uint32_t loadedPricesIndex = 0;
     double floats[kFloatCount];
 
     bool isNull(int field) const { return (nullMask >> field) & 1u; }

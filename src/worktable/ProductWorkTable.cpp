@@ -324,42 +324,42 @@ void TProductWorkTable::setValue(std::string_view fieldName, const rt::FieldValu
     setValue(fieldByName(fieldName).index(), value);
 }
 
-void TProductWorkTable::setStoredPrices(const TStoredPrices& prices) {
+void TProductWorkTable::setLoadedPrices(const product::LoadedPrices& prices) {
     requireActive();
     requireEditing();
-    requireStoredPricesRoom(1);
-    storedPrices_.push_back(prices);
-    buffer_.storedPricesIndex = static_cast<std::uint32_t>(storedPrices_.size());
+    requireLoadedPricesRoom(1);
+    loadedPrices_.push_back(prices);
+    buffer_.loadedPricesIndex = static_cast<std::uint32_t>(loadedPrices_.size());
 }
 
-std::size_t TProductWorkTable::keepStoredPrices(std::vector<TStoredPrices> records) {
+std::size_t TProductWorkTable::keepLoadedPrices(std::vector<product::LoadedPrices> records) {
     requireActive();
-    requireStoredPricesRoom(records.size());
-    const std::size_t first = storedPrices_.size();
-    if (storedPrices_.empty())
-        storedPrices_ = std::move(records);
+    requireLoadedPricesRoom(records.size());
+    const std::size_t first = loadedPrices_.size();
+    if (loadedPrices_.empty())
+        loadedPrices_ = std::move(records);
     else
-        storedPrices_.insert(storedPrices_.end(), records.begin(), records.end());
+        loadedPrices_.insert(loadedPrices_.end(), records.begin(), records.end());
     return first;
 }
 
-void TProductWorkTable::setStoredPricesRecord(std::size_t record) {
+void TProductWorkTable::setLoadedPricesRecord(std::size_t record) {
     requireActive();
     requireEditing();
-    if (record >= storedPrices_.size())
-        throw rt::DatabaseError::forComponent(name_, "No stored-price record " + std::to_string(record));
-    buffer_.storedPricesIndex = static_cast<std::uint32_t>(record + 1);
+    if (record >= loadedPrices_.size())
+        throw rt::DatabaseError::forComponent(name_, "No loaded-price record " + std::to_string(record));
+    buffer_.loadedPricesIndex = static_cast<std::uint32_t>(record + 1);
 }
 
 // Rows find their record by a 32-bit number counted from 1.
-void TProductWorkTable::requireStoredPricesRoom(std::size_t more) const {
-    if (more >= std::numeric_limits<std::uint32_t>::max() - storedPrices_.size())
-        throw rt::DatabaseError::forComponent(name_, "Too many stored-price records for one table");
+void TProductWorkTable::requireLoadedPricesRoom(std::size_t more) const {
+    if (more >= std::numeric_limits<std::uint32_t>::max() - loadedPrices_.size())
+        throw rt::DatabaseError::forComponent(name_, "Too many loaded-price records for one table");
 }
 
-const TStoredPrices* TProductWorkTable::storedPricesAt(int row) const {
-    const std::uint32_t index = record(row).storedPricesIndex;
-    return index == 0 ? nullptr : &storedPrices_[index - 1];
+const product::LoadedPrices* TProductWorkTable::loadedPricesAt(int row) const {
+    const std::uint32_t index = record(row).loadedPricesIndex;
+    return index == 0 ? nullptr : &loadedPrices_[index - 1];
 }
 
 void TProductWorkTable::setText(int field, std::string_view big5Text) {

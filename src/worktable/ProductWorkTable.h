@@ -10,7 +10,7 @@
 #include "FieldValue.h"
 #include "ProductRecord.h"
 #include "ProductSchema.h"
-#include "StoredPrices.h"
+#include "TierPrices.h"
 
 class TProductWorkTable;
 
@@ -129,16 +129,17 @@ public:
 
     // The prices PRODUCT held when the row being inserted or edited was
     // loaded; they go with it when it is posted.
-    void setStoredPrices(const TStoredPrices& prices);
-    // Stored-price records for rows about to be loaded, taken over whole
+    void setLoadedPrices(const product::LoadedPrices& prices);
+    // Loaded-price records for rows about to be loaded, taken over whole
     // (into an empty table without a copy); each row then goes with one of
-    // them through setStoredPricesRecord, and several rows may share one.
+    // them through setLoadedPricesRecord, and several rows may share one.
     // Gives the number the first record goes by.
-    std::size_t keepStoredPrices(std::vector<TStoredPrices> records);
+    std::size_t keepLoadedPrices(std::vector<product::LoadedPrices> records);
     // The row being inserted or edited goes with kept record `record`.
-    void setStoredPricesRecord(std::size_t record);
-    // Those of any row as it stands; nothing for a row typed by hand.
-    const TStoredPrices* storedPricesAt(int row) const;
+    void setLoadedPricesRecord(std::size_t record);
+    // What PRODUCT held for any row's product when the row was loaded, as
+    // the row stands; null for a row typed by hand.
+    const product::LoadedPrices* loadedPricesAt(int row) const;
 
     // While disabled (calls nest), bound controls hear nothing but the
     // request to write what they hold; enabling tells them once that
@@ -158,7 +159,7 @@ private:
     void requireActive() const;
     void requireEditing() const;
     void requireWritable(int field) const;
-    void requireStoredPricesRoom(std::size_t more) const;
+    void requireLoadedPricesRoom(std::size_t more) const;
     void startInsert(int at);
     void leaveInsert();
     const TProductRecord& record(int row) const;
@@ -175,7 +176,7 @@ private:
     std::vector<TIndexDef> indexDefs_;
     std::vector<TField> fields_;
     std::vector<TProductRecord> rows_;
-    std::vector<TStoredPrices> storedPrices_;
+    std::vector<product::LoadedPrices> loadedPrices_;
     TProductRecord buffer_;
     State state_ = State::Inactive;
     bool modified_ = false;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "PointOfSaleSchema.h"
@@ -32,9 +33,9 @@ inline const std::string kRisingPricesSql = ":I + 1, :I + 2, :I + 3, :I + 4, :I 
 
 // Row i's prices i+1 to i+5 and an empty sixth; with a shift, every one of
 // them moved up by it, the sixth becoming the shift itself.
-inline product::Prices risingPrices(int row, double shift = 0) {
+inline product::TierPrices risingPrices(int row, double shift = 0) {
     return {row + 1 + shift, row + 2 + shift, row + 3 + shift, row + 4 + shift, row + 5 + shift,
-            shift == 0 ? rt::FieldValue() : rt::FieldValue(shift)};
+            shift == 0 ? std::nullopt : std::optional<double>(shift)};
 }
 
 // A closed write-back journal in folder of rows products against the

@@ -46,7 +46,7 @@ using rt::FieldValue;
 using testsupport::DirectClient;
 using testsupport::TestDatabase;
 
-const FieldValue null;
+constexpr std::optional<double> null = std::nullopt;
 
 struct ProgramRun {
     int exitCode = -1;
@@ -265,10 +265,10 @@ TEST_F(PriceRevertTest, RowsPastTheClosingCountAreJudgedByTheirPricesToo) {
         journal::TJournalWriter writer(journals.path(), {QString::fromStdString(database.path()),
                                                 QDateTime::currentDateTimeUtc(), QStringLiteral("clerk"),
                                                 QStringLiteral("write-back")});
-        writer.addEntry({"P1", "Tea", product::Prices{100.0, 110.0, 120.0, 130.0, 140.0, 150.0},
-                         product::Prices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}});
-        writer.addEntry({"P2", "Milk", product::Prices{null, null, null, null, null, null}, product::Prices{null, 2.0, 2.0, 2.0, 2.0, 2.0}});
-        writer.addEntry({"P3", "Soda", product::Prices{12.34, 0.5, 0.0, -3.0, 99999.99, 1.0}, product::Prices{3.0, 3.0, 3.0, 3.0, 3.0, 3.0}});
+        writer.addEntry({"P1", "Tea", product::TierPrices{100.0, 110.0, 120.0, 130.0, 140.0, 150.0},
+                         product::TierPrices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}});
+        writer.addEntry({"P2", "Milk", product::TierPrices{null, null, null, null, null, null}, product::TierPrices{null, 2.0, 2.0, 2.0, 2.0, 2.0}});
+        writer.addEntry({"P3", "Soda", product::TierPrices{12.34, 0.5, 0.0, -3.0, 99999.99, 1.0}, product::TierPrices{3.0, 3.0, 3.0, 3.0, 3.0, 3.0}});
         writer.close(1);
         journal = writer.path();
     }
@@ -434,7 +434,7 @@ TEST_F(PriceRevertTest, InterruptStopsAfterTheRowInFlightWithSummaryAndClosedJou
     database.execute(testsupport::numberedProductsInsert(kRows, "2, 2, 2, 2, 2, 2"));
     const QString batch = testsupport::writeNumberedJournal(
         journals.path(), database.path(), kRows, [](int, const std::string& id) {
-            return journal::JournalEntry{id, "Item", product::Prices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, product::Prices{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}};
+            return journal::JournalEntry{id, "Item", product::TierPrices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, product::TierPrices{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}};
         });
 
     QProcess program;
@@ -521,14 +521,20 @@ protected:
         if (written) writer.close(*written); else writer.sync();
         return writer.path();
     }
-    void setPrices(const std::string& id, const product::Prices& prices) {
+    void setPrices(const std::string& id, const product::TierPrices& prices) {
         std::string sql = "UPDATE PRODUCT SET ";
-        for (std::size_t tier = 0; tier < 6; ++tier)
-            sql += std::string(tier ? ", " : "") + catalog::kPriceParameters[tier] + " = " +
-                   (prices[tier].isNull() ? std::string("NULL") : journal::priceText(prices[tier]));
+        for (int tier = 1; tier <= product::kTierCount; ++tier) {
+            const std::optional<double> price = prices.price(tier);
+            sql += std::string(tier > 1 ? ", " : "") + catalog::kPriceParameters[std::size_t(tier - 1)] + " = " +
+                   (price ? product::priceText(*price) : std::string("NULL"));
+        }
         database.execute(sql + " WHERE PROD_ID = '" + id + "'");
     }
-    std::vector<FieldValue> listOf(const product::Prices& prices) { return {prices.begin(), prices.end()}; }
+    std::vector<FieldValue> listOf(const product::TierPrices& prices) {
+        std::vector<FieldValue> values;
+        for (int tier = 1; tier <= product::kTierCount; ++tier) values.push_back(prices.value(tier));
+        return values;
+    }
     // UPDATEs that set SALE_PRICE to 666 fail in the server.
     void refuseSalePrice666() {
         database.execute({"CREATE EXCEPTION E_REFUSED 'price 666 refused'",
@@ -548,7 +554,7 @@ TEST_F(JournalRobustnessTest, JournalsOfTheLandedProgramStillRevert) {
     ASSERT_EQ(complete.written, std::optional<std::size_t>(10));
     ASSERT_EQ(stopped.written, std::optional<std::size_t>(2));
     // PRODUCT as the landed write-backs found it, then as they left it.
-    std::map<std::string, product::Prices> original;
+    std::map<std::string, product::TierPrices> original;
     for (const journal::JournalEntry& entry : complete.entries)
         if (entry.oldPrices && original.emplace(entry.productId, *entry.oldPrices).second)
             database.execute("INSERT INTO PRODUCT (PROD_ID, PROD_NAME) VALUES ('" + entry.productId + "', 'x')");
@@ -598,14 +604,14 @@ TEST_F(JournalRobustnessTest, ATornJournalRevertsEveryRowAndIsListedUnfinished) 
 // any state the batch could have left it in is put back.
 TEST_F(JournalRobustnessTest, AProductWrittenTwiceIsJudgedAsAWhole) {
     addBatchProducts();
-    const product::Prices original{100.0, 110.0, 120.0, 130.0, 140.0, 150.0}, firstRow{1.0, 1.0, 1.0, 1.0, 1.0, 1.0},
+    const product::TierPrices original{100.0, 110.0, 120.0, 130.0, 140.0, 150.0}, firstRow{1.0, 1.0, 1.0, 1.0, 1.0, 1.0},
         secondRow{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}, someoneElse{7.0, 7.0, 7.0, 7.0, 7.0, 7.0},
         soda{12.34, 0.5, 0.0, -3.0, 99999.99, 1.0}, sodaNew{3.0, 3.0, 3.0, 3.0, 3.0, 3.0};
     const struct {
         bool oldReadPerRow;  // journals that read each row's old prices just before its UPDATE
-        product::Prices teaNow;
+        product::TierPrices teaNow;
         std::size_t reverted, unchanged, skipped;
-        product::Prices teaAfter;
+        product::TierPrices teaAfter;
         const char* fault;
     } cases[] = {
         {false, original, 1, 2, 0, original, "prices found before the batch written again"},
@@ -766,7 +772,7 @@ TEST_F(JournalRobustnessTest, ARowErrorRaisedAgainKeepsTheDriversData) {
     addBatchProducts();
     refuseSalePrice666();
     std::vector<PriceRow> rows = threeRows();
-    rows[1].prices[0] = 666.0;
+    rows[1].prices.setPrice(1, 666.0);
     const struct {
         int rewriteError;
         const char* closingText;

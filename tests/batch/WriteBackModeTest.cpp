@@ -20,7 +20,7 @@
 #include "NumberedBatch.h"
 #include "PriceRevert.h"
 #include "PriceWriteBack.h"
-#include "ProductPrices.h"
+#include "CurrentPriceReader.h"
 #include "StatementService.h"
 #include "TDataLinkConnection.h"
 #include "PointOfSaleSchema.h"
@@ -52,7 +52,8 @@ protected:
         database.execute(testsupport::pointOfSaleTables());
         for (int row = 0; row < kProducts; ++row) {
             std::string prices;
-            for (int tier = 1; tier <= 6; ++tier) prices += (tier > 1 ? ", " : "") + std::to_string(row * 10 + tier);
+            for (int tier = 1; tier <= product::kTierCount; ++tier)
+                prices += (tier > 1 ? ", " : "") + std::to_string(row * 10 + tier);
             addProduct(productId(row), prices);
         }
         useConfiguration({});
@@ -77,8 +78,9 @@ protected:
     static std::vector<PriceRow> batchRows() {
         std::vector<PriceRow> rows;
         for (int row = 0; row < kProducts; ++row) {
-            product::Prices prices;
-            for (int tier = 0; tier < 6; ++tier) prices[tier] = FieldValue(newSalePrice(row) + tier);
+            product::TierPrices prices;
+            for (int tier = 1; tier <= product::kTierCount; ++tier)
+                prices.setPrice(tier, newSalePrice(row) + tier - 1);
             rows.push_back({productId(row), "Item", prices});
         }
         return rows;
@@ -227,41 +229,41 @@ TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAlone) {
     addProduct(oddId, "7, 8, 9, 10, 11, 12");
     addProduct("EMPTY", "NULL, NULL, 0.5, NULL, -3, 99999.99");
     const std::vector<std::string> ids = {"P3", "P1", "NOPE", "P3", oddId, "EMPTY", "P2  ", "", "p1", "P4"};
-    std::vector<std::optional<product::Prices>> oneByOne;
+    std::vector<std::optional<product::TierPrices>> oneByOne;
     {
-        catalog::TProductPrices prices(statement().connection());
+        catalog::TCurrentPriceReader prices(statement().connection());
         for (const std::string& id : ids) oneByOne.push_back(prices.read(id));
     }
     ASSERT_TRUE(oneByOne[0].has_value());
     EXPECT_FALSE(oneByOne[2].has_value());
-    EXPECT_TRUE(oneByOne[5].has_value() && (*oneByOne[5])[0].isNull());
+    EXPECT_TRUE(oneByOne[5].has_value() && oneByOne[5]->isNull(1));
 
-    EXPECT_EQ(catalog::TProductPrices(statement().connection()).readAll(ids), oneByOne);
+    EXPECT_EQ(catalog::TCurrentPriceReader(statement().connection()).readAll(ids), oneByOne);
     EXPECT_FALSE(statement().connection().inTransaction());
     // Inside a transaction of the caller's it reads there and leaves it open.
     statement().connection().startTransaction();
-    EXPECT_EQ(catalog::TProductPrices(statement().connection()).readAll(ids), oneByOne);
+    EXPECT_EQ(catalog::TCurrentPriceReader(statement().connection()).readAll(ids), oneByOne);
     EXPECT_TRUE(statement().connection().inTransaction());
     statement().connection().rollbackTransaction();
-    EXPECT_TRUE(catalog::TProductPrices(statement().connection()).readAll({}).empty());
+    EXPECT_TRUE(catalog::TCurrentPriceReader(statement().connection()).readAll({}).empty());
 
     // A batch of a thousand rows and more, read in the one transaction.
     std::vector<std::string> many;
-    std::vector<std::optional<product::Prices>> expected;
+    std::vector<std::optional<product::TierPrices>> expected;
     for (std::size_t i = 0; i < 1007; ++i) {
         many.push_back(ids[i % ids.size()]);
         expected.push_back(oneByOne[i % ids.size()]);
     }
-    EXPECT_EQ(catalog::TProductPrices(statement().connection()).readAll(many), expected);
+    EXPECT_EQ(catalog::TCurrentPriceReader(statement().connection()).readAll(many), expected);
 }
 
-// The batch read asks the server for catalog::TProductPrices::kBatchReadChunk
+// The batch read asks the server for catalog::TCurrentPriceReader::kBatchReadChunk
 // numbers at a time and matches the rows that come back to the numbers
 // asked. At the chunk edges, with numbers the server's comparison pads with
 // blanks (in the batch or in PRODUCT) and with products named again in a
 // later chunk, it still answers as the lookup of each product alone.
 TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAloneAtTheChunkEdges) {
-    const std::size_t chunk = catalog::TProductPrices::kBatchReadChunk;
+    const std::size_t chunk = catalog::TCurrentPriceReader::kBatchReadChunk;
     std::vector<std::string> inserts;
     for (std::size_t i = 0; i < 2 * chunk + 3; ++i)
         inserts.push_back("INSERT INTO PRODUCT (PROD_ID, " + testsupport::kPriceColumns + ") VALUES ('C" +
@@ -296,19 +298,19 @@ TEST_F(WriteBackModeTest, BatchReadAnswersAsReadingEachProductAloneAtTheChunkEdg
         {"Big5 bytes and letter case", {"K\xA2\xCC", "K\xA4\x51", "c1", "C1", "K\xA2\xCC "}},
         {"numbers longer than PRODUCT.PROD_ID holds", {std::string(40, 'L'), "C1", "C2", "C1" + std::string(40, ' ')}},
     };
-    catalog::TProductPrices alone(statement().connection());
+    catalog::TCurrentPriceReader alone(statement().connection());
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
-        std::vector<std::optional<product::Prices>> expected;
+        std::vector<std::optional<product::TierPrices>> expected;
         for (const std::string& id : test.ids) expected.push_back(alone.read(id));
-        EXPECT_EQ(catalog::TProductPrices(statement().connection()).readAll(test.ids), expected);
+        EXPECT_EQ(catalog::TCurrentPriceReader(statement().connection()).readAll(test.ids), expected);
     }
     // The padded twins and the Big5 number are found at all, so the
     // comparison above is not between two empty answers.
     EXPECT_TRUE(alone.read("BLANKS").has_value());
     EXPECT_TRUE(alone.read("C2    ").has_value());
     EXPECT_TRUE(alone.read("K\xA2\xCC").has_value());
-    EXPECT_EQ((*alone.read("C7"))[5], FieldValue(7.25));
+    EXPECT_EQ(alone.read("C7")->price(6), 7.25);
 }
 
 // In a PRODUCT whose numbers are not kept unique, a number found twice (or
@@ -326,12 +328,12 @@ TEST_F(WriteBackModeTest, BatchReadAnswersANumberPRODUCTHoldsTwiceWithTheLookups
     addProduct("D2", "4, 4, 4, 4, 4, 4");
     addProduct("D3", "5, 5, 5, 5, 5, 5");
     const std::vector<std::string> ids = {"D1", "D2", "D3", "D2  ", "D1 ", "D9", "D1"};
-    std::vector<std::optional<product::Prices>> expected;
+    std::vector<std::optional<product::TierPrices>> expected;
     {
-        catalog::TProductPrices alone(statement().connection());
+        catalog::TCurrentPriceReader alone(statement().connection());
         for (const std::string& id : ids) expected.push_back(alone.read(id));
     }
-    EXPECT_EQ(catalog::TProductPrices(statement().connection()).readAll(ids), expected);
+    EXPECT_EQ(catalog::TCurrentPriceReader(statement().connection()).readAll(ids), expected);
 }
 
 // A number the lookup refuses is refused by the batch read in the same
@@ -343,12 +345,12 @@ TEST_F(WriteBackModeTest, BatchReadRefusesWhatTheLookupRefusesInItsWords) {
         SCOPED_TRACE(refused.size());
         std::string single, batch;
         try {
-            catalog::TProductPrices(statement().connection()).read(refused);
+            catalog::TCurrentPriceReader(statement().connection()).read(refused);
         } catch (const rt::DatabaseError& error) {
             single = error.what();
         }
         try {
-            catalog::TProductPrices(statement().connection()).readAll({"P1", "P2", refused, "P3"});
+            catalog::TCurrentPriceReader(statement().connection()).readAll({"P1", "P2", refused, "P3"});
         } catch (const rt::DatabaseError& error) {
             batch = error.what();
         }

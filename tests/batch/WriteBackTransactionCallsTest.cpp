@@ -16,7 +16,7 @@
 #include "Errors.h"
 #include "PriceJournal.h"
 #include "PriceWriteBack.h"
-#include "ProductPrices.h"
+#include "CurrentPriceReader.h"
 #include "RecordingDriver.h"
 #include "StatementService.h"
 #include "TDataLinkConnection.h"
@@ -46,7 +46,7 @@ protected:
         // The batch read's one row: for each product asked, its number and
         // six prices.
         answers.rows.emplace_back();
-        for (std::size_t part = 0; part < catalog::TProductPrices::kBatchReadChunk; ++part) {
+        for (std::size_t part = 0; part < catalog::TCurrentPriceReader::kBatchReadChunk; ++part) {
             answers.columns.push_back({"PROD_ID", dl::ColumnType::Text});
             answers.rows[0].push_back("P");
             for (const char* column : catalog::kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
@@ -122,7 +122,7 @@ TEST_F(WriteBackTransactionCalls, OneTransactionMakesTheRowByRowCallsBetweenOneS
 
 TEST_F(WriteBackTransactionCalls, AFailedRowRollsTheTransactionBackAndNeverCommits) {
     std::vector<PriceRow> batch = rows(3);
-    batch[1].prices[0] = FieldValue();  // refused before it reaches the driver
+    batch[1].prices.setPrice(1, std::nullopt);  // refused before it reaches the driver
     std::string failure;
     const std::vector<std::string> calls = callsOfWriteBack(batch, true, &failure);
     EXPECT_EQ(failure, "No value for parameter 'SALE_PRICE'\r\n" +

@@ -11,7 +11,7 @@
 #include "Errors.h"
 #include "PriceCalculation.h"
 #include "PriceReview.h"
-#include "ProductPrices.h"
+#include "CurrentPriceReader.h"
 #include "ProductWorkTable.h"
 #include "ReadService.h"
 #include "ResultProvider.h"
@@ -25,7 +25,7 @@ namespace {
 
 using testsupport::ReviewDatabase;
 
-using Stored = std::array<std::optional<double>, 6>;
+using Loaded = std::array<std::optional<double>, product::kTierCount>;
 
 class SubCategoryLoaderTest : public testing::Test {
 protected:
@@ -44,14 +44,16 @@ protected:
         if (!window_) window_ = std::make_unique<Window>();
         return *window_;
     }
-    catalog::LoadedSubCategory load(const std::string& key, catalog::StoredPriceRead read = catalog::StoredPriceRead::Read) {
+    catalog::LoadedSubCategory load(const std::string& key,
+                                    catalog::LoadedPriceRead read = catalog::LoadedPriceRead::Read) {
         return catalog::TSubCategoryLoader(window().ClientDataSet1, window().SQLConnection1, read).load(table, key);
     }
 
-    Stored storedAt(int row) {
-        Stored prices;
-        const TStoredPrices* stored = table.storedPricesAt(row);
-        for (int tier = 1; tier <= 6; ++tier) prices[tier - 1] = stored ? stored->price(tier) : std::nullopt;
+    Loaded loadedAt(int row) {
+        Loaded prices;
+        const product::LoadedPrices* loaded = table.loadedPricesAt(row);
+        for (int tier = 1; tier <= product::kTierCount; ++tier)
+            prices[tier - 1] = loaded && *loaded ? (*loaded)->price(tier) : std::nullopt;
         return prices;
     }
     std::string idAt(int row) { return table.valueAt(row, product::PROD_ID).toString(); }
@@ -85,17 +87,17 @@ TEST_F(SubCategoryLoaderTest, EachRowCarriesExactlyThePricesItsProductHasInTheDa
         EXPECT_EQ(loaded.rowsAppended, 4);
     }
     ASSERT_EQ(table.rowCount(), 8);
-    const Stored nothing{};
+    const Loaded nothing{};
     for (int from : {0, 4}) {
         SCOPED_TRACE(from == 0 ? "first press" : "second press");
-        EXPECT_EQ(storedAt(rowOf("P1", from)), (Stored{58.0, 60.5, 0.0, -3.0, 99999.99, 1.0}));
-        EXPECT_TRUE(table.storedPricesAt(rowOf("P2", from))->productFound());
-        EXPECT_EQ(storedAt(rowOf("P2", from)), nothing);
-        EXPECT_EQ(storedAt(rowOf(oddId, from)), (Stored{7.0, std::nullopt, 9.0, std::nullopt, 11.0, 12.25}));
+        EXPECT_EQ(loadedAt(rowOf("P1", from)), (Loaded{58.0, 60.5, 0.0, -3.0, 99999.99, 1.0}));
+        EXPECT_TRUE(table.loadedPricesAt(rowOf("P2", from))->has_value());
+        EXPECT_EQ(loadedAt(rowOf("P2", from)), nothing);
+        EXPECT_EQ(loadedAt(rowOf(oddId, from)), (Loaded{7.0, std::nullopt, 9.0, std::nullopt, 11.0, 12.25}));
         const int cut = rowOf(std::string(20, '7'), from);
-        ASSERT_NE(table.storedPricesAt(cut), nullptr);
-        EXPECT_FALSE(table.storedPricesAt(cut)->productFound());
-        EXPECT_EQ(storedAt(cut), nothing);
+        ASSERT_NE(table.loadedPricesAt(cut), nullptr);
+        EXPECT_FALSE(table.loadedPricesAt(cut)->has_value());
+        EXPECT_EQ(loadedAt(cut), nothing);
     }
     // The dataset still holds the products, read after the rates.
     EXPECT_EQ(window().ClientDataSet1.commandText(),
@@ -103,7 +105,7 @@ TEST_F(SubCategoryLoaderTest, EachRowCarriesExactlyThePricesItsProductHasInTheDa
     EXPECT_EQ(window().ClientDataSet1.recordCount(), 4u);
 }
 
-TEST_F(SubCategoryLoaderTest, UnknownKeysAndSkippedReadsAppendNoStoredPrices) {
+TEST_F(SubCategoryLoaderTest, UnknownKeysAndSkippedReadsAppendNoLoadedPrices) {
     db.addSubCategory("A1", "10, 10, 10, 10, 10, 10");
     db.addSubCategory("E9", "10, 10, 10, 10, 10, 10");
     db.addProduct("P1", "Tea", "100", "A1", "1, 2, 3, 4, 5, 6");
@@ -113,14 +115,14 @@ TEST_F(SubCategoryLoaderTest, UnknownKeysAndSkippedReadsAppendNoStoredPrices) {
     const catalog::LoadedSubCategory empty = load("E9");
     EXPECT_TRUE(empty.found);
     EXPECT_EQ(empty.rowsAppended, 0);
-    EXPECT_EQ(load("A1", catalog::StoredPriceRead::Skipped).rowsAppended, 1);
-    EXPECT_EQ(table.storedPricesAt(0), nullptr);
+    EXPECT_EQ(load("A1", catalog::LoadedPriceRead::Skipped).rowsAppended, 1);
+    EXPECT_EQ(table.loadedPricesAt(0), nullptr);
 }
 
-// The stored prices are read straight from the cursor; what the rules
+// The loaded prices are read straight from the cursor; what the rules
 // refuse is refused before any row is appended, and what they allow comes
 // through exactly.
-struct StoredCellCase {
+struct LoadedCellCase {
     const char* what;
     std::vector<std::string> schema;  // run before the rows go in
     std::string productId;            // SQL literal
@@ -129,19 +131,19 @@ struct StoredCellCase {
     double read = 0;
 };
 
-void PrintTo(const StoredCellCase& cell, std::ostream* out) { *out << cell.what; }
+void PrintTo(const LoadedCellCase& cell, std::ostream* out) { *out << cell.what; }
 
-class StoredCellTest : public SubCategoryLoaderTest, public testing::WithParamInterface<StoredCellCase> {};
+class LoadedPriceCellTest : public SubCategoryLoaderTest, public testing::WithParamInterface<LoadedCellCase> {};
 
-TEST_P(StoredCellTest, RefusedBeforeAnyRowIsAppendedOrReadExactly) {
-    const StoredCellCase& cell = GetParam();
+TEST_P(LoadedPriceCellTest, RefusedBeforeAnyRowIsAppendedOrReadExactly) {
+    const LoadedCellCase& cell = GetParam();
     if (!cell.schema.empty()) db.database.execute(cell.schema);
     db.addSubCategory("A1", "10, 10, 10, 10, 10, 10");
     db.database.execute("INSERT INTO PRODUCT VALUES (" + cell.productId + ", 'Tea', 100, 'A1', 1, 2, 3, 4, 5, " +
                         cell.vipPrice + ")");
     if (!cell.refusal) {
         ASSERT_EQ(load("A1").rowsAppended, 1);
-        EXPECT_EQ(storedAt(0), (Stored{1.0, 2.0, 3.0, 4.0, 5.0, cell.read}));
+        EXPECT_EQ(loadedAt(0), (Loaded{1.0, 2.0, 3.0, 4.0, 5.0, cell.read}));
         return;
     }
     try {
@@ -157,24 +159,24 @@ const std::vector<std::string> kVipPriceAsBigint = {"ALTER TABLE PRODUCT DROP VI
                                                     "ALTER TABLE PRODUCT ADD VIP_PRICE BIGINT"};
 
 INSTANTIATE_TEST_SUITE_P(
-    Cells, StoredCellTest,
+    Cells, LoadedPriceCellTest,
     testing::Values(
-        StoredCellCase{"text in a price column",
+        LoadedCellCase{"text in a price column",
                        {"ALTER TABLE PRODUCT DROP VIP_PRICE", "ALTER TABLE PRODUCT ADD VIP_PRICE VARCHAR(10)"},
                        "'P1'", "'6'", "PRODUCT.VIP_PRICE is not a number column"},
-        StoredCellCase{"a whole number one past 2^53", kVipPriceAsBigint, "'P1'", "9007199254740993",
+        LoadedCellCase{"a whole number one past 2^53", kVipPriceAsBigint, "'P1'", "9007199254740993",
                        "PRODUCT.VIP_PRICE holds 9007199254740993, too large to read as a price"},
-        StoredCellCase{"a whole number one below -2^53", kVipPriceAsBigint, "'P1'", "-9007199254740993",
+        LoadedCellCase{"a whole number one below -2^53", kVipPriceAsBigint, "'P1'", "-9007199254740993",
                        "PRODUCT.VIP_PRICE holds -9007199254740993, too large to read as a price"},
-        StoredCellCase{"2^53 itself, which has an exact double", kVipPriceAsBigint, "'P1'", "9007199254740992",
+        LoadedCellCase{"2^53 itself, which has an exact double", kVipPriceAsBigint, "'P1'", "9007199254740992",
                        nullptr, 9007199254740992.0},
-        StoredCellCase{"a product number that is not text",
+        LoadedCellCase{"a product number that is not text",
                        {"DROP TABLE PRODUCT",
                         "CREATE TABLE PRODUCT (PROD_ID INTEGER NOT NULL, PROD_NAME VARCHAR(80), STD_COST NUMERIC(15,2), "
                         "PD_ITEMID VARCHAR(10), SALE_PRICE NUMERIC(15,2), N_PRICE NUMERIC(15,2), P_PRICE NUMERIC(15,2), "
                         "P_PRICE2 NUMERIC(15,2), PSALE_PRICE NUMERIC(15,2), VIP_PRICE NUMERIC(15,2))"},
                        "7", "6", "PRODUCT.PROD_ID is not a text column"}),
-    [](const testing::TestParamInfo<StoredCellCase>& info) { return "Case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<LoadedCellCase>& info) { return "Case" + std::to_string(info.index); });
 
 // A batch of known changes: counts, the largest changes in order, and a
 // product whose prices another program changed after the data view.
@@ -195,7 +197,7 @@ TEST_F(SubCategoryLoaderTest, ReviewCountsTheBatchAndFindsPricesChangedSince) {
     // The operator types the cost of one tier below it.
     table.moveTo(rowOf("SAME"));
     table.edit();
-    table.setValue(product::priceField(6), rt::FieldValue(90.0));
+    table.setValue(product::priceField(product::kTierCount), rt::FieldValue(90.0));
     table.post();
 
     TPriceReview review(table);
@@ -206,17 +208,18 @@ TEST_F(SubCategoryLoaderTest, ReviewCountsTheBatchAndFindsPricesChangedSince) {
     expected.unchanged = 5;
     expected.belowCost = 1;
     expected.neverComputed = 6;
-    expected.withoutStoredPrice = 6;
+    expected.withoutLoadedPrice = 6;
     EXPECT_EQ(review.counts(), expected);
     ASSERT_EQ(review.largestChanges().size(), TPriceReview::kLargestChanges);
-    for (std::size_t i = 0; i < 6; ++i) {
+    for (std::size_t i = 0; i < product::kTierCount; ++i) {
         EXPECT_EQ(review.largestChanges()[i].productId, "ZERO") << i;
         EXPECT_EQ(review.largestChanges()[i].tier, static_cast<int>(i) + 1);
     }
-    for (std::size_t i = 6; i < 10; ++i) EXPECT_EQ(review.largestChanges()[i].productId, "DOWN") << i;
+    for (std::size_t i = product::kTierCount; i < 10; ++i)
+        EXPECT_EQ(review.largestChanges()[i].productId, "DOWN") << i;
 
     // Nothing changed yet: nothing to tell.
-    catalog::TProductPrices current(window().SQLConnection1);
+    catalog::TCurrentPriceReader current(window().SQLConnection1);
     review.compareWithDatabase(current);
     EXPECT_TRUE(review.changedSince().empty());
     const QString quiet = review.summaryText();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "Big5Text.h"
 #include "Errors.h"
@@ -37,8 +38,9 @@ protected:
 
     // One row of a write-back, through the program's own row writer.
     std::int64_t writeBack(const std::string& key, const std::vector<rt::FieldValue>& prices) {
-        product::Prices six;
-        std::copy(prices.begin(), prices.end(), six.begin());
+        if (prices.size() != product::kTierCount) throw std::invalid_argument("a product has six prices");
+        product::TierPrices six;
+        for (int tier = 1; tier <= product::kTierCount; ++tier) six.setValue(tier, prices[std::size_t(tier - 1)]);
         return batch::writePriceRow(*query, six, key);
     }
 
@@ -50,7 +52,7 @@ protected:
 
     static std::vector<rt::FieldValue> prices(double first) {
         std::vector<rt::FieldValue> values;
-        for (int tier = 0; tier < 6; ++tier) values.emplace_back(first + tier);
+        for (int tier = 0; tier < product::kTierCount; ++tier) values.emplace_back(first + tier);
         return values;
     }
 
@@ -67,14 +69,14 @@ TEST_F(StatementServiceTest, WriteBackUpdatesTheMatchedRowAndCountsIt) {
     EXPECT_EQ(pricesOf("A001"), expectedA001);
     const Row expectedBig5 = prices(36.5);
     EXPECT_EQ(pricesOf(big5Key), expectedBig5);
-    EXPECT_EQ(pricesOf("A002"), Row(6, rt::FieldValue::null()));
+    EXPECT_EQ(pricesOf("A002"), Row(product::kTierCount, rt::FieldValue::null()));
 }
 
 TEST_F(StatementServiceTest, NullPriceRefusedBeforeAnythingRuns) {
     auto values = prices(10);
     values[0] = rt::FieldValue::null();
     EXPECT_EQ(messageOf<rt::DatabaseError>([&] { writeBack("A001", values); }), "No value for parameter 'SALE_PRICE'");
-    EXPECT_EQ(pricesOf("A001"), Row(6, rt::FieldValue::null()));
+    EXPECT_EQ(pricesOf("A001"), Row(product::kTierCount, rt::FieldValue::null()));
 }
 
 TEST_F(StatementServiceTest, TypedParameterSetToNullWritesNull) {
@@ -109,7 +111,7 @@ TEST_F(StatementServiceTest, FailedStatementLeavesEarlierRowsWritten) {
                 testing::HasSubstr("SQL Server Error: "));
     const Row written = prices(100);
     EXPECT_EQ(pricesOf("A001"), written);
-    EXPECT_EQ(pricesOf("A002"), Row(6, rt::FieldValue::null()));
+    EXPECT_EQ(pricesOf("A002"), Row(product::kTierCount, rt::FieldValue::null()));
     // The next row goes through as usual.
     EXPECT_EQ(writeBack(big5Key, prices(1)), 1);
 }

@@ -12,20 +12,22 @@
 #include <cmath>
 #include <future>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 
 #include "Errors.h"
 #include "PriceJournal.h"
-#include "PriceRevert.h"
 
 namespace batch {
 namespace {
 
 using rt::FieldValue;
 
-product::Prices sixOf(std::initializer_list<FieldValue> values) {
-    product::Prices prices;
-    std::copy(values.begin(), values.end(), prices.begin());
+product::TierPrices sixOf(std::initializer_list<FieldValue> values) {
+    if (values.size() != product::kTierCount) throw std::invalid_argument("a product has six prices");
+    product::TierPrices prices;
+    int tier = 1;
+    for (const FieldValue& value : values) prices.setValue(tier++, value);
     return prices;
 }
 
@@ -299,23 +301,6 @@ TEST_F(PriceJournalTest, AFolderThatCannotBeMadeStopsTheJournal) {
         FAIL() << "a journal begun in a folder that cannot exist";
     } catch (const rt::AppError& error) {
         EXPECT_NE(std::string(error.what()).find("Not a directory"), std::string::npos) << error.what();
-    }
-}
-
-TEST(SamePrices, AgreeToTheCentAndNullOnlyWithNull) {
-    const struct {
-        FieldValue left, right;
-        bool same;
-    } cases[] = {
-        {115.0, 115.0, true},         {115.0, 116.0, false},   {12.345, 12.35, true},
-        {12.34, 12.35, false},        {FieldValue(), FieldValue(), true}, {FieldValue(), 0.0, false},
-        {2147483647.0, 2147483646.0, false},
-    };
-    for (const auto& c : cases) {
-        product::Prices left = sixOf({1.0, 2.0, 3.0, 4.0, 5.0, 6.0}), right = left;
-        left[3] = c.left;
-        right[3] = c.right;
-        EXPECT_EQ(samePrices(left, right), c.same) << c.left.toString() << " / " << c.right.toString();
     }
 }
 

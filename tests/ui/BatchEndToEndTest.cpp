@@ -540,10 +540,10 @@ TEST_F(JournalTest, WriteBackJournalsEveryRowsOldAndNewPrices) {
     ASSERT_EQ(journal.entries.size(), 3u);
     EXPECT_EQ(journal.entries[0].productId, "P1");
     EXPECT_EQ(journal.entries[0].productName, "Tea");
-    const rt::FieldValue none;
-    EXPECT_EQ(journal.entries[0].oldPrices, (product::Prices{none, none, none, none, none, none}));
-    EXPECT_EQ(journal.entries[0].newPrices, (product::Prices{115.0, 110.0, 120.0, 130.0, 140.0, 150.0}));
-    EXPECT_EQ(journal.entries[1].oldPrices, (product::Prices{99.5, none, none, none, none, none}));
+    constexpr std::optional<double> none = std::nullopt;
+    EXPECT_EQ(journal.entries[0].oldPrices, (product::TierPrices{none, none, none, none, none, none}));
+    EXPECT_EQ(journal.entries[0].newPrices, (product::TierPrices{115.0, 110.0, 120.0, 130.0, 140.0, 150.0}));
+    EXPECT_EQ(journal.entries[1].oldPrices, (product::TierPrices{99.5, none, none, none, none, none}));
 }
 
 TEST_F(JournalTest, FailingRowClosesTheJournalWithTheRowsWrittenBeforeIt) {
@@ -553,7 +553,7 @@ TEST_F(JournalTest, FailingRowClosesTheJournalWithTheRowsWrittenBeforeIt) {
     const journal::Journal journal = journal::readJournal(journal::journalFiles(folder).value(0));
     EXPECT_EQ(journal.entries.size(), 3u);
     EXPECT_EQ(journal.written, std::optional<std::size_t>(1));
-    EXPECT_EQ(journal.entries[1].newPrices[0], rt::FieldValue(38.0));
+    EXPECT_EQ(journal.entries[1].newPrices.price(1), 38.0);
 }
 
 TEST_F(JournalTest, UnwritableJournalFolderStopsTheWriteBackBeforeTheDatabase) {

@@ -96,7 +96,7 @@ TEST_F(PriceReviewWindowTest, PriceCellsAreMarkedFromTheTablesValuesAndFollowEdi
     view("A1,");
     view("B2,");
     ASSERT_EQ(form->CDS_PRODUCT.rowCount(), 5);
-    const int first = product::priceField(1), last = product::priceField(6);
+    const int first = product::priceField(1), last = product::priceField(product::kTierCount);
     // Nothing computed yet: nothing marked but the product PRODUCT lacks.
     for (int row : {kUp, kDown, kSame, kLow})
         for (int column = first; column <= last; ++column)

@@ -15,7 +15,7 @@
 #include "JournalSettings.h"
 #include "ParameterParser.h"
 #include "PriceJournal.h"
-#include "ProductPrices.h"
+#include "CurrentPriceReader.h"
 #include "RecordingDriver.h"
 #include "StatementText.h"
 #include "WindowDriver.h"
@@ -59,7 +59,7 @@ protected:
         auto& answers = recording::answers();
         answers.columns.clear();
         answers.rows = {{}};
-        for (std::size_t part = 0; part < catalog::TProductPrices::kBatchReadChunk; ++part) {
+        for (std::size_t part = 0; part < catalog::TCurrentPriceReader::kBatchReadChunk; ++part) {
             answers.columns.push_back({"PROD_ID", dl::ColumnType::Text});
             answers.rows[0].push_back("P");
             for (const char* column : catalog::kPriceParameters) answers.columns.push_back({column, dl::ColumnType::Double});
@@ -107,10 +107,10 @@ TEST_F(WriteBackDriverCalls, JournalIsWholeBeforeTheFirstUpdateAndClosedWhereThe
     ASSERT_EQ(atFirstUpdate->entries.size(), 4u);
     EXPECT_FALSE(atFirstUpdate->written.has_value());
     EXPECT_EQ(atFirstUpdate->header.database, QStringLiteral("shop:/data/POSDATA.FDB"));
-    const product::Prices before = {100.0, 110.0, 120.0, 130.0, 140.0, 150.0};
+    const product::TierPrices before = {100.0, 110.0, 120.0, 130.0, 140.0, 150.0};
     for (const auto& entry : atFirstUpdate->entries) EXPECT_EQ(entry.oldPrices, before) << entry.productId;
-    EXPECT_EQ(atFirstUpdate->entries[1].newPrices, (product::Prices{7.0, 8.0, 9.0, 10.0, 11.0, 12.0}));
-    EXPECT_TRUE(atFirstUpdate->entries[2].newPrices[0].isNull());
+    EXPECT_EQ(atFirstUpdate->entries[1].newPrices, (product::TierPrices{7.0, 8.0, 9.0, 10.0, 11.0, 12.0}));
+    EXPECT_TRUE(atFirstUpdate->entries[2].newPrices.isNull(1));
 
     const journal::Journal closed = journal::readJournal(onlyJournal());
     EXPECT_EQ(closed.written, std::optional<std::size_t>(2));
@@ -142,7 +142,7 @@ TEST_F(WriteBackDriverCalls, EachRowIsTheWindowsOwnStatementPreparedAnewAndBound
     for (const auto& entry : recording::log())
         if (entry.find(".prepare(") != std::string::npos) commands.push_back(entry.substr(0, entry.find('.')));
     ASSERT_EQ(commands.size(), 4u);  // the first show's select, the lookup, two UPDATEs
-    const std::size_t parts = catalog::TProductPrices::kBatchReadChunk;
+    const std::size_t parts = catalog::TCurrentPriceReader::kBatchReadChunk;
     const std::string lookup = catalog::currentPricesOfManySelect(parts);
     const std::vector<std::string> lookupCalls = callsOf(commands[1]);
     ASSERT_GE(lookupCalls.size(), 2 + parts + 1);

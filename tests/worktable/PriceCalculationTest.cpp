@@ -73,7 +73,8 @@ TEST_F(PriceCalculationTest, EachTierUsesItsOwnRateAndRunningTwiceNeverCompounds
     table.setValue("PROD_ID", FieldValue::text("A"));
     table.setValue("STD_COST", FieldValue(200.0));
     const double rates[] = {10, 20, 30, 40, 50, 0.25};
-    for (int tier = 1; tier <= 6; ++tier) table.setValue(product::rateField(tier), FieldValue(rates[tier - 1]));
+    for (int tier = 1; tier <= product::kTierCount; ++tier)
+        table.setValue(product::rateField(tier), FieldValue(rates[tier - 1]));
     table.setValue("D_PRICE3", FieldValue(999.0));  // typed-in prices are overwritten
     table.post();
     countRows();
@@ -106,7 +107,7 @@ TEST_F(PriceCalculationTest, NullRateFailsAtItsOwnTierAfterEarlierTiersAreRounde
     table.append();
     table.setValue("PROD_ID", FieldValue::text("A"));
     table.setValue("STD_COST", FieldValue(33.0));
-    for (int tier = 1; tier <= 6; ++tier)
+    for (int tier = 1; tier <= product::kTierCount; ++tier)
         if (tier != 4) table.setValue(product::rateField(tier), FieldValue(10.0));
     table.post();
     EXPECT_THROW(countRows(), rt::ConversionError);

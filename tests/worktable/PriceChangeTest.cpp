@@ -1,4 +1,4 @@
-// Stored prices travel with their row, and each price cell is judged
+// Loaded prices travel with their row, and each price cell is judged
 // against them from the row's own values.
 #include <gtest/gtest.h>
 
@@ -15,68 +15,71 @@ namespace {
 using review::PriceChange;
 using rt::FieldValue;
 
-TStoredPrices storedAll(std::optional<double> price) {
-    TStoredPrices stored = TStoredPrices::inProduct();
+product::LoadedPrices loadedAll(std::optional<double> price) {
+    product::TierPrices stored;
     for (int tier = 1; tier <= product::kTierCount; ++tier) stored.setPrice(tier, price);
     return stored;
 }
+
+// PRODUCT had no such product when the row was loaded.
+const product::LoadedPrices kNotInProduct = std::nullopt;
 
 class PriceChangeTest : public testing::Test {
 protected:
     void SetUp() override { product::defineProductTable(table); }
 
-    // A loaded row: number, cost, one rate for every tier, the stored prices.
-    void appendLoaded(const std::string& id, FieldValue cost, FieldValue rate, const TStoredPrices& stored) {
+    // A loaded row: number, cost, one rate for every tier, the loaded prices.
+    void appendLoaded(const std::string& id, FieldValue cost, FieldValue rate, const product::LoadedPrices& stored) {
         table.append();
         table.setValue(product::PROD_ID, FieldValue::text(id));
         table.setValue(product::STD_COST, cost);
         for (int tier = 1; tier <= product::kTierCount; ++tier) table.setValue(product::rateField(tier), rate);
-        table.setStoredPrices(stored);
+        table.setLoadedPrices(stored);
         table.post();
     }
-    std::optional<double> storedAt(int row, int tier) {
-        const TStoredPrices* stored = table.storedPricesAt(row);
-        return stored ? stored->price(tier) : std::nullopt;
+    std::optional<double> loadedAt(int row, int tier) {
+        const product::LoadedPrices* stored = table.loadedPricesAt(row);
+        return stored && *stored ? (*stored)->price(tier) : std::nullopt;
     }
 
     TProductWorkTable table;
 };
 
-TEST_F(PriceChangeTest, StoredPricesFollowTheirRowThroughInsertsDeletesAndEdits) {
-    appendLoaded("A", 10.0, 0.0, storedAll(11.0));
-    appendLoaded("B", 10.0, 0.0, storedAll(22.0));
-    appendLoaded("C", 10.0, 0.0, TStoredPrices::notInProduct());
+TEST_F(PriceChangeTest, LoadedPricesFollowTheirRowThroughInsertsDeletesAndEdits) {
+    appendLoaded("A", 10.0, 0.0, loadedAll(11.0));
+    appendLoaded("B", 10.0, 0.0, loadedAll(22.0));
+    appendLoaded("C", 10.0, 0.0, kNotInProduct);
     // A row typed by hand, in front of all of them.
     table.first();
     table.insert();
     table.setValue(product::PROD_ID, FieldValue::text("T"));
     table.post();
     ASSERT_EQ(table.rowCount(), 4);
-    EXPECT_EQ(table.storedPricesAt(0), nullptr);
-    EXPECT_EQ(storedAt(1, 1), 11.0);
-    EXPECT_EQ(storedAt(2, 6), 22.0);
+    EXPECT_EQ(table.loadedPricesAt(0), nullptr);
+    EXPECT_EQ(loadedAt(1, 1), 11.0);
+    EXPECT_EQ(loadedAt(2, 6), 22.0);
 
     // Deleting A moves B up; B's prices come with it, also while it is
     // being edited and after the edit is posted or cancelled.
     table.moveTo(1);
     table.deleteRow();
     EXPECT_EQ(table.valueAt(1, product::PROD_ID).toString(), "B");
-    EXPECT_EQ(storedAt(1, 3), 22.0);
+    EXPECT_EQ(loadedAt(1, 3), 22.0);
     table.moveTo(1);
     table.edit();
     table.setValue(product::STD_COST, 99.0);
-    EXPECT_EQ(storedAt(1, 3), 22.0);
+    EXPECT_EQ(loadedAt(1, 3), 22.0);
     table.post();
-    EXPECT_EQ(storedAt(1, 3), 22.0);
+    EXPECT_EQ(loadedAt(1, 3), 22.0);
     table.edit();
     table.cancel();
-    EXPECT_EQ(storedAt(1, 3), 22.0);
-    ASSERT_NE(table.storedPricesAt(2), nullptr);
-    EXPECT_FALSE(table.storedPricesAt(2)->productFound());
-    EXPECT_EQ(storedAt(2, 1), std::nullopt);
+    EXPECT_EQ(loadedAt(1, 3), 22.0);
+    ASSERT_NE(table.loadedPricesAt(2), nullptr);
+    EXPECT_FALSE(table.loadedPricesAt(2)->has_value());
+    EXPECT_EQ(loadedAt(2, 1), std::nullopt);
 
-    // Stored prices are set only on a row being inserted or edited.
-    EXPECT_THROW(table.setStoredPrices(storedAll(1.0)), rt::DatabaseError);
+    // Loaded prices are set only on a row being inserted or edited.
+    EXPECT_THROW(table.setLoadedPrices(loadedAll(1.0)), rt::DatabaseError);
 }
 
 // A load hands its records over in one block (the first one moved in
@@ -87,32 +90,32 @@ TEST_F(PriceChangeTest, RecordsKeptInBlocksGoWithTheRowsThatNameThem) {
     const auto appendWithRecord = [&](const std::string& id, std::size_t record) {
         table.append();
         table.setValue(product::PROD_ID, FieldValue::text(id));
-        table.setStoredPricesRecord(record);
+        table.setLoadedPricesRecord(record);
         table.post();
     };
-    EXPECT_EQ(table.keepStoredPrices({storedAll(1.0), storedAll(2.0), TStoredPrices::notInProduct()}), 0u);
+    EXPECT_EQ(table.keepLoadedPrices({loadedAll(1.0), loadedAll(2.0), kNotInProduct}), 0u);
     appendWithRecord("B", 1);
     appendWithRecord("A", 0);
     appendWithRecord("X", 2);
     appendWithRecord("Y", 2);
-    appendLoaded("S", 10.0, 0.0, storedAll(5.0));
-    EXPECT_EQ(table.keepStoredPrices({storedAll(7.0)}), 4u);
+    appendLoaded("S", 10.0, 0.0, loadedAll(5.0));
+    EXPECT_EQ(table.keepLoadedPrices({loadedAll(7.0)}), 4u);
     appendWithRecord("C", 4);
 
-    EXPECT_EQ(storedAt(0, 1), 2.0);
-    EXPECT_EQ(storedAt(1, 6), 1.0);
-    EXPECT_FALSE(table.storedPricesAt(2)->productFound());
-    EXPECT_EQ(table.storedPricesAt(3), table.storedPricesAt(2));
-    EXPECT_EQ(storedAt(4, 3), 5.0);
-    EXPECT_EQ(storedAt(5, 2), 7.0);
+    EXPECT_EQ(loadedAt(0, 1), 2.0);
+    EXPECT_EQ(loadedAt(1, 6), 1.0);
+    EXPECT_FALSE(table.loadedPricesAt(2)->has_value());
+    EXPECT_EQ(table.loadedPricesAt(3), table.loadedPricesAt(2));
+    EXPECT_EQ(loadedAt(4, 3), 5.0);
+    EXPECT_EQ(loadedAt(5, 2), 7.0);
 
     table.append();
-    EXPECT_THROW(table.setStoredPricesRecord(5), rt::DatabaseError);
+    EXPECT_THROW(table.setLoadedPricesRecord(5), rt::DatabaseError);
     table.cancel();
-    EXPECT_THROW(table.setStoredPricesRecord(0), rt::DatabaseError);  // no row being edited
+    EXPECT_THROW(table.setLoadedPricesRecord(0), rt::DatabaseError);  // no row being edited
 }
 
-TEST_F(PriceChangeTest, EachCellIsJudgedAgainstItsStoredPrice) {
+TEST_F(PriceChangeTest, EachCellIsJudgedAgainstItsLoadedPrice) {
     struct Case {
         const char* what;
         std::optional<double> stored;  // every tier
@@ -132,7 +135,7 @@ TEST_F(PriceChangeTest, EachCellIsJudgedAgainstItsStoredPrice) {
         {"from a stored 0", 0.0, 10.0, 0.0, PriceChange::Raised, std::nullopt, false, "0 → 10 (+∞%)"},
         {"from a stored price too small to divide by", 1e-307, 10.0, 0.0, PriceChange::Raised, std::nullopt, false,
          "1e-307 → 10 (+∞%)"},
-        {"empty column", std::nullopt, 10.0, 0.0, PriceChange::NoStoredPrice, std::nullopt, false, "- → 10"},
+        {"empty column", std::nullopt, 10.0, 0.0, PriceChange::NoLoadedPrice, std::nullopt, false, "- → 10"},
         {"below cost, raised", 40.0, 100.0, -50.0, PriceChange::Raised, 25.0, true, "40 → 50 (+25.0%)"},
         {"below a negative stored price", -10.0, -20.0, 0.0, PriceChange::Lowered, -100.0, false,
          "-10 → -20 (-100.0%)"},
@@ -140,7 +143,7 @@ TEST_F(PriceChangeTest, EachCellIsJudgedAgainstItsStoredPrice) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const int row = table.rowCount();
-        appendLoaded("P", c.cost, c.rate, storedAll(c.stored));
+        appendLoaded("P", c.cost, c.rate, loadedAll(c.stored));
         ASSERT_EQ(table.rowCount(), row + 1);
         table.moveTo(row);
         pricing::priceCurrentRow(table);
@@ -156,8 +159,8 @@ TEST_F(PriceChangeTest, EachCellIsJudgedAgainstItsStoredPrice) {
 }
 
 TEST_F(PriceChangeTest, PricesNeverComputedTypedRowsAndMissingProductsHaveNoChange) {
-    appendLoaded("NEW", 10.0, 10.0, storedAll(11.0));   // not priced yet
-    appendLoaded("GONE", 10.0, 10.0, TStoredPrices::notInProduct());
+    appendLoaded("NEW", 10.0, 10.0, loadedAll(11.0));   // not priced yet
+    appendLoaded("GONE", 10.0, 10.0, kNotInProduct);
     appendProduct(table, "TYPED", 10.0, 10.0);
     pricing::priceAllRows(table, [] {});
     table.moveTo(0);
@@ -168,11 +171,11 @@ TEST_F(PriceChangeTest, PricesNeverComputedTypedRowsAndMissingProductsHaveNoChan
     EXPECT_EQ(review::reviewPrice(table, 0, 2).change, PriceChange::NeverComputed);
     EXPECT_EQ(review::reviewPrice(table, 0, 1).change, PriceChange::Unchanged);
     const review::PriceCellReview gone = review::reviewPrice(table, 1, 1);
-    EXPECT_EQ(gone.change, PriceChange::NoStoredPrice);
+    EXPECT_EQ(gone.change, PriceChange::NoLoadedPrice);
     EXPECT_TRUE(gone.productMissing);
     EXPECT_TRUE(review::productMissing(table, 1));
     const review::PriceCellReview typed = review::reviewPrice(table, 2, 1);
-    EXPECT_EQ(typed.change, PriceChange::NoStoredPrice);
+    EXPECT_EQ(typed.change, PriceChange::NoLoadedPrice);
     EXPECT_FALSE(typed.productMissing);
     EXPECT_FALSE(review::productMissing(table, 2));
 

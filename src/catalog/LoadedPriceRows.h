@@ -1,17 +1,16 @@
-// Product numbers with the six prices PRODUCT holds for each, read straight
-// from a cursor into one byte arena and one compact price record per row:
-// no cell objects, no second copy of the result. The cursor's first column
-// is PROD_ID, the next six the prices in tier order; the values follow
-// storedPriceAt's rules, refusals included.
+// Product numbers with the six prices PRODUCT holds for each, read as a
+// sub-category is loaded, straight from a cursor into one byte arena and
+// one compact price record per row: no cell objects, no second copy of the
+// result. The cursor's first column is PROD_ID, the next six the prices in
+// tier order, read by readTierPrices' rules, refusals included.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "StoredPrices.h"
+#include "TierPrices.h"
 
 namespace db {
 class TCursorRows;
@@ -19,11 +18,7 @@ class TCursorRows;
 
 namespace catalog {
 
-// The current row's six prices from columns firstColumn to firstColumn + 5,
-// by storedPriceAt's rules.
-TStoredPrices storedPricesAt(db::TCursorRows& rows, std::size_t firstColumn);
-
-class TStoredPriceRows {
+class TLoadedPriceRows {
 public:
     // Appends every row left in the cursor. Raises when PROD_ID is not
     // text, or a price cell holds no number or a whole number without an
@@ -36,9 +31,10 @@ public:
     // The bytes as stored; a null number reads as empty.
     std::string_view productId(std::size_t row) const;
     // Until takePrices().
-    const TStoredPrices& prices(std::size_t row) const { return prices_[row]; }
-    // Hands the price records over whole, row for row; the numbers stay.
-    std::vector<TStoredPrices> takePrices() { return std::move(prices_); }
+    const product::TierPrices& prices(std::size_t row) const { return *prices_[row]; }
+    // Hands the price records over whole, row for row, as the work table
+    // keeps them; the numbers stay.
+    std::vector<product::LoadedPrices> takePrices() { return std::move(prices_); }
 
 private:
     static void checkColumns(const db::TCursorRows& rows);
@@ -46,7 +42,7 @@ private:
 
     std::string ids_;
     std::vector<std::size_t> idEnds_;
-    std::vector<TStoredPrices> prices_;
+    std::vector<product::LoadedPrices> prices_;
 };
 
 }  // namespace catalog
