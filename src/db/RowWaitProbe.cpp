@@ -5,6 +5,8 @@
 #include "ScopeGuard.h"
 #include "TDataLinkConnection.h"
 
+#include <string_view>
+
 namespace db {
 
 namespace {
@@ -51,7 +53,14 @@ RowWait TRowWaitProbe::ask(const std::string& productId) {
 }
 
 RowWait TRowWaitProbe::askOver(db::TDataLinkConnection& connection, const std::string& productId) {
-    connection.open();
+    try {
+        connection.open();
+    } catch (const rt::DatabaseError& error) {
+        // The driver names a connect that ran out of time; any other
+        // failure to connect came back at once.
+        if (std::string_view(error.what()).find(dl::kNoAnswerText) != std::string_view::npos) return RowWait::Server;
+        return RowWait::Refused;
+    }
     {
         const std::lock_guard lock(mutex_);
         inFlight_ = connection.sharedDriverConnection();
@@ -68,7 +77,7 @@ RowWait TRowWaitProbe::askOver(db::TDataLinkConnection& connection, const std::s
         if (error.driverFailure().serverCode == kReadConflictCode) return RowWait::LockedRow;
         throw;
     }
-    return RowWait::Server;
+    return RowWait::FreeRow;
 }
 
 void TRowWaitProbe::abort() {
