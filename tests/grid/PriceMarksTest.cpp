@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "GridDriver.h"
 #include "PriceCalculation.h"
@@ -47,20 +49,47 @@ TEST(PriceMarks, TintsComeFromThePaletteAndReadInLightAndDark) {
     }
 }
 
-// The grid over sub-category A1 as the data view reads it, priced: UP's
-// price rises, DOWN's falls, SAME's stays.
+// The grid over sub-categories as the data view reads them: in A1, once
+// priced, UP's price rises, DOWN's falls, SAME's stays, and the long number
+// is not in PRODUCT; in B2, LOW's new price falls below its cost.
 class PriceMarksDrawingTest : public GridTest {
 protected:
     void SetUp() override {
         db.addSubCategory("A1", "10, 10, 10, 10, 10, 10");
+        db.addSubCategory("B2", "-50, -50, -50, -50, -50, -50");
         db.addProduct("UP", "Tea", "100", "A1", "100, 100, 100, 100, 100, 100");
         db.addProduct("DOWN", "Milk", "100", "A1", "120, 120, 120, 120, 120, 120");
         db.addProduct("SAME", "Soda", "100", "A1", "110, 110, 110, 110, 110, 110");
+        db.addProduct(std::string(25, '7'), "Long", "100", "A1", "1, 1, 1, 1, 1, 1");
+        db.addProduct("LOW", "Water", "100", "B2", "50, 50, 50, 50, 50, 50");
         GridTest::SetUp();
         connection.applyStoredProperties();
-        catalog::TSubCategoryLoader(readService, connection).load(table(), "A1");
+    }
+
+    // The data view of a sub-category, appended to the table.
+    void load(const std::string& key) {
+        catalog::TSubCategoryLoader(readService, connection).load(table(), key);
+        QApplication::processEvents();
+    }
+    void price() {
         pricing::priceAllRows(table(), [] {});
         QApplication::processEvents();
+    }
+    void setCost(int row, double cost) {
+        table().moveTo(row);
+        table().edit();
+        table().setValue(product::STD_COST, rt::FieldValue(cost));
+        table().post();
+        QApplication::processEvents();
+    }
+    QVariant data(int row, int column, int role) {
+        QAbstractItemModel* model = grid().model();
+        return model->data(model->index(row, column), role);
+    }
+    std::vector<int> widths() {
+        std::vector<int> result;
+        for (int column = 0; column < product::kFieldCount; ++column) result.push_back(grid().columnWidth(column));
+        return result;
     }
 
     // What the grid draws for one cell.
@@ -84,10 +113,60 @@ protected:
     db::TResultProvider provider{query};
     db::TReadService readService{provider};
     // Rows in load order.
-    static constexpr int kUp = 0, kDown = 1, kSame = 2;
+    static constexpr int kUp = 0, kDown = 1, kSame = 2, kLong = 3, kLow = 4;
 };
 
+TEST_F(PriceMarksDrawingTest, PriceCellsAreMarkedFromTheTablesValuesAndFollowEdits) {
+    const std::vector<int> widthsBefore = widths();
+    load("A1");
+    load("B2");
+    ASSERT_EQ(table().rowCount(), 5);
+    const int first = product::priceField(1), last = product::priceField(6);
+    // Nothing computed yet: nothing marked but the product PRODUCT lacks.
+    for (int row : {kUp, kDown, kSame, kLow})
+        for (int column = first; column <= last; ++column)
+            EXPECT_FALSE(data(row, column, Qt::BackgroundRole).isValid()) << row << "," << column;
+    EXPECT_EQ(data(kLong, product::PROD_ID, marks::kMarkRole).toInt(), marks::ProductMissing);
+
+    price();
+    struct Expected {
+        int row;
+        int mark;
+        const char* toolTip;
+    };
+    const Expected cases[] = {
+        {kUp, marks::Raised, "100 → 110 (+10.0%)"},
+        {kDown, marks::Lowered, "120 → 110 (-8.3%)"},
+        {kSame, marks::None, ""},
+        {kLow, marks::BelowCost, "低於成本：新價 50，成本 100"},
+        {kLong, marks::ProductMissing, "載入時 PRODUCT 沒有這項商品：回存時不會寫入任何商品"},
+    };
+    for (const Expected& c : cases) {
+        for (int column = first; column <= last; ++column) {
+            SCOPED_TRACE(std::to_string(c.row) + "," + std::to_string(column));
+            EXPECT_EQ(data(c.row, column, marks::kMarkRole).toInt(), c.mark);
+            EXPECT_EQ(data(c.row, column, Qt::ToolTipRole).toString(), QString::fromUtf8(c.toolTip));
+            EXPECT_EQ(data(c.row, column, Qt::BackgroundRole).isValid(), c.mark != marks::None);
+        }
+    }
+    // The cells hold what they always held; the widths stay.
+    EXPECT_EQ(data(kUp, first, Qt::DisplayRole).toString(), QStringLiteral("110"));
+    EXPECT_EQ(data(kDown, first, Qt::DisplayRole).toString(), QStringLiteral("110"));
+    EXPECT_NE(data(kUp, first, Qt::BackgroundRole), data(kDown, first, Qt::BackgroundRole));
+    EXPECT_EQ(widths(), widthsBefore);
+
+    // A new cost puts the old price below it at once; another calculation
+    // turns the fall into a rise.
+    setCost(kDown, 200.0);
+    EXPECT_EQ(data(kDown, first, marks::kMarkRole).toInt(), marks::Lowered | marks::BelowCost);
+    price();
+    EXPECT_EQ(data(kDown, first, marks::kMarkRole).toInt(), marks::Raised);
+    EXPECT_EQ(data(kDown, first, Qt::ToolTipRole).toString(), QStringLiteral("120 → 220 (+83.3%)"));
+}
+
 TEST_F(PriceMarksDrawingTest, ARaisedAndALoweredCellLookDifferentEvenWithoutColour) {
+    load("A1");
+    price();
     const int column = product::priceField(1);
     const QImage raised = cellImage(kUp, column), lowered = cellImage(kDown, column), same = cellImage(kSame, column);
     ASSERT_FALSE(raised.isNull());
