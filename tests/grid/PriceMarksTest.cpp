@@ -49,19 +49,12 @@ TEST(PriceMarks, TintsComeFromThePaletteAndReadInLightAndDark) {
     }
 }
 
-// The grid over sub-categories as the data view reads them: in A1, once
-// priced, UP's price rises, DOWN's falls, SAME's stays, and the long number
-// is not in PRODUCT; in B2, LOW's new price falls below its cost.
+// The grid over the sub-categories of every mark, as the data view reads
+// them.
 class PriceMarksDrawingTest : public GridTest {
 protected:
     void SetUp() override {
-        db.addSubCategory("A1", "10, 10, 10, 10, 10, 10");
-        db.addSubCategory("B2", "-50, -50, -50, -50, -50, -50");
-        db.addProduct("UP", "Tea", "100", "A1", "100, 100, 100, 100, 100, 100");
-        db.addProduct("DOWN", "Milk", "100", "A1", "120, 120, 120, 120, 120, 120");
-        db.addProduct("SAME", "Soda", "100", "A1", "110, 110, 110, 110, 110, 110");
-        db.addProduct(std::string(25, '7'), "Long", "100", "A1", "1, 1, 1, 1, 1, 1");
-        db.addProduct("LOW", "Water", "100", "B2", "50, 50, 50, 50, 50, 50");
+        db.addMarkedSubCategories();
         GridTest::SetUp();
         connection.applyStoredProperties();
     }

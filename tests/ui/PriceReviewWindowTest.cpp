@@ -27,13 +27,7 @@ using testsupport::ReviewDatabase;
 class PriceReviewWindowTest : public testing::Test {
 protected:
     void SetUp() override {
-        db.addSubCategory("A1", "10, 10, 10, 10, 10, 10");
-        db.addSubCategory("B2", "-50, -50, -50, -50, -50, -50");
-        db.addProduct("UP", "Tea", "100", "A1", "100, 100, 100, 100, 100, 100");
-        db.addProduct("DOWN", "Milk", "100", "A1", "120, 120, 120, 120, 120, 120");
-        db.addProduct("SAME", "Soda", "100", "A1", "110, 110, 110, 110, 110, 110");
-        db.addProduct(std::string(25, '7'), "Long", "100", "A1", "1, 1, 1, 1, 1, 1");
-        db.addProduct("LOW", "Water", "100", "B2", "50, 50, 50, 50, 50, 50");
+        db.addMarkedSubCategories();
         form = std::make_unique<TFormTarvell>();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
