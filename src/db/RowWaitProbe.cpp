@@ -1,5 +1,8 @@
 #include "RowWaitProbe.h"
 
+#include <string_view>
+
+#include "DriverInterface.h"
 #include "Errors.h"
 #include "PreparedQuery.h"
 #include "ScopeGuard.h"
@@ -39,7 +42,14 @@ RowWait TRowWaitProbe::ask(const std::string& productId) {
 }
 
 RowWait TRowWaitProbe::askOver(TDataLinkConnection& connection, const std::string& productId) {
-    connection.open();
+    try {
+        connection.open();
+    } catch (const rt::DatabaseError& error) {
+        // The driver names a connect that ran out of time; any other
+        // failure to connect came back at once.
+        if (std::string_view(error.what()).find(dl::kNoAnswerText) != std::string_view::npos) return RowWait::Server;
+        return RowWait::Refused;
+    }
     {
         const std::lock_guard lock(mutex_);
         inFlight_ = TConnectionInterrupt(connection);
@@ -56,7 +66,7 @@ RowWait TRowWaitProbe::askOver(TDataLinkConnection& connection, const std::strin
         if (error.driverFailure().serverCode == kReadConflictCode) return RowWait::LockedRow;
         throw;
     }
-    return RowWait::Server;
+    return RowWait::FreeRow;
 }
 
 void TRowWaitProbe::abort() {

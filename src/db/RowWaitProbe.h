@@ -18,9 +18,13 @@ namespace db {
 
 class TDataLinkConnection;
 
+// What the window shows is one of two waits: on a locked row, or on the
+// server for every other answer.
 enum class RowWait {
-    Server,     // the server does not answer, or answers and the row is free
+    Server,     // the server took no connection, or gave no answer, within the probe's time
     LockedRow,  // another transaction holds the row
+    FreeRow,    // the server answered and the row was read: nothing holds it
+    Refused,    // the connection failed at once: no server listens there, or it turned the probe away
 };
 
 class TRowWaitProbe {
@@ -39,7 +43,8 @@ public:
     TRowWaitProbe& operator=(const TRowWaitProbe&) = delete;
 
     // One question at a time; connects, reads the product's row and
-    // disconnects. Never raises: what is not known to be a lock is the server.
+    // disconnects. Never raises: a failure that is neither a lock nor a
+    // refused connection is the server's.
     RowWait ask(const std::string& productId);
     // From another thread: ends a question whose connection was taken and
     // then got no answer, by closing that connection.

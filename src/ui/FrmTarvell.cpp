@@ -282,8 +282,7 @@ void TFormTarvell::FormShow() {
 // fails its first statement; one round trip finds that out before anything
 // is sent, and the statement then connects anew.
 void TFormTarvell::replaceConnectionDeadWhileIdle() {
-    constexpr qint64 kIdleMilliseconds = 5000;
-    if (sinceLastHandler_.isValid() && sinceLastHandler_.elapsed() < kIdleMilliseconds) return;
+    if (sinceLastHandler_.isValid() && sinceLastHandler_.elapsed() < idleCheckAfter_.count()) return;
     SQLConnection1.disconnectIfDead();
 }
 

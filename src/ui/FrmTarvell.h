@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QMargins>
 #include <array>
+#include <chrono>
 #include <exception>
 #include <QWidget>
 
@@ -37,6 +38,10 @@ public:
     // inside the frame (813 by 517 with the design frame).
     static constexpr int kOuterWidth = 821;
     static constexpr int kOuterHeight = 551;
+    // How long the window must have sat without a handler before a handler
+    // checks that the connection is still alive: within it the connection
+    // was just used, and the check would cost a round trip for nothing.
+    static constexpr std::chrono::milliseconds kIdleCheckAfter{5000};
 
     explicit TFormTarvell(QWidget* parent = nullptr);
     ~TFormTarvell() override;
@@ -65,6 +70,9 @@ public:
     TProductWorkTable CDS_PRODUCT;
 
     void setVisible(bool visible) override;
+    // Tests set it shorter, so that a test of an idle window need not sit
+    // idle that long.
+    void setIdleCheckAfter(std::chrono::milliseconds idle) { idleCheckAfter_ = idle; }
 
 public slots:
     void FormCreate();
@@ -97,4 +105,5 @@ private:
     QMargins frame_{-1, -1, -1, -1};
     // Since the last handler ended; invalid before the first.
     QElapsedTimer sinceLastHandler_;
+    std::chrono::milliseconds idleCheckAfter_ = kIdleCheckAfter;
 };

@@ -1,223 +1,34 @@
 // Write-backs and their reverts against real embedded Firebird databases,
 // connected as the program connects (settings store and configuration
-// files), and the program itself run as a child process without a display:
-// its --revert, its --journals, and a kill in the middle of a write-back.
-#include <fcntl.h>
+// files); where a journal's fate shows in the program's listing or report,
+// the program itself is run as a child process without a display.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
-#include <QRegularExpression>
+#include <QFileInfo>
 #include <QTemporaryDir>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <functional>
-#include <csignal>
 #include <memory>
 
-#include "ProductStatements.h"
-#include "StoredConnection.h"
-#include "DataLinkStore.h"
-#include "DirectClient.h"
-#include "PointOfSaleSchema.h"
 #include "Errors.h"
+#include "HeadlessProgram.h"
 #include "MessageOf.h"
-#include "NumberedBatch.h"
-#include "PriceRevert.h"
-#include "PriceWriteBack.h"
-#include "StatementService.h"
-#include "TDataLinkConnection.h"
-#include "TestDatabase.h"
-
-extern char** environ;
+#include "PriceRevertFixture.h"
+#include "ProductStatements.h"
 
 namespace batch {
 namespace {
 
 using rt::FieldValue;
 using testsupport::DirectClient;
-using testsupport::TestDatabase;
+using testsupport::programJournals;
+using testsupport::ProgramRun;
 
 constexpr std::optional<double> null = std::nullopt;
-
-struct ProgramRun {
-    int exitCode = -1;
-    QString output;
-    QString errors;
-};
-
-QProcess* startProgram(QProcess& process, const QStringList& arguments) {
-    // No display: the commands must run on a machine without one.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) environment.remove(name);
-    process.setProcessEnvironment(environment);
-    process.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Tarvell")), arguments);
-    EXPECT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
-    return &process;
-}
-
-// The program with its output on a pipe of the smallest size, filled so
-// that only `line` still fits: once it has written that line, its next
-// line blocks it until it is killed. Killed when it goes.
-class ProgramOnFullPipe {
-public:
-    ProgramOnFullPipe(const QStringList& arguments, const std::string& line) {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0) return;
-        readEnd_ = ends[0];
-        const int writeEnd = ends[1];
-        const int size = ::fcntl(writeEnd, F_SETPIPE_SZ, 4096);
-        capacity_ = size > 0 ? size : 0;
-        const std::string filler(capacity_ - line.size(), '.');
-        if (capacity_ <= line.size() || ::write(writeEnd, filler.data(), filler.size()) != ssize_t(filler.size())) {
-            ::close(writeEnd);
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, writeEnd, STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        std::string path = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Tarvell")).toStdString();
-        std::vector<std::string> words{path};
-        for (const QString& argument : arguments) words.push_back(argument.toStdString());
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        // No display: the commands must run on a machine without one.
-        std::vector<std::string> variables;
-        for (char** entry = environ; *entry; ++entry) {
-            const std::string variable(*entry);
-            const std::string name = variable.substr(0, variable.find('='));
-            if (name != "QT_QPA_PLATFORM" && name != "DISPLAY" && name != "WAYLAND_DISPLAY") variables.push_back(variable);
-        }
-        std::vector<char*> envp;
-        for (std::string& variable : variables) envp.push_back(variable.data());
-        envp.push_back(nullptr);
-        if (posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(writeEnd);
-    }
-    ~ProgramOnFullPipe() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (readEnd_ >= 0) ::close(readEnd_);
-    }
-    ProgramOnFullPipe(const ProgramOnFullPipe&) = delete;
-    ProgramOnFullPipe& operator=(const ProgramOnFullPipe&) = delete;
-
-    // True once the pipe is full, that is once the line has been written;
-    // false when the program ends or has not written it after a long wait.
-    bool waitForLineWritten() {
-        if (pid_ <= 0) return false;
-        for (int waited = 0; waited < 120000; waited += 10) {
-            int queued = 0;
-            if (::ioctl(readEnd_, FIONREAD, &queued) == 0 && std::size_t(queued) == capacity_) return true;
-            if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-                pid_ = -1;
-                return false;
-            }
-            ::usleep(10000);
-        }
-        return false;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int readEnd_ = -1;
-    std::size_t capacity_ = 0;
-};
-
-ProgramRun runProgram(const QStringList& arguments) {
-    QProcess process;
-    startProgram(process, arguments);
-    EXPECT_TRUE(process.waitForFinished(300000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
-}
-
-// The journals the program itself writes, under the tests' own data folder.
-QString programJournals() {
-    return QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath(QStringLiteral("Tarvell/journals"));
-}
-
-class PriceRevertTest : public testing::Test {
-protected:
-    void SetUp() override {
-        database.execute(testsupport::kProductTable);
-        database.writeConfiguration(configuration.path().toStdString());
-        testsupport::DataLinkStore::pointAt(configuration.path());
-        QDir(programJournals()).removeRecursively();
-        settings = {true, journals.path(), nullptr};
-    }
-    void TearDown() override { disconnect(); }
-
-    void addProduct(const std::string& id, const std::string& prices) {
-        database.execute("INSERT INTO PRODUCT (PROD_ID, PROD_NAME, " + testsupport::kPriceColumns + ") VALUES ('" +
-                         id + "', 'Name of " + id + "', " + prices + ")");
-    }
-    // The batch's products: whole, empty, fractional prices, and a number
-    // whose Big5 bytes do not come back from Unicode as they were.
-    void addBatchProducts() {
-        addProduct("P1", "100, 110, 120, 130, 140, 150");
-        addProduct("P2", "NULL, NULL, NULL, NULL, NULL, NULL");
-        addProduct("P3", "12.34, 0.5, 0, -3, 99999.99, 1");
-        addProduct(kOddId, "7, 8, 9, 10, 11, 12");
-    }
-
-    db::TStatementService& statement() { return stored.statement(); }
-    void disconnect() { stored.disconnect(); }
-
-    QString writeBack(const std::vector<PriceRow>& rows) {
-        TListedPriceRows source(rows);
-        TPriceWriteBack writeBack(statement(), settings);
-        EXPECT_TRUE(writeBack.run(source, {}));
-        return writeBack.journalPath();
-    }
-    std::vector<PriceRow> batchRows() {
-        return {
-            {"P1", "Tea", {115.0, 121.0, 132.0, 143.0, 154.0, 165.0}},
-            {"P2", "Milk", {1.0, 2.0, 3.0, 4.0, 5.0, 6.0}},
-            {"P3", "Soda", {13.0, 1.0, 1.0, 1.0, 110000.0, 2.0}},
-            {kOddId, "Odd", {8.0, 9.0, 10.0, 11.0, 12.0, 13.0}},
-            {"NOPE", "Not in PRODUCT", {1.0, 1.0, 1.0, 1.0, 1.0, 1.0}},
-            {"P1", "Tea again", {230.0, 231.0, 232.0, 233.0, 234.0, 235.0}},
-        };
-    }
-
-    RevertReport revert(const QString& journal, bool force = false) {
-        return TPriceRevert(statement(), {force, settings, {}}).run(journal::readJournal(journal));
-    }
-
-    std::vector<FieldValue> pricesOf(const std::string& id) {
-        DirectClient client(database.path());
-        const auto rows = client.select(
-            "SELECT SALE_PRICE, N_PRICE, P_PRICE, P_PRICE2, PSALE_PRICE, VIP_PRICE FROM PRODUCT WHERE PROD_ID = '" +
-            id + "'");
-        return rows.empty() ? std::vector<FieldValue>{} : rows.front();
-    }
-    std::map<std::string, std::vector<FieldValue>> allPrices() {
-        std::map<std::string, std::vector<FieldValue>> prices;
-        for (const std::string& id : {std::string("P1"), std::string("P2"), std::string("P3"), kOddId}) prices[id] = pricesOf(id);
-        return prices;
-    }
-
-    const std::string kOddId = "K\xA2\xCC";
-    TestDatabase database;
-    QTemporaryDir configuration;
-    QTemporaryDir journals;
-    journal::JournalSettings settings;
-    testsupport::StoredConnection stored;
-};
 
 TEST_F(PriceRevertTest, RevertGivesBackExactlyThePricesTheWriteBackReplaced) {
     addBatchProducts();
@@ -308,162 +119,6 @@ TEST_F(PriceRevertTest, JournalOfAnotherDatabaseIsRefusedUnlessForced) {
     EXPECT_NE(allPrices(), batch);
 }
 
-// Through the program: rows changed since the write-back are skipped and
-// listed, the exit status says not everything was reverted, --force puts
-// them back too.
-TEST_F(PriceRevertTest, ProgramSkipsAndListsRowsChangedSinceAndForceRevertsThem) {
-    addBatchProducts();
-    const auto before = allPrices();
-    const QString journal = writeBack(batchRows());
-    disconnect();
-    database.execute("UPDATE PRODUCT SET SALE_PRICE = 999 WHERE PROD_ID = 'P3'");
-
-    const ProgramRun skipping = runProgram({QStringLiteral("--revert"), journal});
-    EXPECT_EQ(skipping.exitCode, 1) << skipping.errors.toStdString();
-    EXPECT_TRUE(skipping.output.contains(QStringLiteral("skipped P3 Soda (line 9): changed since; now 999 1 1 1 110000 2")))
-        << skipping.output.toStdString();
-    EXPECT_TRUE(skipping.output.contains(
-        QStringLiteral("6 rows in the journal: 3 reverted, 2 needed nothing, 1 skipped, 0 missing")))
-        << skipping.output.toStdString();
-    EXPECT_EQ(pricesOf("P3")[0], FieldValue(999.0));
-    EXPECT_EQ(pricesOf("P1"), before.at("P1"));
-
-    const ProgramRun forcing = runProgram({QStringLiteral("--revert"), journal, QStringLiteral("--force")});
-    EXPECT_EQ(forcing.exitCode, 0) << forcing.output.toStdString() << forcing.errors.toStdString();
-    EXPECT_TRUE(forcing.output.contains(QStringLiteral("forced P3 Soda"))) << forcing.output.toStdString();
-    EXPECT_EQ(allPrices(), before);
-
-    // Each revert journaled what it wrote: the first three rows, then P3.
-    const ProgramRun listing = runProgram({QStringLiteral("--journals")});
-    EXPECT_EQ(listing.exitCode, 0);
-    const QStringList lines = listing.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 3) << listing.output.toStdString();
-    EXPECT_TRUE(lines[1].contains(QRegularExpression(QStringLiteral("\\s1\\s+1\\s"))))
-        << lines[1].toStdString();
-    EXPECT_TRUE(lines[2].contains(QRegularExpression(QStringLiteral("\\s3\\s+3\\s"))))
-        << lines[2].toStdString();
-}
-
-TEST(ProgramCommandLine, AnswersWithoutADisplayAndRefusesWhatItCannotDo) {
-    const struct {
-        QStringList arguments;
-        int exitCode;
-        const char* output;
-    } cases[] = {
-        {{QStringLiteral("--version")}, 0, "Tarvell " TARVELL_VERSION "\n"},
-        {{QStringLiteral("--help")}, 0, "  --revert <FILE>"},
-        {{QStringLiteral("--force")}, 2, "--force goes with --revert"},
-        {{QStringLiteral("--revert")}, 2, "Missing value after '--revert'."},
-        {{QStringLiteral("--journals"), QStringLiteral("--revert"), QStringLiteral("x.csv")}, 2, "cannot go together"},
-        {{QStringLiteral("--revert"), QStringLiteral("/nonexistent/x.csv")}, 1,
-         "Cannot read the journal /nonexistent/x.csv: No such file or directory"},
-        // Mistyped options once opened the window, or aborted without a display.
-        {{QStringLiteral("--jornals")}, 2, "Tarvell: Unknown option 'jornals'.\nUsage: "},
-        {{QStringLiteral("--bogus")}, 2, "Tarvell: Unknown option 'bogus'.\nUsage: "},
-        {{QStringLiteral("-revert"), QStringLiteral("x")}, 2, "Tarvell: Unknown options: r, e, e, r, t.\nUsage: "},
-        {{QStringLiteral("stray")}, 2, "unexpected argument 'stray'"},
-        {{QStringLiteral("--revert"), QStringLiteral("/dev/zero")}, 1, "/dev/zero: not a regular file"},
-    };
-    for (const auto& c : cases) {
-        const ProgramRun run = runProgram(c.arguments);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
-        EXPECT_TRUE((run.output + run.errors).contains(QString::fromUtf8(c.output)))
-            << c.arguments.join(' ').toStdString() << ": " << (run.output + run.errors).toStdString();
-    }
-}
-
-// The program killed while it writes: the journal it made before its first
-// UPDATE lists every row, and reverting it puts back exactly the rows that
-// had reached the database. The program's write-back here is a revert: it
-// runs the window's loop and journal without needing a display.
-TEST_F(PriceRevertTest, KillInTheMiddleOfAWriteBackThenRevertPutsBackExactlyTheRowsWritten) {
-    constexpr int kRows = 3000;
-    constexpr double kShift = 100000;
-    database.execute(testsupport::numberedProductsInsert(kRows, testsupport::kRisingPricesSql));
-    // A journal whose revert writes every price up by kShift.
-    const QString batch = testsupport::writeNumberedJournal(
-        journals.path(), database.path(), kRows, [](int row, const std::string& id) {
-            return journal::JournalEntry{id, "Item", testsupport::risingPrices(row, kShift), testsupport::risingPrices(row)};
-        });
-
-    {
-        // Its output goes to a pipe with room for exactly one progress line:
-        // the program writes rows until it reports the thousandth, and can
-        // write no further than the two-thousandth, whose line would block.
-        ProgramOnFullPipe program({QStringLiteral("--revert"), batch}, "1000 of 3000 rows reverted\n");
-        ASSERT_TRUE(program.waitForLineWritten()) << "the program never reported its thousandth row";
-    }
-
-    const QStringList written = journal::journalFiles(programJournals());
-    ASSERT_EQ(written.size(), 1);
-    const journal::Journal killed = journal::readJournal(written[0]);
-    EXPECT_EQ(killed.entries.size(), std::size_t(kRows));
-    EXPECT_FALSE(killed.written.has_value());
-    const auto shiftedRows = [&] {
-        DirectClient client(database.path());
-        return int(client.select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE > " + std::to_string(kShift))
-                       .front()[0]
-                       .toDouble());
-    };
-    const int reachedDatabase = shiftedRows();
-    EXPECT_GE(reachedDatabase, 1000);
-    EXPECT_LE(reachedDatabase, 2000) << "the program wrote past the line it was held at";
-
-    const ProgramRun reverting = runProgram({QStringLiteral("--revert"), written[0]});
-    EXPECT_EQ(reverting.exitCode, 0) << reverting.errors.toStdString();
-    EXPECT_TRUE(reverting.output.contains(QStringLiteral("%1 rows in the journal: %2 reverted, %3 needed nothing")
-                                              .arg(kRows)
-                                              .arg(reachedDatabase)
-                                              .arg(kRows - reachedDatabase)))
-        << reverting.output.toStdString();
-    DirectClient client(database.path());
-    EXPECT_EQ(client
-                  .select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE = CAST(SUBSTRING(PROD_ID FROM 2) AS INTEGER) + 1 "
-                          "AND N_PRICE = SALE_PRICE + 1 AND P_PRICE = SALE_PRICE + 2 AND P_PRICE2 = SALE_PRICE + 3 "
-                          "AND PSALE_PRICE = SALE_PRICE + 4 AND VIP_PRICE IS NULL")
-                  .front()[0]
-                  .toDouble(),
-              double(kRows));
-}
-
-// Ctrl+C during a revert stops it after the row in flight: the summary and
-// the revert's own journal say how many rows were put back, and exactly
-// those were.
-TEST_F(PriceRevertTest, InterruptStopsAfterTheRowInFlightWithSummaryAndClosedJournal) {
-    constexpr int kRows = 3000;
-    database.execute(testsupport::numberedProductsInsert(kRows, "2, 2, 2, 2, 2, 2"));
-    const QString batch = testsupport::writeNumberedJournal(
-        journals.path(), database.path(), kRows, [](int, const std::string& id) {
-            return journal::JournalEntry{id, "Item", product::TierPrices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, product::TierPrices{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}};
-        });
-
-    QProcess program;
-    startProgram(program, {QStringLiteral("--revert"), batch});
-    QByteArray output;
-    while (!output.contains("1000 of") && program.waitForReadyRead(120000)) output += program.readAllStandardOutput();
-    ASSERT_TRUE(output.contains("1000 of")) << output.toStdString() << program.readAllStandardError().toStdString();
-    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGINT), 0);
-    ASSERT_TRUE(program.waitForFinished(10000));
-    output += program.readAllStandardOutput();
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 128 + SIGINT) << program.readAllStandardError().toStdString();
-
-    DirectClient client(database.path());
-    const int reverted =
-        int(client.select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE = 1").front()[0].toDouble());
-    EXPECT_GE(reverted, 1000);
-    EXPECT_LT(reverted, kRows) << "the signal came too late to stop the revert";
-    const QString text = QString::fromUtf8(output);
-    EXPECT_TRUE(text.contains(QStringLiteral("%1 rows in the journal: %2 reverted").arg(kRows).arg(reverted)))
-        << output.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("Stopped by SIGINT after %1 rows reverted").arg(reverted)))
-        << output.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("journal of this revert: "))) << output.toStdString();
-    const QStringList own = journal::journalFiles(programJournals());
-    ASSERT_EQ(own.size(), 1);
-    EXPECT_EQ(journal::readJournal(own[0]).written, std::optional<std::size_t>(reverted));
-}
-
 }  // namespace
 }  // namespace batch
 
@@ -509,11 +164,6 @@ std::string messageOf(const std::function<void()>& work) {
 
 class JournalRobustnessTest : public PriceRevertTest {
 protected:
-    std::vector<PriceRow> threeRows() {
-        return {{"P1", "Tea", {115.0, 121.0, 132.0, 143.0, 154.0, 165.0}},
-                {"P2", "Milk", {1.0, 2.0, 3.0, 4.0, 5.0, 6.0}},
-                {"P3", "Soda", {13.0, 1.0, 1.0, 1.0, 110000.0, 2.0}}};
-    }
     QString handWritten(const std::vector<journal::JournalEntry>& entries, std::optional<std::size_t> written) {
         journal::TJournalWriter writer(settings.folder, {QString::fromStdString(database.path()), QDateTime::currentDateTimeUtc(),
                                                 QStringLiteral("clerk"), QStringLiteral("write-back")});
@@ -594,7 +244,7 @@ TEST_F(JournalRobustnessTest, ATornJournalRevertsEveryRowAndIsListedUnfinished) 
     EXPECT_TRUE(report.complete());
     EXPECT_EQ(allPrices(), before);
     disconnect();
-    const ProgramRun listing = runProgram({QStringLiteral("--journals")});
+    const ProgramRun listing = testsupport::runHeadless({QStringLiteral("--journals")});
     const QStringList lines = listing.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3) << listing.output.toStdString() << listing.errors.toStdString();
     EXPECT_TRUE(lines[2].contains(QStringLiteral(" unfinished "))) << lines[2].toStdString();
@@ -663,7 +313,7 @@ TEST_F(JournalRobustnessTest, RevertingOutOfOrderIsRefusedAndListingShowsWhatWas
               std::string::npos);
 
     disconnect();
-    const ProgramRun listing = runProgram({QStringLiteral("--journals")});
+    const ProgramRun listing = testsupport::runHeadless({QStringLiteral("--journals")});
     EXPECT_EQ(listing.exitCode, 0) << listing.errors.toStdString();
     const auto lineOf = [&listing](const QString& journal) {
         for (const QString& line : listing.output.split(QLatin1Char('\n')))
@@ -686,7 +336,7 @@ TEST_F(JournalRobustnessTest, ARevertFailingPartWayTellsTheRowTheSummaryAndItsJo
     const QString journal = writeBack(threeRows());
     disconnect();
 
-    const ProgramRun run = runProgram({QStringLiteral("--revert"), journal});
+    const ProgramRun run = testsupport::runHeadless({QStringLiteral("--revert"), journal});
     EXPECT_EQ(run.exitCode, 1);
     const QString said = run.output + run.errors;
     for (const QString& expected :
@@ -811,22 +461,6 @@ TEST_F(JournalRobustnessTest, ProgressWithTheJournalOffCountsAgainstAllRows) {
                           }};
     TPriceRevert(statement(), options).run(journal::readJournal(journal));
     EXPECT_EQ(steps, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 3}, {2, 3}, {3, 3}}));
-}
-
-// --journals names what is not a regular journal file and lists the rest.
-TEST_F(JournalRobustnessTest, ListingSkipsAndNamesWhatIsNoRegularJournal) {
-    addBatchProducts();
-    settings.folder = programJournals();
-    const QString journal = writeBack(threeRows());
-    disconnect();
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), QDir(programJournals()).filePath(QStringLiteral("zero.csv"))));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(QDir(programJournals()).filePath(QStringLiteral("fifo.csv"))).constData(), 0600), 0);
-    const ProgramRun listing = runProgram({QStringLiteral("--journals")});
-    EXPECT_EQ(listing.exitCode, 1);
-    EXPECT_TRUE(listing.output.contains(QFileInfo(journal).fileName())) << listing.output.toStdString();
-    for (const char* skipped : {"skipped zero.csv: ", "skipped fifo.csv: "})
-        EXPECT_TRUE(listing.errors.contains(QLatin1String(skipped)) && listing.errors.contains(QStringLiteral("not a regular file")))
-            << skipped << listing.errors.toStdString();
 }
 
 }  // namespace

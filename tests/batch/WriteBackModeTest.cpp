@@ -5,9 +5,7 @@
 // give what reading product by product gives.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -17,7 +15,6 @@
 #include "DirectClient.h"
 #include "Errors.h"
 #include "LocalServer.h"
-#include "NumberedBatch.h"
 #include "PriceRevert.h"
 #include "PriceWriteBack.h"
 #include "CurrentPriceReader.h"
@@ -358,50 +355,6 @@ TEST_F(WriteBackModeTest, BatchReadRefusesWhatTheLookupRefusesInItsWords) {
         EXPECT_EQ(batch, single);
         EXPECT_FALSE(statement().connection().inTransaction());
     }
-}
-
-// The real program, killed while its one transaction is under way (its
-// write-back here is a revert, which runs the window's loop without a
-// display): the server rolls the transaction back, so no row is written,
-// and the journal it left lists every row without a closing line.
-TEST_F(WriteBackModeTest, KilledProgramInOneTransactionLeavesEveryRowAsItWas) {
-    constexpr int kRows = 20000;
-    constexpr double kShift = 100000;
-    database.execute("DELETE FROM PRODUCT");
-    database.execute(testsupport::numberedProductsInsert(kRows, testsupport::kRisingPricesSql));
-    const QString batch = testsupport::writeNumberedJournal(
-        journals.path(), database.path(), kRows, [](int row, const std::string& id) {
-            return journal::JournalEntry{id, "Item", testsupport::risingPrices(row, kShift), testsupport::risingPrices(row)};
-        });
-    settings::WriteBackSettings::setOneTransaction(true);
-    const QString programJournals =
-        QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath(QStringLiteral("Tarvell/journals"));
-    QDir(programJournals).removeRecursively();
-
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) environment.remove(name);
-    program.setProcessEnvironment(environment);
-    program.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Tarvell")),
-                  {QStringLiteral("--revert"), batch});
-    ASSERT_TRUE(program.waitForStarted()) << program.errorString().toStdString();
-    QByteArray progress;
-    while (!progress.contains("1000 of") && program.waitForReadyRead(120000)) progress += program.readAllStandardOutput();
-    ASSERT_TRUE(progress.contains("1000 of")) << progress.toStdString() << program.readAllStandardError().toStdString();
-    program.kill();
-    program.waitForFinished();
-
-    const QStringList left = journal::journalFiles(programJournals);
-    ASSERT_EQ(left.size(), 1);
-    const journal::Journal killed = journal::readJournal(left[0]);
-    EXPECT_EQ(killed.entries.size(), std::size_t(kRows));
-    ASSERT_FALSE(killed.written.has_value()) << "the kill came too late to stop the write-back";
-    DirectClient client(database.path());
-    EXPECT_EQ(client.select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE = CAST(SUBSTRING(PROD_ID FROM 2) AS INTEGER) + 1 "
-                            "AND N_PRICE = SALE_PRICE + 1 AND VIP_PRICE IS NULL")
-                  .front()[0]
-                  .toDouble(),
-              double(kRows));
 }
 
 // Through a server of the test's own that dies in the middle of a

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "CaseName.h"
+#include "Big5Text.h"
 #include "ConfigFileLocator.h"
 #include "ConnectionTestSupport.h"
 #include "Errors.h"
@@ -72,13 +74,7 @@ TEST_F(ConfigFileLocatorTest, AValueThatCannotBeAPathIsARegistryError) {
               "Invalid data type for 'Connection Registry File'");
 }
 
-// A test name from the letters and digits of text.
-std::string caseName(const std::string& text) {
-    std::string name;
-    for (char c : text)
-        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-    return name;
-}
+using testsupport::caseName;
 
 // The key's values, each looked for in the user's file, then the system's,
 // and the program's folder last; a file that lacks a value, or leaves it

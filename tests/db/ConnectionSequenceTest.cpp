@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "CaseName.h"
 #include "ConnectionOptions.h"
 #include "ConnectionTestSupport.h"
 #include "Errors.h"
@@ -78,13 +79,7 @@ TEST_F(ConnectionSequence, TheStoredSettingsConnectWithTheseCallsInThisOrder) {
     EXPECT_EQ(connection_->maxStatementsPerConnection(), 0);
 }
 
-// A test name from the letters and digits of text.
-std::string caseName(const std::string& text) {
-    std::string name;
-    for (char c : text)
-        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-    return name;
-}
+using testsupport::caseName;
 
 // Each setting of the connection section reaches the driver read as what
 // it is: text trimmed, a flag only from "true" in any letter case, a number

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "CaseName.h"
 #include "ConfigFileLocator.h"
 #include "ConnectionTestSupport.h"
 #include "Errors.h"
@@ -133,13 +134,7 @@ TEST_F(ConnectionSettings, MissingPiecesOfTheDriverSection) {
     EXPECT_TRUE(connection_->connected());
 }
 
-// A test name from the letters and digits of text.
-std::string caseName(const std::string& text) {
-    std::string name;
-    for (char c : text)
-        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-    return name;
-}
+using testsupport::caseName;
 
 // The loader's reason follows the program's message: whether the file is
 // missing or lacks the entry is what an administrator needs to know.

@@ -1,6 +1,7 @@
 // The question a stuck write-back asks about its row, against real servers:
-// a row another transaction holds, a free row, and a frozen server, each
-// answered within the probe's time and without touching the row.
+// a row another transaction holds, a free row, a frozen server and a server
+// that is gone, each told apart within the probe's time and without
+// touching the row.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -23,7 +24,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-enum class Server { Answering, Frozen };
+enum class Server { Answering, Frozen, Gone };
 enum class Row { Free, Held };
 
 struct ProbeCase {
@@ -70,11 +71,22 @@ TEST_P(RowWaitProbeTest, AnswersWhatTheRowWaitsForWithinItsTime) {
                                                           "UPDATE PRODUCT SET SALE_PRICE = 11 WHERE PROD_ID = 'P1'");
     db::TRowWaitProbe probe(*connection, 2s, catalog::productRowSelect());
     if (probeCase.server == Server::Frozen) own->pause();
+    if (probeCase.server == Server::Gone) own->kill();
 
     const Clock::time_point started = Clock::now();
     EXPECT_EQ(probe.ask("P1"), probeCase.expected);
-    EXPECT_LT(Clock::now() - started, 3s);
+    const Clock::duration answered = Clock::now() - started;
+    EXPECT_LT(answered, 3s);
+    // A frozen server takes the connection and then says nothing: only the
+    // probe's time ends the question. A refusal comes at once.
+    if (probeCase.server == Server::Frozen) {
+        EXPECT_GE(answered, 1500ms);
+    }
+    if (probeCase.server == Server::Gone) {
+        EXPECT_LT(answered, 1s);
+    }
 
+    if (probeCase.server == Server::Gone) own->start();
     own->resume();
     lock.reset();
     // Only read: the row is as the other transaction left it (rolled back).
@@ -85,9 +97,10 @@ TEST_P(RowWaitProbeTest, AnswersWhatTheRowWaitsForWithinItsTime) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RowWaitProbeTest,
     testing::Values(ProbeCase{"RowHeldByAnotherTransaction", Server::Answering, Row::Held, db::RowWait::LockedRow},
-                    ProbeCase{"FreeRowOfAnAnsweringServer", Server::Answering, Row::Free, db::RowWait::Server},
+                    ProbeCase{"FreeRowOfAnAnsweringServer", Server::Answering, Row::Free, db::RowWait::FreeRow},
                     ProbeCase{"FrozenServer", Server::Frozen, Row::Free, db::RowWait::Server},
-                    ProbeCase{"FrozenServerWithTheRowHeld", Server::Frozen, Row::Held, db::RowWait::Server}),
+                    ProbeCase{"FrozenServerWithTheRowHeld", Server::Frozen, Row::Held, db::RowWait::Server},
+                    ProbeCase{"NothingListensOnTheServersPort", Server::Gone, Row::Free, db::RowWait::Refused}),
     [](const testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

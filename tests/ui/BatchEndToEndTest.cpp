@@ -21,6 +21,7 @@
 #include "WorkTableGrid.h"
 #include "DataLinkStore.h"
 #include "DirectClient.h"
+#include "HeadlessProgram.h"
 #include "ErrorDisplay.h"
 #include "FrmTarvell.h"
 #include "JournalSettings.h"
@@ -513,14 +514,13 @@ TEST_F(ServerWriteBackTest, AfterTheServerCameBackTheWriteBackWritesEveryRowOfTh
 class JournalTest : public WriteBackTest {
 protected:
     void SetUp() override {
-        folder = journal::JournalSettings::load().folder;
-        QDir(folder).removeRecursively();
+        folder = testsupport::emptyJournalFolder(journal::JournalSettings::load().folder);
         WriteBackTest::SetUp();
     }
     void TearDown() override {
         journal::JournalSettings::setEnabled(true);
         QFile::remove(folder);
-        QDir(folder).removeRecursively();
+        testsupport::emptyJournalFolder(folder);
         WriteBackTest::TearDown();
     }
     QString folder;

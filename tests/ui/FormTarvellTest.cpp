@@ -163,6 +163,57 @@ TEST_F(FormTarvellTest, SpeedButtonsRunTheirHandlerAtEveryPressAndLeaveTheFocus)
     EXPECT_EQ(QApplication::focusWidget(), form->DBGrid1);
 }
 
+// The window's buttons leave the grid's cell editor open with its text, and
+// so does the write-back's question while it is up.
+TEST_F(FormTarvellTest, ClickingASpeedButtonLeavesTheCellEditorOpen) {
+    appendProduct(table(), "A", rt::FieldValue(10.0), rt::FieldValue());
+    table().first();
+    QApplication::processEvents();
+    grid().setCurrentIndex(grid().model()->index(0, product::STD_COST));
+    type("55");
+    QLineEdit* editor = grid().cellEditor();
+    ASSERT_NE(editor, nullptr);
+    click(form->SpeedButton1);
+    EXPECT_EQ(grid().cellEditor(), editor);
+    EXPECT_EQ(QApplication::focusWidget(), editor);
+    EXPECT_EQ(editor->text(), "55");
+    type("0");
+    EXPECT_EQ(editor->text(), "550");
+    // The write-back's question takes the focus while it is up; the editor
+    // and its text stay.
+    const auto confirmation = answerNextBoxWith("&No");
+    click(form->SpeedButton3);
+    EXPECT_TRUE(confirmation->seen);
+    EXPECT_EQ(grid().cellEditor(), editor);
+    EXPECT_EQ(editor->text(), "550");
+}
+
+// What the grid refuses while editing is shown the way the window shows
+// every error, with its closing period.
+TEST_F(FormTarvellTest, TheGridsEditErrorsAreShownAsTheWindowShowsErrors) {
+    appendProduct(table(), "A", rt::FieldValue(10.0), rt::FieldValue());
+    table().first();
+    QApplication::processEvents();
+    const struct {
+        int column;
+        QString typed;
+        QString shown;
+    } cases[] = {
+        {product::STD_COST, QStringLiteral("1.2.3"), QStringLiteral("'1.2.3' is not a valid floating point value.")},
+        {product::PROD_NAME, QString::fromUtf8("们"), QStringLiteral("Text holds a character that Big5 cannot store: U+4EEC.")},
+    };
+    for (const auto& c : cases) {
+        grid().setCurrentIndex(grid().model()->index(0, c.column));
+        type(c.typed);
+        auto seen = answerNextBox(QMessageBox::Ok);
+        key(Qt::Key_Down);
+        ASSERT_TRUE(seen->seen) << c.typed.toStdString();
+        EXPECT_EQ(seen->text, c.shown);
+        key(Qt::Key_Escape);
+        key(Qt::Key_Escape);
+    }
+}
+
 TEST_F(FormTarvellTest, SelectorCompletesInlineIgnoringCaseAndNeverAddsTypedText) {
     form->ComboBox1->addItems({QString::fromUtf8("A01,飲料"), QString::fromUtf8("B02,零食")});
     form->ComboBox1->setCurrentIndex(-1);  // as the list is left after filling

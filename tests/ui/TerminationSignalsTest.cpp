@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstring>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "DirectClient.h"
+#include "HeadlessProgram.h"
 #include "PointOfSaleSchema.h"
 #include "TestDatabase.h"
 
@@ -47,7 +47,7 @@ public:
         std::vector<char*> envp;
         for (std::string& variable : variables) envp.push_back(variable.data());
         envp.push_back(nullptr);
-        std::string path = QCoreApplication::applicationDirPath().toStdString() + "/Tarvell";
+        std::string path = testsupport::programPath().toStdString();
         char* argv[] = {path.data(), nullptr};
         if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
     }

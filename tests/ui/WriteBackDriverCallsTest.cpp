@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "HeadlessProgram.h"
 #include "ProductStatements.h"
 #include "Big5Text.h"
 #include "Errors.h"
@@ -33,8 +34,7 @@ protected:
         // The select of the first show gets an empty result.
         recording::answers().executeGivesCursor = true;
         testsupport::DataLinkStore::pointAtRecordingDriver(configuration.path());
-        journals = journal::JournalSettings::load().folder;
-        QDir(journals).removeRecursively();
+        journals = testsupport::emptyJournalFolder(journal::JournalSettings::load().folder);
         form = std::make_unique<TFormTarvell>();
         form->show();
         QApplication::processEvents();

@@ -31,6 +31,20 @@ public:
                          "', " + prices + ")");
     }
 
+    // Two sub-categories whose pricing shows every mark: in A1 (10% on every
+    // tier) UP's prices rise, DOWN's fall, SAME's stay, and a number longer
+    // than the work table holds is not found once cut; in B2 (-50%) LOW's
+    // new prices fall below its cost. Loaded in that order.
+    void addMarkedSubCategories() {
+        addSubCategory("A1", "10, 10, 10, 10, 10, 10");
+        addSubCategory("B2", "-50, -50, -50, -50, -50, -50");
+        addProduct("UP", "Tea", "100", "A1", "100, 100, 100, 100, 100, 100");
+        addProduct("DOWN", "Milk", "100", "A1", "120, 120, 120, 120, 120, 120");
+        addProduct("SAME", "Soda", "100", "A1", "110, 110, 110, 110, 110, 110");
+        addProduct(std::string(25, '7'), "Long", "100", "A1", "1, 1, 1, 1, 1, 1");
+        addProduct("LOW", "Water", "100", "B2", "50, 50, 50, 50, 50, 50");
+    }
+
     TestDatabase database;
     QTemporaryDir configuration;
 };

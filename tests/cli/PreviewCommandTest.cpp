@@ -2,38 +2,22 @@
 // real embedded database that it must leave exactly as it found it.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QTemporaryDir>
 
 #include "DirectClient.h"
+#include "HeadlessProgram.h"
 #include "ReviewDatabase.h"
 
-namespace batch {
+namespace cli {
 namespace {
 
 using testsupport::ReviewDatabase;
 
 using testsupport::DirectClient;
+using testsupport::ProgramRun;
 
-struct ProgramRun {
-    int exitCode = -1;
-    QByteArray output;
-    QString errors;
-};
-
-ProgramRun runProgram(const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) environment.remove(name);
-    process.setProcessEnvironment(environment);
-    process.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Tarvell")), arguments);
-    EXPECT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
-    EXPECT_TRUE(process.waitForFinished(120000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-            QString::fromUtf8(process.readAllStandardError())};
-}
+ProgramRun runProgram(const QStringList& arguments) { return testsupport::runHeadless(arguments, 120000); }
 
 const char* const kTitles =
     "PROD_ID,PROD_NAME,STD_COST,D_PROFIT1,D_PROFIT2,D_PROFIT3,D_PROFIT4,D_PROFIT5,D_PROFIT6,"
@@ -41,7 +25,7 @@ const char* const kTitles =
     "old P_PRICE,new P_PRICE,change P_PRICE,old P_PRICE2,new P_PRICE2,change P_PRICE2,"
     "old PSALE_PRICE,new PSALE_PRICE,change PSALE_PRICE,old VIP_PRICE,new VIP_PRICE,change VIP_PRICE\n";
 
-class PricePreviewTest : public testing::Test {
+class PreviewCommandTest : public testing::Test {
 protected:
     // Everything both tables hold, row by row, as text.
     std::vector<std::string> everything() {
@@ -59,7 +43,7 @@ protected:
     ReviewDatabase db;
 };
 
-TEST_F(PricePreviewTest, PreviewGivesEveryRowsOldAndNewPricesAndWritesNothing) {
+TEST_F(PreviewCommandTest, PreviewGivesEveryRowsOldAndNewPricesAndWritesNothing) {
     db.addSubCategory("A1", "10, 10, 15, 0, -100, 12.5");
     db.addSubCategory("B2", "1, 1, 1, 1, 1, 1");
     db.addProduct("P100", "Tea", "100", "A1", "110, 111, 100, 100, 0, 120");
@@ -88,7 +72,7 @@ TEST_F(PricePreviewTest, PreviewGivesEveryRowsOldAndNewPricesAndWritesNothing) {
     EXPECT_EQ(everything(), before);
 }
 
-TEST_F(PricePreviewTest, UnknownKeyGivesAnEmptyPreviewANoteAndStatusOne) {
+TEST_F(PreviewCommandTest, UnknownKeyGivesAnEmptyPreviewANoteAndStatusOne) {
     db.addSubCategory("A1", "10, 10, 10, 10, 10, 10");
     db.addProduct("P1", "Tea", "100", "A1", "1, 1, 1, 1, 1, 1");
     const std::vector<std::string> before = everything();
@@ -106,24 +90,5 @@ TEST_F(PricePreviewTest, UnknownKeyGivesAnEmptyPreviewANoteAndStatusOne) {
     EXPECT_EQ(everything(), before);
 }
 
-TEST_F(PricePreviewTest, MisusedOptionsAreRefusedBeforeTheDatabase) {
-    struct Case {
-        QStringList arguments;
-        const char* error;
-    };
-    const Case cases[] = {
-        {{"--preview"}, "--preview needs at least one sub-category key"},
-        {{"--output", "x.csv"}, "--output goes with --preview"},
-        {{"--preview", "A1", "--journals"}, "--preview goes alone"},
-        {{"--preview", "A1", "--force"}, "--force goes with --revert"},
-    };
-    for (const Case& c : cases) {
-        const ProgramRun run = runProgram(c.arguments);
-        EXPECT_EQ(run.exitCode, 2) << c.error;
-        EXPECT_TRUE(run.errors.startsWith(QStringLiteral("Tarvell: ") + QString::fromUtf8(c.error)))
-            << run.errors.toStdString();
-    }
-}
-
 }  // namespace
-}  // namespace batch
+}  // namespace cli

@@ -1,0 +1,63 @@
+// The program's command line run as a child process without a display:
+// what it answers, and what it refuses before it opens any database.
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include "HeadlessProgram.h"
+
+namespace cli {
+namespace {
+
+using testsupport::ProgramRun;
+using testsupport::runHeadless;
+
+TEST(ProgramCommandLine, AnswersWithoutADisplayAndRefusesWhatItCannotDo) {
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        const char* output;
+    } cases[] = {
+        {{QStringLiteral("--version")}, 0, "Tarvell " TARVELL_VERSION "\n"},
+        {{QStringLiteral("--help")}, 0, "  --revert <FILE>"},
+        {{QStringLiteral("--force")}, 2, "--force goes with --revert"},
+        {{QStringLiteral("--revert")}, 2, "Missing value after '--revert'."},
+        {{QStringLiteral("--journals"), QStringLiteral("--revert"), QStringLiteral("x.csv")}, 2, "cannot go together"},
+        {{QStringLiteral("--revert"), QStringLiteral("/nonexistent/x.csv")}, 1,
+         "Cannot read the journal /nonexistent/x.csv: No such file or directory"},
+        // Mistyped options once opened the window, or aborted without a display.
+        {{QStringLiteral("--jornals")}, 2, "Tarvell: Unknown option 'jornals'.\nUsage: "},
+        {{QStringLiteral("--bogus")}, 2, "Tarvell: Unknown option 'bogus'.\nUsage: "},
+        {{QStringLiteral("-revert"), QStringLiteral("x")}, 2, "Tarvell: Unknown options: r, e, e, r, t.\nUsage: "},
+        {{QStringLiteral("stray")}, 2, "unexpected argument 'stray'"},
+        {{QStringLiteral("--revert"), QStringLiteral("/dev/zero")}, 1, "/dev/zero: not a regular file"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = runHeadless(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE((run.output + run.errors).contains(QString::fromUtf8(c.output)))
+            << c.arguments.join(' ').toStdString() << ": " << (run.output + run.errors).toStdString();
+    }
+}
+
+TEST(ProgramCommandLine, MisusedPreviewOptionsAreRefusedBeforeTheDatabase) {
+    struct Case {
+        QStringList arguments;
+        const char* error;
+    };
+    const Case cases[] = {
+        {{"--preview"}, "--preview needs at least one sub-category key"},
+        {{"--output", "x.csv"}, "--output goes with --preview"},
+        {{"--preview", "A1", "--journals"}, "--preview goes alone"},
+        {{"--preview", "A1", "--force"}, "--force goes with --revert"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = runHeadless(c.arguments);
+        EXPECT_EQ(run.exitCode, 2) << c.error;
+        EXPECT_TRUE(run.errors.startsWith(QStringLiteral("Tarvell: ") + QString::fromUtf8(c.error)))
+            << run.errors.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace cli
