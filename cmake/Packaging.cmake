@@ -117,5 +117,6 @@ if(BUILD_TESTING)
   add_test(NAME package_contents
     COMMAND bash ${PROJECT_SOURCE_DIR}/tests/packaging/check-package.sh
             ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
-  set_tests_properties(package_contents PROPERTIES TIMEOUT 300 LABELS packaging)
+  # Started first, beside the many short tests: it is one of the longest.
+  set_tests_properties(package_contents PROPERTIES TIMEOUT 300 LABELS packaging COST 60)
 endif()
