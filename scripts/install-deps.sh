@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the program, its tests and benchmarks need.
+# Installs the Debian 12 packages the program, its tests, fuzz targets and
+# benchmarks need.
 # Does nothing when they are all present; uses sudo when not run as root.
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config ccache
+  clang libclang-rt-14-dev lld
   qt6-base-dev libgl-dev
   googletest libgtest-dev libgmock-dev
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-utils firebird3.0-server

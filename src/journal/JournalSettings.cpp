@@ -13,12 +13,14 @@ const QString kEnabledKey = QStringLiteral("Journal/Enabled");
 
 }  // namespace
 
-JournalSettings JournalSettings::load() {
-    JournalSettings settings;
-    settings.enabled = settings::programSwitch(kEnabledKey, true);
-    settings.folder =
+JournalSettings JournalSettings::load() { return from(settings::programSettings()); }
+
+JournalSettings JournalSettings::from(const QSettings& settings) {
+    JournalSettings loaded;
+    loaded.enabled = settings::switchIn(settings, kEnabledKey, true);
+    loaded.folder =
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("journals"));
-    return settings;
+    return loaded;
 }
 
 void JournalSettings::setEnabled(bool enabled) { settings::setProgramSetting(kEnabledKey, enabled); }

@@ -9,6 +9,8 @@
 #include <QString>
 #include <memory>
 
+class QSettings;
+
 #include "JournalDisk.h"
 
 namespace journal {
@@ -22,6 +24,8 @@ struct JournalSettings {
     // The switch from the program's settings (on unless set off) and the
     // journal folder under the application-data location.
     static JournalSettings load();
+    // The same from a settings file the caller opened.
+    static JournalSettings from(const QSettings& settings);
     static void setEnabled(bool enabled);
 };
 

@@ -249,18 +249,30 @@ private:
             refuse(path_, 1, "journal version " + quoted(first.fields[1]) + " is not known");
         escaped_ = first.fields[1] == kVersion;
         header.database = headerValue("database");
-        header.time = QDateTime::fromString(headerValue("time"), Qt::ISODateWithMs);
+        header.time = headerTime();
         header.user = headerValue("user");
         header.source = headerValue("source");
         const Record names = headerRecord("its column titles");
         if (names.fields != titles()) refuse(path_, names.line, "expected the column titles \"PROD_ID,PROD_ID bytes,...\"");
     }
 
-    QString headerValue(const char* name) {
-        const Record record = headerRecord("its header");
+    Record headerLine(const char* name) {
+        Record record = headerRecord("its header");
         if (record.fields.size() != 2 || record.fields[0] != name)
             refuse(path_, record.line, std::string("expected the header line \"") + name + ",...\"");
-        return text(record.fields[1]);
+        return record;
+    }
+
+    QString headerValue(const char* name) { return text(headerLine(name).fields[1]); }
+
+    // The time orders the journal among the folder's others for a revert,
+    // so a time that does not read as one is refused, never taken as none.
+    QDateTime headerTime() {
+        const Record record = headerLine("time");
+        const QDateTime time = QDateTime::fromString(text(record.fields[1]), Qt::ISODateWithMs);
+        if (!time.isValid())
+            refuse(path_, record.line, "the time " + quoted(record.fields[1]) + " is not an ISO 8601 time");
+        return time;
     }
 
     QString text(const QByteArray& cell) const {

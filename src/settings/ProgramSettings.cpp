@@ -11,8 +11,9 @@ QSettings programSettings() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, program, program);
 }
 
-bool programSwitch(const QString& key, bool fallback) {
-    const QSettings settings = programSettings();
+bool programSwitch(const QString& key, bool fallback) { return switchIn(programSettings(), key, fallback); }
+
+bool switchIn(const QSettings& settings, const QString& key, bool fallback) {
     if (!settings.contains(key)) return fallback;
     const QString text = settings.value(key).toString().trimmed().toLower();
     if (text == QLatin1String("true")) return true;

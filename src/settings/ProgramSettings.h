@@ -15,6 +15,8 @@ QSettings programSettings();
 // naming the file and the key: a mistyped value must not quietly turn a
 // switch on or off.
 bool programSwitch(const QString& key, bool fallback);
+// The same rule over a settings file the caller opened.
+bool switchIn(const QSettings& settings, const QString& key, bool fallback);
 
 // Writes a value and flushes the file; for the tests and benchmarks.
 void setProgramSetting(const QString& key, const QVariant& value);

@@ -27,10 +27,11 @@ int secondsFrom(const QSettings& settings, const QString& key, int fallback) {
 
 }  // namespace
 
-ServerSettings ServerSettings::load() {
+ServerSettings ServerSettings::load() { return from(programSettings()); }
+
+ServerSettings ServerSettings::from(const QSettings& settings) {
     ServerSettings loaded;
-    loaded.answerTimeout = std::chrono::seconds(secondsFrom(programSettings(), kAnswerTimeoutKey,
-                                                            kDefaultAnswerTimeout));
+    loaded.answerTimeout = std::chrono::seconds(secondsFrom(settings, kAnswerTimeoutKey, kDefaultAnswerTimeout));
     return loaded;
 }
 

@@ -11,6 +11,8 @@
 
 #include <chrono>
 
+class QSettings;
+
 namespace db {
 class TDataLinkConnection;
 }
@@ -26,6 +28,8 @@ struct ServerSettings {
     // Raises rt::AppError naming the key when its value is no whole number
     // of seconds from 1 to a day.
     static ServerSettings load();
+    // The same from a settings file the caller opened.
+    static ServerSettings from(const QSettings& settings);
     static void setAnswerTimeout(int seconds);
 };
 

@@ -12,10 +12,12 @@ const QString kOneTransactionKey = QStringLiteral("WriteBack/OneTransaction");
 
 }  // namespace
 
-WriteBackSettings WriteBackSettings::load() {
-    WriteBackSettings settings;
-    settings.oneTransaction = programSwitch(kOneTransactionKey, false);
-    return settings;
+WriteBackSettings WriteBackSettings::load() { return from(programSettings()); }
+
+WriteBackSettings WriteBackSettings::from(const QSettings& settings) {
+    WriteBackSettings loaded;
+    loaded.oneTransaction = switchIn(settings, kOneTransactionKey, false);
+    return loaded;
 }
 
 void WriteBackSettings::setOneTransaction(bool oneTransaction) {

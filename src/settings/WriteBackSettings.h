@@ -9,12 +9,16 @@
 // times faster.
 #pragma once
 
+class QSettings;
+
 namespace settings {
 
 struct WriteBackSettings {
     bool oneTransaction = false;
 
     static WriteBackSettings load();
+    // The same from a settings file the caller opened.
+    static WriteBackSettings from(const QSettings& settings);
     static void setOneTransaction(bool oneTransaction);
 };
 

@@ -132,6 +132,8 @@ TEST_F(PriceJournalTest, DamagedFilesAreRefusedWithTheirLine) {
         {"PROD_ID,PROD_ID bytes", "PROD_ID,PROD_ID hex", "line 6: expected the column titles",
          "a titles line that is not the journal's"},
         {"user,clerk\n", "", "line 4: expected the header line \"user,...\"", "a header line missing"},
+        {"\ntime,", "\ntime,yesterday ", "line 3: the time 'yesterday ", "a time that orders nothing"},
+        {"Z\nuser,", "Z\xEF\nuser,", "line 3: the time '", "a stray byte after the time"},
         {"Tarvell price journal,2", "Tarvell price journal,3", "line 1: journal version '3' is not known",
          "a later format read as this one"},
         {"source,write-back\n", "source,write-back\n" + QByteArray(70000, 'x') + "\n",

@@ -1,23 +1,20 @@
 #!/usr/bin/env bash
-# Builds the Debian package with scripts/package.sh and checks what it holds:
-# its file list, its control fields, the program folder's run path and
-# drivers file, the menu entry and icons, lintian's verdict, and that the
-# unpacked program loads its driver library from its own folder.
+# Packs the Debian package from the build under test with scripts/package.sh
+# --built (installed into a staging folder, then packed; nothing is built) and
+# checks what it holds: its file list, its control fields, the program
+# folder's run path and drivers file, the menu entry and icons, lintian's
+# verdict, and that the unpacked program loads its driver library from its
+# own folder.
 #
 #   check-package.sh SOURCE_DIR BUILD_DIR VERSION
 #
-# BUILD_DIR is a tree of the package's own: configured here without tests
-# or benchmarks, so that only the program and its package files are built.
+# BUILD_DIR is the tree the other tests run from: only read, so that the
+# check can run beside them.
 set -euo pipefail
 source_dir=${1:?source folder}
 build_dir=${2:?build folder}
 version=${3:?project version}
 architecture=$(dpkg --print-architecture)
-
-root=$source_dir
-source "$source_dir/scripts/compiler-cache.sh"
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
-  -DTARVELL_BENCHMARKS=OFF "${compiler_cache[@]}" >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -25,7 +22,7 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
-if ! package=$(TARVELL_BUILD_DIR=$build_dir "$source_dir/scripts/package.sh" "$work/out" | tail -n 1); then
+if ! package=$(TARVELL_BUILD_DIR=$build_dir "$source_dir/scripts/package.sh" --built "$work/out" | tail -n 1); then
   echo "FAIL: scripts/package.sh"
   exit 1
 fi

@@ -1,0 +1,1 @@
+SELECT ':quoted', "col:x", `a:b`, a::b, : , ¥`:after FROM T WHERE X=:X)
