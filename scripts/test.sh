@@ -39,7 +39,7 @@ phase_done "the tests"
 # LD_LIBRARY_PATH instead.
 sanitize=-fsanitize=address,undefined
 source "$root/scripts/compiler-cache.sh"
-cmake -S "$root" -B "$sanitized" "${compiler_cache[@]}" -DCMAKE_BUILD_TYPE=Debug -DTARVELL_BENCHMARKS=OFF -DTARVELL_PACKAGING=OFF \
+cmake -S "$root" -B "$sanitized" "${compiler_cache[@]}" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_UNITY_BUILD=ON -DTARVELL_BENCHMARKS=OFF -DTARVELL_PACKAGING=OFF \
   -DCMAKE_CXX_FLAGS="$sanitize -fno-omit-frame-pointer" \
   -DCMAKE_EXE_LINKER_FLAGS="$sanitize" -DCMAKE_SHARED_LINKER_FLAGS="$sanitize" >/dev/null
 cmake --build "$sanitized" -j "$(nproc)"
