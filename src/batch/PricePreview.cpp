@@ -9,6 +9,7 @@
 #include "PriceUpdate.h"
 #include "ProductStatements.h"
 #include "SubCategoryLoader.h"
+#include "TierPrices.h"
 
 namespace batch {
 
@@ -17,10 +18,12 @@ namespace {
 // Bytes gathered before they go to the output.
 constexpr qsizetype kWriteChunk = 1 << 16;
 
-QByteArray number(const rt::FieldValue& value) { return QByteArray::fromStdString(journal::priceText(value)); }
-
 QByteArray number(const std::optional<double>& value) {
-    return value ? number(rt::FieldValue(*value)) : QByteArray();
+    return value ? QByteArray::fromStdString(product::priceText(*value)) : QByteArray();
+}
+
+QByteArray number(const rt::FieldValue& value) {
+    return number(value.isNull() ? std::nullopt : std::optional<double>(value.toDouble()));
 }
 
 QList<QByteArray> titles() {

@@ -350,10 +350,6 @@ private:
 
 }  // namespace
 
-std::string priceText(const rt::FieldValue& price) {
-    return price.isNull() ? std::string() : product::priceText(price.toDouble());
-}
-
 QString revertSource(const QString& journalPath) {
     return QString::fromLatin1(kRevertOf) + QFileInfo(journalPath).fileName();
 }

@@ -125,9 +125,6 @@ QByteArray csvLine(const QList<QByteArray>& fields);
 // (beginning with =, +, -, @, a tab or a CR) gets a leading apostrophe.
 QByteArray textCell(const QString& text);
 
-// Prices as the journal writes them: product::priceText, empty for a null.
-std::string priceText(const rt::FieldValue& price);
-
 // "revert of FILE" names the journal a revert put back.
 QString revertSource(const QString& journalPath);
 // The file name a revert's source names; empty for any other source.
