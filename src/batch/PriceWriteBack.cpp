@@ -113,6 +113,13 @@ void TPriceWriteBack::writeAll(TPriceRows& rows, const WriteBackSteps& steps, st
     }
     try {
         writeRows(rows, steps, total);
+        if (stopped_) {
+            // A stop is no reason to publish part of a batch that was
+            // promised whole: it ends the way a failure does.
+            written_ = 0;
+            transaction->rollback();
+            return;
+        }
         transaction->commit();
     } catch (const std::exception& failure) {
         written_ = 0;

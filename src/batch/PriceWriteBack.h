@@ -35,7 +35,8 @@ struct WriteBackSteps {
     // Before each row's UPDATE: the row about to be written.
     std::function<void(const PriceRow& row)> rowStarting;
     // Asked before each row: true ends the loop there, the rows before it
-    // written and the journal closed with their count.
+    // written and the journal closed with their count; in one transaction
+    // they are rolled back and the count is 0.
     std::function<bool()> stopRequested;
     // The prices PRODUCT holds for a row, when the caller has read them
     // already (the revert); otherwise they are read here.
