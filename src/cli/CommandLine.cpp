@@ -84,6 +84,7 @@ QString productText(const journal::JournalEntry& entry) {
 
 int listJournals() {
     const QString folder = journal::JournalSettings::load().folder;
+    if (const std::optional<QString> note = journal::journalFolderNote(folder)) print(stdout, *note + QLatin1Char('\n'));
     const QStringList files = journal::journalFiles(folder);
     if (files.isEmpty()) {
         print(stdout, QStringLiteral("No journals in %1\n").arg(folder));

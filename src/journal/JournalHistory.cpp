@@ -1,11 +1,25 @@
 #include "JournalHistory.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <exception>
 #include <functional>
 
 namespace journal {
+
+std::optional<QString> journalFolderNote(const QString& folder) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(folder).constData(), &status) != 0 || !S_ISDIR(status.st_mode)) return std::nullopt;
+    const mode_t rights = status.st_mode & 07777;
+    if ((rights & 077) == 0) return std::nullopt;
+    return QStringLiteral("Note: the journal folder %1 has mode %2, so other accounts on this machine can look into "
+                          "the price history; `chmod 700 %1` makes it private (the program leaves a folder it did "
+                          "not make as it is).")
+        .arg(folder, QStringLiteral("0") + QString::number(rights, 8));
+}
 
 TJournalHistory::TJournalHistory(const QString& folder) {
     for (const QString& path : journalFiles(folder)) {

@@ -7,12 +7,20 @@
 #include <QString>
 #include <QStringList>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "PriceJournal.h"
 
 namespace journal {
+
+// The note for a journal folder that other accounts on the machine may
+// enter or read (any group or other rights): the program makes the folder
+// the owner's alone, but leaves one that was there before as it is. Nothing
+// for a private folder, or when there is no folder. The command line's
+// listing and the history window show the same note.
+std::optional<QString> journalFolderNote(const QString& folder);
 
 class TJournalHistory {
 public:

@@ -45,6 +45,10 @@ constexpr qsizetype kReadChunk = 64 * 1024;
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+// The journals hold the shop's price history: readable by their owner alone.
+constexpr mode_t kPrivateFolderMode = 0700;
+constexpr mode_t kPrivateFileMode = 0600;
+
 }  // namespace
 
 QByteArray csvField(const QByteArray& text) {
@@ -362,17 +366,23 @@ QString revertedJournalName(const QString& source) {
 
 TJournalWriter::TJournalWriter(const QString& folder, JournalHeader header, std::shared_ptr<JournalDisk> disk)
     : folder_(folder), disk_(disk ? std::move(disk) : std::make_shared<JournalDisk>()) {
-    std::error_code made;
-    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), made);
-    if (made) fail(QString::fromLocal8Bit(made.message().c_str()));
+    makeFolder();
     // A name taken within the same millisecond moves on to the next one, so
     // that the names still sort in the order the journals were begun.
     for (int attempt = 0; file_ < 0; ++attempt) {
         path_ = QDir(folder).filePath(fileNameFor(header.time));
-        file_ = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        file_ = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                       kPrivateFileMode);
         if (file_ >= 0) break;
         if (errno != EEXIST || attempt > 1000) failWithErrno();
         header.time = header.time.addMSecs(1);
+    }
+    // The umask can only have taken rights away; the owner still needs to
+    // read and write the file, so its mode is set whole.
+    if (::fchmod(file_, kPrivateFileMode) != 0) {
+        const int error = errno;
+        discard();
+        fail(systemError(error));
     }
     buffer_ += csvLine({kMagic, kVersion});
     buffer_ += csvLine({"database", textCell(header.database)});
@@ -380,6 +390,23 @@ TJournalWriter::TJournalWriter(const QString& folder, JournalHeader header, std:
     buffer_ += csvLine({"user", textCell(header.user)});
     buffer_ += csvLine({"source", textCell(header.source)});
     buffer_ += csvLine(titles());
+}
+
+// The folders above the journal folder are made like any other; the
+// journal folder itself is made the owner's alone, whatever the umask. A
+// folder that is there already keeps its rights: it may be shared on
+// purpose, and journalFolderNote() names it.
+void TJournalWriter::makeFolder() {
+    const QByteArray folder = QFile::encodeName(QDir::cleanPath(folder_));
+    int made = ::mkdir(folder.constData(), kPrivateFolderMode);
+    if (made != 0 && errno == ENOENT) {
+        std::error_code above;
+        std::filesystem::create_directories(std::filesystem::path(folder.toStdString()).parent_path(), above);
+        if (above) fail(QString::fromLocal8Bit(above.message().c_str()));
+        made = ::mkdir(folder.constData(), kPrivateFolderMode);
+    }
+    if (made != 0 && errno == EEXIST) return;
+    if (made != 0 || ::chmod(folder.constData(), kPrivateFolderMode) != 0) failWithErrno();
 }
 
 TJournalWriter::~TJournalWriter() {

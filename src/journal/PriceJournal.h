@@ -71,7 +71,9 @@ inline constexpr std::size_t kLargestJournalCount = 9999999999;
 class TJournalWriter {
 public:
     // Creates a new file named by the current UTC time in folder (made when
-    // missing) and writes the header. Raises rt::AppError when it cannot.
+    // missing) and writes the header. The file is made mode 0600, and a
+    // folder it makes 0700, whatever the umask. Raises rt::AppError when it
+    // cannot.
     TJournalWriter(const QString& folder, JournalHeader header, std::shared_ptr<JournalDisk> disk = nullptr);
     ~TJournalWriter();
     TJournalWriter(const TJournalWriter&) = delete;
@@ -91,6 +93,7 @@ public:
     const QString& path() const { return path_; }
 
 private:
+    void makeFolder();
     void append(const QByteArray& bytes);
     void syncFile();
     [[noreturn]] void fail(const QString& what) const;

@@ -2,9 +2,14 @@
 // what it answers, and what it refuses before it opens any database.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
 #include <QStringList>
 
 #include "HeadlessProgram.h"
+#include "JournalHistory.h"
 
 namespace cli {
 namespace {
@@ -57,6 +62,27 @@ TEST(ProgramCommandLine, MisusedPreviewOptionsAreRefusedBeforeTheDatabase) {
         EXPECT_TRUE(run.errors.startsWith(QStringLiteral("Tarvell: ") + QString::fromUtf8(c.error)))
             << run.errors.toStdString();
     }
+}
+
+// --journals says when the journal folder is open to other accounts, with
+// the note the journal code gives, and leaves the folder as it is.
+TEST(ProgramCommandLine, ListingNotesAJournalFolderOthersCanLookInto) {
+    const QString folder = testsupport::emptyJournalFolder(testsupport::programJournals());
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    const std::optional<QString> note = journal::journalFolderNote(folder);
+    ASSERT_TRUE(note.has_value());
+    const ProgramRun wide = runHeadless({QStringLiteral("--journals")});
+    EXPECT_EQ(wide.exitCode, 0) << wide.errors.toStdString();
+    EXPECT_TRUE(wide.output.startsWith(*note + QStringLiteral("\nNo journals in "))) << wide.output.toStdString();
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, mode_t(0755));
+
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+    const ProgramRun owners = runHeadless({QStringLiteral("--journals")});
+    EXPECT_EQ(owners.exitCode, 0) << owners.errors.toStdString();
+    EXPECT_TRUE(owners.output.startsWith(QStringLiteral("No journals in "))) << owners.output.toStdString();
 }
 
 }  // namespace

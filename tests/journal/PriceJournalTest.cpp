@@ -11,11 +11,13 @@
 #include <chrono>
 #include <cmath>
 #include <future>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <thread>
 
 #include "Errors.h"
+#include "JournalHistory.h"
 #include "PriceJournal.h"
 
 namespace batch {
@@ -305,6 +307,76 @@ TEST_F(PriceJournalTest, AFolderThatCannotBeMadeStopsTheJournal) {
         EXPECT_NE(std::string(error.what()).find("Not a directory"), std::string::npos) << error.what();
     }
 }
+
+// The umask of the whole test program, set for one test and put back.
+class Umask {
+public:
+    explicit Umask(mode_t mask) : before_(::umask(mask)) {}
+    ~Umask() { ::umask(before_); }
+    Umask(const Umask&) = delete;
+    Umask& operator=(const Umask&) = delete;
+
+private:
+    mode_t before_;
+};
+
+mode_t modeOf(const QString& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0) << path.toStdString();
+    return status.st_mode & 07777;
+}
+
+class JournalModeTest : public testing::TestWithParam<mode_t> {
+protected:
+    QTemporaryDir home;
+};
+
+// The folder the journal makes (and the one below it that it makes too)
+// and every journal are the owner's alone, whatever the umask leaves.
+TEST_P(JournalModeTest, FolderAndJournalsAreTheOwnersAlone) {
+    const Umask mask(GetParam());
+    const QString folder = QDir(home.path()).filePath(QStringLiteral("share/Tarvell/journals"));
+    const QString first = journal::TJournalWriter(folder, header()).path();
+    journal::TJournalWriter second(folder, header());
+    second.close(0);
+    EXPECT_EQ(modeOf(folder), mode_t(0700));
+    EXPECT_EQ(modeOf(first), mode_t(0600));
+    EXPECT_EQ(modeOf(second.path()), mode_t(0600));
+    // A journal the owner can still read back and list.
+    EXPECT_EQ(journal::readJournal(second.path()).written, std::optional<std::size_t>(0));
+    EXPECT_EQ(journal::journalFiles(folder).size(), 2);
+    EXPECT_EQ(journal::journalFolderNote(folder), std::nullopt);
+}
+
+// A folder that was there already keeps its rights, and the note names it;
+// the journals in it are private all the same.
+TEST_P(JournalModeTest, AnExistingWiderFolderIsLeftAsItIsWithANote) {
+    const Umask mask(GetParam());
+    const QString folder = QDir(home.path()).filePath(QStringLiteral("journals"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const mode_t wider : {mode_t(0755), mode_t(0750), mode_t(0701)}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), wider), 0);
+        journal::TJournalWriter writer(folder, header());
+        writer.close(0);
+        EXPECT_EQ(modeOf(folder), wider);
+        EXPECT_EQ(modeOf(writer.path()), mode_t(0600));
+        const std::optional<QString> note = journal::journalFolderNote(folder);
+        ASSERT_TRUE(note.has_value()) << std::oct << wider;
+        EXPECT_TRUE(note->contains(folder)) << note->toStdString();
+        EXPECT_TRUE(note->contains(QStringLiteral("mode 0") + QString::number(wider, 8))) << note->toStdString();
+        EXPECT_TRUE(note->contains(QStringLiteral("chmod 700"))) << note->toStdString();
+    }
+    // A private one, or none at all, gets no note.
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+    EXPECT_EQ(journal::journalFolderNote(folder), std::nullopt);
+    EXPECT_EQ(journal::journalFolderNote(folder + QStringLiteral("/none")), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Umasks, JournalModeTest, testing::Values(mode_t(000), mode_t(022), mode_t(077)),
+                         [](const testing::TestParamInfo<mode_t>& info) {
+                             return "umask0" + std::to_string(info.param >> 6) + std::to_string((info.param >> 3) & 7) +
+                                    std::to_string(info.param & 7);
+                         });
 
 }  // namespace
 }  // namespace batch
