@@ -24,7 +24,8 @@ namespace {
 
 #ifdef Q_OS_WIN
 
-QString storedPath(const QString& valueName) {
+QString storedPath(const QString& valueName, QStringList& looked) {
+    looked << QStringLiteral("HKEY_CURRENT_USER\\Software\\Kelvane\\DataLink (\"%1\")").arg(valueName);
     QSettings registry(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kelvane"),
                        QStringLiteral("DataLink"));
     // The user's own key alone: no organisation-wide or system-wide values.
@@ -42,9 +43,10 @@ QString storedPath(const QString& valueName) {
 // QSettings INI file, a ";" would cut a path, "\" would start an escape,
 // quotes would vanish and a comma would make a list.) The first file that
 // holds the value serves: the user's, then the system's.
-QString storedPath(const QString& valueName) {
+QString storedPath(const QString& valueName, QStringList& looked) {
     std::string bytes;
     for (const QString& file : ConfigFileLocator::storeFiles()) {
+        looked << QStringLiteral("%1 (\"%2\")").arg(file, valueName);
         bytes = ConfigFile(file).value("General", valueName.toStdString());
         if (!bytes.empty()) break;
     }
@@ -91,9 +93,15 @@ QString ConfigFileLocator::programFolder() {
 void ConfigFileLocator::setProgramFolder(const QString& folder) { programFolderSetting() = folder; }
 
 QString ConfigFileLocator::locate(const QString& valueName, const QString& defaultFileName) {
-    const QString path = storedPath(valueName);
-    if (!path.isEmpty()) return path;
-    return programFolder() + QLatin1Char('/') + defaultFileName;
+    QStringList looked;
+    return locate(valueName, defaultFileName, looked);
+}
+
+QString ConfigFileLocator::locate(const QString& valueName, const QString& defaultFileName, QStringList& looked) {
+    QString path = storedPath(valueName, looked);
+    if (path.isEmpty()) path = programFolder() + QLatin1Char('/') + defaultFileName;
+    looked << path;
+    return path;
 }
 
 }  // namespace db

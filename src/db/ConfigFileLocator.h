@@ -27,6 +27,11 @@ public:
     // that is not a string; in the file one whose bytes are not UTF-8 text
     // (or hold a zero byte), since no file name could carry it exactly.
     static QString locate(const QString& valueName, const QString& defaultFileName);
+    // The same, adding to looked every place it looked, in order: each
+    // store that may hold the value (named with the value looked for), then
+    // the path it settled on. Added as it goes, so that an error still
+    // leaves the places looked before it.
+    static QString locate(const QString& valueName, const QString& defaultFileName, QStringList& looked);
 
     static QString connectionsFile() { return locate(ConnectionValueName, ConnectionDefaultName); }
     static QString driversFile() { return locate(DriverValueName, DriverDefaultName); }

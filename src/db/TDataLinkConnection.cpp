@@ -10,6 +10,7 @@
 #include "Big5Text.h"
 #include "ConfigFile.h"
 #include "ConfigFileLocator.h"
+#include "ConnectionsFileMissing.h"
 #include "ConnectionOptions.h"
 #include "Errors.h"
 #include "ScopeGuard.h"
@@ -52,7 +53,9 @@ TDataLinkConnection::TDataLinkConnection(std::string name) : name_(std::move(nam
     // too large to read) leaves the path empty; the connect then reports
     // that empty path as not found.
     try {
-        connectionsFilePath_ = ConfigFileLocator::connectionsFile();
+        connectionsFilePath_ = ConfigFileLocator::locate(ConfigFileLocator::ConnectionValueName,
+                                                         ConfigFileLocator::ConnectionDefaultName,
+                                                         connectionsFileLooked_);
     } catch (const rt::AppError&) {
         connectionsFilePath_.clear();
     }
@@ -214,9 +217,7 @@ void TDataLinkConnection::checkSettings() {
 }
 
 void TDataLinkConnection::loadConnectionSection(const ConfigFile& file) {
-    if (!file.exists())
-        fail(rt::formatMessage("Driver/Connection Registry File '%s' not found",
-                               big5::fromUnicodeLossy(connectionsFilePath_)));
+    if (!file.exists()) throw ConnectionsFileMissing(connectionsFilePath_, connectionsFileLooked_);
     params_.assign(file.sectionLines(connectionName_));
     settingsLoaded_ = true;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 #include "DriverErrorMessage.h"
 #include "DriverInterface.h"
@@ -191,6 +192,7 @@ private:
     ConnectionParams params_;
 
     QString connectionsFilePath_;
+    QStringList connectionsFileLooked_;  // where the locator looked for it, in order
     bool settingsLoaded_ = false;
     ConnectionState state_ = ConnectionState::Closed;
     void* libraryHandle_ = nullptr;

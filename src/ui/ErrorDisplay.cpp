@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "Big5Text.h"
+#include "ConnectionsFileMissing.h"
 
 namespace ui {
 
@@ -26,14 +27,26 @@ std::string withClosingPeriod(std::string big5Message) {
     return big5Message;
 }
 
-void showError(std::string_view big5Message) {
-    QMessageBox box(QMessageBox::Critical, applicationTitle(), big5::toUnicode(withClosingPeriod(std::string(big5Message))),
-                    QMessageBox::Ok);
+namespace {
+
+void showErrorText(const std::string& big5Text) {
+    QMessageBox box(QMessageBox::Critical, applicationTitle(), big5::toUnicode(big5Text), QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
 
-void showError(const std::exception& error) { showError(std::string_view(error.what())); }
+}  // namespace
+
+std::string shownErrorText(const std::exception& error) {
+    std::string text = withClosingPeriod(error.what());
+    const std::string guidance = db::errorGuidance(error);
+    if (!guidance.empty()) text += "\n" + guidance;
+    return text;
+}
+
+void showError(std::string_view big5Message) { showErrorText(withClosingPeriod(std::string(big5Message))); }
+
+void showError(const std::exception& error) { showErrorText(shownErrorText(error)); }
 
 void runHandler(const std::function<void()>& handler) {
     try {

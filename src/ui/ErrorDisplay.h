@@ -20,6 +20,11 @@ QString applicationTitle();
 // byte value.
 std::string withClosingPeriod(std::string big5Message);
 
+// An error as its box shows it: the message with its closing period, and
+// under it the line of guidance the error carries, if any (where the
+// program looked for a connections file it did not find).
+std::string shownErrorText(const std::exception& error);
+
 // The application-modal error box: title as caption, error icon, one OK.
 void showError(std::string_view big5Message);
 void showError(const std::exception& error);

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -17,6 +18,7 @@
 
 #include "CaseName.h"
 #include "ConfigFileLocator.h"
+#include "ConnectionsFileMissing.h"
 #include "ConnectionTestSupport.h"
 #include "Errors.h"
 #include "ScopeGuard.h"
@@ -282,6 +284,65 @@ TEST_F(ConnectionSettings, WithoutTheRegistryKeyTheFilesBesideTheExecutableServe
     connection_->open();
     EXPECT_TRUE(connection_->connected());
     EXPECT_EQ(connection_->Params().value("Database"), "dbhost:/data/POSDATA.FDB");
+}
+
+// A first run: no value in either store, no file beside the program. The
+// message stays the one every caller knows; the guidance under it names
+// every place looked, in the order looked, the examples and the manual.
+TEST_F(ConnectionSettings, WithNoConnectionsFileAnywhereTheGuidanceNamesEveryPlaceLooked) {
+    DataLinkStore::clear();
+    const ConfigFolder programFolder;
+    ConfigFileLocator::setProgramFolder(programFolder.folder());
+    const rt::ScopeGuard executablesFolderAgain([] { ConfigFileLocator::setProgramFolder(QString()); });
+    const QString userStore = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Kelvane/DataLink.conf";
+    const QString systemStore = qEnvironmentVariable("XDG_CONFIG_DIRS") + "/Kelvane/DataLink.conf";
+    const QString besideProgram = programFolder.path("dlconnections.ini");
+    // Either store may be there without the value.
+    for (const bool storesThere : {false, true}) {
+        if (storesThere) {
+            DataLinkStore::set(ConfigFileLocator::DriverValueName, "/opt/pos/dldrivers.ini");
+            QDir().mkpath(QFileInfo(systemStore).path());
+            QFile system(systemStore);
+            ASSERT_TRUE(system.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            system.write("[General]\nDriver Registry File=/opt/pos/dldrivers.ini\n");
+        }
+        makeConnection();
+        try {
+            connection_->open();
+            FAIL() << "connected without a connections file";
+        } catch (const db::ConnectionsFileMissing& missing) {
+            EXPECT_EQ(std::string(missing.what()),
+                      "Driver/Connection Registry File '" + besideProgram.toStdString() + "' not found");
+            const QString guidance = QString::fromStdString(missing.guidance());
+            EXPECT_FALSE(guidance.contains('\n')) << "one line";
+            const QString valueLooked = QStringLiteral(" (\"Connection Registry File\")");
+            const qsizetype user = guidance.indexOf(userStore + valueLooked);
+            const qsizetype system = guidance.indexOf(systemStore + valueLooked);
+            const qsizetype beside = guidance.indexOf(besideProgram);
+            EXPECT_TRUE(user >= 0 && system > user && beside > system) << guidance.toStdString();
+            EXPECT_EQ(guidance.count(QStringLiteral("DataLink.conf")), 2) << guidance.toStdString();
+            EXPECT_TRUE(guidance.contains(QStringLiteral(" /usr/share/doc/tarvell/examples/"))) << guidance.toStdString();
+            EXPECT_TRUE(guidance.contains(QStringLiteral("man tarvell"))) << guidance.toStdString();
+            EXPECT_EQ(db::errorGuidance(missing), missing.guidance());
+        }
+    }
+    QFile::remove(systemStore);
+    // A store that names a file that is not there: looked there, and not
+    // beside the program.
+    const QString named = programFolder.path("named.ini");
+    DataLinkStore::set(ConfigFileLocator::ConnectionValueName, named);
+    makeConnection();
+    try {
+        connection_->open();
+        FAIL() << "connected without a connections file";
+    } catch (const db::ConnectionsFileMissing& missing) {
+        const QString guidance = QString::fromStdString(missing.guidance());
+        EXPECT_TRUE(guidance.contains(userStore) && guidance.indexOf(named) > guidance.indexOf(userStore))
+            << guidance.toStdString();
+        EXPECT_FALSE(guidance.contains(besideProgram)) << guidance.toStdString();
+    }
+    // Other errors carry no guidance.
+    EXPECT_EQ(db::errorGuidance(rt::DatabaseError("Missing DriverName property")), std::string());
 }
 
 TEST_F(ConnectionSettings, RetryAfterAFailureReadsTheDriverAgainButNotTheConnectionSection) {

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
+#include "ConfigFileLocator.h"
+#include "ScopeGuard.h"
 #include "SpeedButton.h"
 #include "WindowDriver.h"
 
@@ -254,6 +256,34 @@ TEST_F(FormTarvellTest, ExitButtonAndAltF4CloseTheWindowWithoutAQuestion) {
     form->DBGrid1->setFocus();
     QTest::keyClick(form.get(), Qt::Key_F4, Qt::AltModifier);
     EXPECT_FALSE(form->isVisible());
+}
+
+// The program's first start on a machine with no connections file: no
+// value in either store, none beside the program. The box keeps the
+// message every caller knows as its first line; the second names each place
+// looked, in the order looked, the examples and the manual page.
+TEST(FirstRunTest, WithNoConnectionsFileAnywhereTheBoxSaysWhereItLooked) {
+    testsupport::DataLinkStore::clear();
+    QFile::remove(testsupport::DataLinkStore::systemFilePath());
+    const QTemporaryDir programFolder;
+    db::ConfigFileLocator::setProgramFolder(programFolder.path());
+    const rt::ScopeGuard executablesFolderAgain([] { db::ConfigFileLocator::setProgramFolder(QString()); });
+    const QString besideProgram = programFolder.path() + QStringLiteral("/dlconnections.ini");
+
+    auto firstShowError = answerNextBox(QMessageBox::Ok);
+    TFormTarvell form;
+    form.show();
+    ASSERT_TRUE(firstShowError->seen);
+    const QStringList lines = firstShowError->text.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << firstShowError->text.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("Driver/Connection Registry File '") + besideProgram + QStringLiteral("' not found."));
+    const QString& looked = lines[1];
+    const qsizetype user = looked.indexOf(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Kelvane/DataLink.conf"));
+    const qsizetype system = looked.indexOf(qEnvironmentVariable("XDG_CONFIG_DIRS") + QStringLiteral("/Kelvane/DataLink.conf"));
+    const qsizetype beside = looked.indexOf(besideProgram);
+    EXPECT_TRUE(user >= 0 && system > user && beside > system) << looked.toStdString();
+    EXPECT_TRUE(looked.contains(QStringLiteral("/usr/share/doc/tarvell/examples/"))) << looked.toStdString();
+    EXPECT_TRUE(looked.contains(QStringLiteral("man tarvell"))) << looked.toStdString();
 }
 
 }  // namespace
