@@ -78,8 +78,13 @@ endforeach()
 install(FILES ${packaging_build}/tarvell.1.gz DESTINATION usr/share/man/man1)
 install(FILES ${packaging_build}/changelog.gz
               ${packaging_source}/copyright
-              ${packaging_source}/dlconnections.ini.example
         DESTINATION usr/share/doc/tarvell)
+# Commented examples of the connections file and of the program's own
+# settings file; the program names their folder when it finds no
+# connections file.
+install(FILES ${packaging_source}/examples/dlconnections.ini
+              ${packaging_source}/examples/Tarvell.conf
+        DESTINATION ${TARVELL_EXAMPLES_FOLDER})
 install(FILES ${packaging_source}/lintian-overrides
         DESTINATION usr/share/lintian/overrides RENAME tarvell)
 

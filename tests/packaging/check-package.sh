@@ -60,7 +60,8 @@ expected=$(sort <<'LIST'
 /usr/share/applications/tarvell.desktop
 /usr/share/doc/tarvell/changelog.gz
 /usr/share/doc/tarvell/copyright
-/usr/share/doc/tarvell/dlconnections.ini.example
+/usr/share/doc/tarvell/examples/Tarvell.conf
+/usr/share/doc/tarvell/examples/dlconnections.ini
 /usr/share/icons/hicolor/16x16/apps/tarvell.png
 /usr/share/icons/hicolor/22x22/apps/tarvell.png
 /usr/share/icons/hicolor/24x24/apps/tarvell.png
@@ -102,8 +103,19 @@ nm -D --defined-only "$bin/libdlfirebird.so" | grep -qw getSQLDriverFIREBIRD &&
 drivers=$(tr -d '\r' <"$bin/dldrivers.ini")
 [[ $drivers == $'[Firebird]\nLibraryName=libdlfirebird.so\nVendorLib=libfbclient.so.2\nGetDriverFunc=getSQLDriverFIREBIRD' ]] &&
   pass "dldrivers.ini" || fail "dldrivers.ini reads: $drivers"
-grep -q '^\[VuzEza\]' "$root/usr/share/doc/tarvell/dlconnections.ini.example" &&
+examples=$root/usr/share/doc/tarvell/examples
+grep -q '^\[VuzEza\]' "$examples/dlconnections.ini" &&
   pass "example connections file" || fail "example connections file has no [VuzEza] section"
+for group in Journal WriteBack Server; do
+  grep -q "^\[$group\]" "$examples/Tarvell.conf" && pass "example settings file: [$group]" ||
+    fail "example settings file has no [$group] group"
+done
+# The program names the folder of the examples, and the manual page explains
+# the first run.
+grep -qaF "/usr/share/doc/tarvell/examples/" "$bin/Tarvell" && pass "program names the examples' folder" ||
+  fail "program does not name /usr/share/doc/tarvell/examples/"
+zcat "$root/usr/share/man/man1/tarvell.1.gz" | grep -q '^\.SH "\?FIRST RUN' && pass "manual page: first run" ||
+  fail "manual page has no FIRST RUN section"
 
 desktop=$root/usr/share/applications/tarvell.desktop
 desktop-file-validate "$desktop" && pass "desktop entry validates" || fail "desktop-file-validate"
