@@ -81,16 +81,173 @@ TWorkTableGrid::TWorkTableGrid(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setSectionsClickable(false);
     editor_ = new TGridCellEditor(this);
 
-    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int) {
+    // Sideways by the pixel: a cell scrolled to lines up with the frozen
+    // columns' right edge instead of hiding its left part under them.
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setUpFrozenView();
+
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int size) {
         if (!layingOut_) operatorSized_[logical] = true;
+        {
+            const QScopedValueRollback mirroring(mirroring_, true);
+            frozen_->setColumnWidth(logical, size);
+        }
+        placeFrozenView();
         placeEditor();
     });
-    connect(horizontalHeader(), &QHeaderView::sectionMoved, this, [this] { placeEditor(); });
+    connect(horizontalHeader(), &QHeaderView::sectionMoved, this, [this](int logical, int, int to) {
+        // A title dropped over the frozen columns while the cells are
+        // scrolled sideways would land among the columns scrolled out of
+        // sight beneath them: it goes right after the frozen ones, in sight.
+        // (Scrolled to the start, the titles beneath are the frozen ones
+        // themselves, and a drop there makes the column one of them.)
+        const bool beneath = !mirroring_ && to >= kFrozenColumns && columnViewportPosition(logical) < frozenWidth();
+        if (beneath) {
+            const QScopedValueRollback mirroring(mirroring_, true);
+            horizontalHeader()->moveSection(to, kFrozenColumns);
+        }
+        mirrorColumns();
+        if (beneath && model_) scrollTo(model_->index(dataRow(), logical));
+        placeEditor();
+    });
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         const auto inside = [this](QWidget* w) { return w && (w == this || isAncestorOf(w)); };
         if (inside(old) && now && !inside(now) && now->window() == window()) guarded([this] { leavingGrid(); });
     });
     changeEvent(nullptr);
+}
+
+void TWorkTableGrid::setUpFrozenView() {
+    frozen_ = new QTableView(this);
+    frozen_->setObjectName(QStringLiteral("FrozenColumns"));
+    frozen_->setItemDelegate(new marks::TPriceMarkDelegate(frozen_));
+    frozen_->setFocusPolicy(Qt::NoFocus);
+    frozen_->setFrameShape(QFrame::NoFrame);
+    frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    frozen_->setSelectionMode(QAbstractItemView::SingleSelection);
+    frozen_->setSelectionBehavior(QAbstractItemView::SelectItems);
+    frozen_->setWordWrap(false);
+    frozen_->setTabKeyNavigation(false);
+    // The grid scrolls it; following the current cell itself would move it
+    // sideways under its own edge.
+    frozen_->setAutoScroll(false);
+    frozen_->verticalHeader()->hide();
+    frozen_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    frozen_->verticalHeader()->setMinimumSectionSize(1);
+    QHeaderView* titles = frozen_->horizontalHeader();
+    titles->setDefaultAlignment(horizontalHeader()->defaultAlignment());
+    titles->setSectionsMovable(true);
+    titles->setSectionResizeMode(QHeaderView::Interactive);
+    titles->setHighlightSections(false);
+    titles->setMinimumSectionSize(1);
+    titles->setSectionsClickable(false);
+    viewport()->stackUnder(frozen_);
+    frozen_->viewport()->installEventFilter(this);
+    frozen_->hide();
+
+    // The grid's rows lead: the frozen view's wheel turns go to the grid,
+    // and the frozen view takes the grid's row position again whenever its
+    // own range changes (it lays out rows apart from the grid).
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, frozen_->verticalScrollBar(), &QScrollBar::setValue);
+    connect(frozen_->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            [this] { frozen_->verticalScrollBar()->setValue(verticalScrollBar()->value()); });
+    // Its titles act on the grid's columns; the grid's then mirror back.
+    connect(titles, &QHeaderView::sectionResized, this, [this](int logical, int, int size) {
+        if (!mirroring_) horizontalHeader()->resizeSection(logical, size);
+    });
+    connect(titles, &QHeaderView::sectionMoved, this, [this](int, int from, int to) {
+        if (!mirroring_) horizontalHeader()->moveSection(from, to);
+    });
+}
+
+bool TWorkTableGrid::frozenColumn(int column) const {
+    return column >= 0 && horizontalHeader()->visualIndex(column) >= 0 &&
+           horizontalHeader()->visualIndex(column) < kFrozenColumns;
+}
+
+int TWorkTableGrid::frozenWidth() const {
+    int width = 0;
+    for (int visual = 0; visual < std::min(kFrozenColumns, horizontalHeader()->count()); ++visual) {
+        const int logical = horizontalHeader()->logicalIndex(visual);
+        if (!horizontalHeader()->isSectionHidden(logical)) width += horizontalHeader()->sectionSize(logical);
+    }
+    return width;
+}
+
+// The frozen view shows the columns in the grid's order and widths, all
+// but the first ones hidden.
+void TWorkTableGrid::mirrorColumns() {
+    if (!model_) return;
+    {
+        const QScopedValueRollback mirroring(mirroring_, true);
+        const QHeaderView* grid = horizontalHeader();
+        QHeaderView* titles = frozen_->horizontalHeader();
+        for (int visual = 0; visual < grid->count(); ++visual) {
+            const int at = titles->visualIndex(grid->logicalIndex(visual));
+            if (at != visual) titles->moveSection(at, visual);
+        }
+        for (int column = 0; column < grid->count(); ++column) {
+            frozen_->setColumnWidth(column, grid->sectionSize(column));
+            frozen_->setColumnHidden(column, !frozenColumn(column) || grid->isSectionHidden(column));
+        }
+    }
+    placeFrozenView();
+}
+
+// Over the grid's left edge, from the top of the titles to the bottom of
+// the cells, as wide as the frozen columns (never wider than the cells).
+void TWorkTableGrid::placeFrozenView() {
+    if (!frozen_) return;
+    const QRect cells = viewport()->geometry();
+    const int titles = horizontalHeader()->isHidden() ? 0 : horizontalHeader()->height();
+    frozen_->horizontalHeader()->setFixedHeight(titles);
+    frozen_->horizontalHeader()->setVisible(titles > 0);
+    frozen_->setGeometry(cells.x(), cells.y() - titles, std::min(frozenWidth(), cells.width()), cells.height() + titles);
+    frozen_->verticalScrollBar()->setValue(verticalScrollBar()->value());
+}
+
+void TWorkTableGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    if (!index.isValid() || isColumnHidden(index.column()) || isRowHidden(index.row())) return;
+    QScrollBar* sideways = horizontalScrollBar();
+    const int across = sideways->value();
+    QTableView::scrollTo(index, hint);
+    if (frozenColumn(index.column())) {
+        // Always in sight: only the rows scroll.
+        sideways->setValue(across);
+        return;
+    }
+    const int hidden = frozenWidth() - visualRect(index).left();
+    if (hidden > 0) sideways->setValue(sideways->value() - hidden);
+}
+
+bool TWorkTableGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (!frozen_ || watched != frozen_->viewport()) return QTableView::eventFilter(watched, event);
+    // The frozen view's cells answer the mouse as the grid's: it never
+    // moves the current cell on its own.
+    switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (!pressCell(frozen_->indexAt(mouse->position().toPoint()), mouse) && !editorMode())
+                setFocus(Qt::MouseFocusReason);
+            return true;
+        }
+        case QEvent::MouseButtonDblClick: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (!editorMode() && frozen_->indexAt(mouse->position().toPoint()).isValid())
+                guarded([this] { showEditor(); });
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove:
+            return true;
+        case QEvent::Wheel:
+            QApplication::sendEvent(viewport(), event);
+            return true;
+        default:
+            return QTableView::eventFilter(watched, event);
+    }
 }
 
 TWorkTableGrid::~TWorkTableGrid() {
@@ -100,6 +257,7 @@ TWorkTableGrid::~TWorkTableGrid() {
 void TWorkTableGrid::setDataSet(TProductWorkTable* table) {
     hideEditor();
     if (table_) table_->removeObserver(this);
+    frozen_->hide();
     delete model_;
     model_ = nullptr;
     table_ = table;
@@ -107,8 +265,15 @@ void TWorkTableGrid::setDataSet(TProductWorkTable* table) {
     model_ = new TWorkTableModel(*table_, this);
     model_->setPalette(palette());
     setModel(model_);
+    frozen_->setModel(model_);
+    // One current cell and selection for both views.
+    QItemSelectionModel* own = frozen_->selectionModel();
+    frozen_->setSelectionModel(selectionModel());
+    delete own;
     table_->addObserver(this);
     layoutColumns();
+    mirrorColumns();
+    frozen_->show();
     syncToTable();
 }
 
@@ -155,6 +320,7 @@ void TWorkTableGrid::changeEvent(QEvent* event) {
     if (event && event->type() == QEvent::PaletteChange && model_) model_->setPalette(palette());
     if (event && event->type() != QEvent::FontChange) return;
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    if (frozen_) frozen_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setFixedHeight(fontMetrics().height() + 6);
     layoutColumns();
 }
@@ -246,7 +412,7 @@ void TWorkTableGrid::showEditor() {
     editor_->setFont(font());
     resetEditorText();
     editor_->setReadOnly(currentFieldReadOnly());
-    placeEditor();
+    moveEditorToCell();
     editor_->show();
     editor_->setFocus(Qt::OtherFocusReason);
 }
@@ -261,7 +427,21 @@ void TWorkTableGrid::hideEditor() {
 
 void TWorkTableGrid::placeEditor() {
     if (!editorMode() || !model_) return;
-    editor_->setGeometry(visualRect(model_->index(dataRow(), currentColumn())).adjusted(1, 1, -1, -1));
+    moveEditorToCell();
+}
+
+// Over the current cell, in whichever view shows it: a cell of a frozen
+// column is edited on the view laid over the grid.
+void TWorkTableGrid::moveEditorToCell() {
+    const int column = currentColumn();
+    QAbstractItemView* view = frozenColumn(column) ? static_cast<QAbstractItemView*>(frozen_) : this;
+    if (editor_->parentWidget() != view->viewport()) {
+        const bool shown = editor_->isVisible(), focused = editor_->hasFocus();
+        editor_->setParent(view->viewport());
+        if (shown) editor_->show();
+        if (focused) editor_->setFocus(Qt::OtherFocusReason);
+    }
+    editor_->setGeometry(view->visualRect(model_->index(dataRow(), column)).adjusted(1, 1, -1, -1));
 }
 
 void TWorkTableGrid::resetEditorText() {
@@ -496,11 +676,13 @@ void TWorkTableGrid::leavingGrid() {
 // ---- mouse and geometry ----
 
 void TWorkTableGrid::mousePressEvent(QMouseEvent* event) {
-    const QModelIndex clicked = indexAt(event->position().toPoint());
-    if (!table_ || !clicked.isValid() || event->button() != Qt::LeftButton) {
-        QTableView::mousePressEvent(event);
-        return;
-    }
+    if (!pressCell(indexAt(event->position().toPoint()), event)) QTableView::mousePressEvent(event);
+}
+
+// A left click on a cell: on the current one it opens the editor, on
+// another it moves there. False for any other press.
+bool TWorkTableGrid::pressCell(const QModelIndex& clicked, QMouseEvent* event) {
+    if (!table_ || !clicked.isValid() || event->button() != Qt::LeftButton) return false;
     if (!editorMode()) setFocus(Qt::MouseFocusReason);
     const bool onCurrent = clicked.row() == dataRow() && clicked.column() == currentColumn();
     if (onCurrent)
@@ -508,6 +690,7 @@ void TWorkTableGrid::mousePressEvent(QMouseEvent* event) {
     else
         guarded([this, clicked] { moveToCell(clicked.row(), clicked.column()); });
     event->accept();
+    return true;
 }
 
 void TWorkTableGrid::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -524,6 +707,7 @@ void TWorkTableGrid::scrollContentsBy(int dx, int dy) {
 
 void TWorkTableGrid::updateGeometries() {
     QTableView::updateGeometries();
+    placeFrozenView();
     placeEditor();
 }
 

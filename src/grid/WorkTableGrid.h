@@ -3,6 +3,14 @@
 // with the key rules the operator is used to: the first accepted keystroke
 // puts the row into editing, leaving a cell writes the editor's text,
 // moving to another row posts it.
+//
+// Its first two columns in visual order (the product's number and name as
+// the window lays them out) stay in sight while the cells scroll sideways,
+// the way a spreadsheet freezes its first columns: a second view over the
+// same model and selection lies over the grid's left edge and draws them
+// again. It takes no focus and no keys; a click on it is the grid's, and
+// its titles drag and resize the grid's own columns, whose order and widths
+// it mirrors. A column dragged to the front becomes one of the two.
 #pragma once
 
 #include <QHash>
@@ -22,6 +30,7 @@ class TWorkTableGrid : public QTableView, private TWorkTableObserver {
     Q_OBJECT
 public:
     static constexpr int kIndicatorWidth = 11;
+    static constexpr int kFrozenColumns = 2;
 
     explicit TWorkTableGrid(QWidget* parent = nullptr);
     ~TWorkTableGrid() override;
@@ -47,6 +56,12 @@ public:
     QLineEdit* cellEditor() const;
     int currentColumn() const;
 
+    // Whether a column is one of those drawn by the view over the left edge.
+    bool frozenColumn(int column) const;
+
+    // Scrolling to a cell keeps it out from under the frozen columns.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
     // Errors raised while editing end the keystroke that met them and are
     // shown here; the window routes them to its error display.
     void setErrorHandler(std::function<void(const std::exception&)> handler) { errorHandler_ = std::move(handler); }
@@ -67,6 +82,7 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void updateGeometries() override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // TWorkTableObserver
@@ -82,9 +98,16 @@ private:
     bool untouchedNewRow() const;
     bool isLastRow() const;
 
+    bool pressCell(const QModelIndex& clicked, QMouseEvent* event);
+    void setUpFrozenView();
+    void mirrorColumns();
+    void placeFrozenView();
+    int frozenWidth() const;
+
     void showEditor();
     void hideEditor();
     void placeEditor();
+    void moveEditorToCell();
     void writeEditorText();
     void resetEditorText();
 
@@ -105,10 +128,12 @@ private:
     TWorkTableModel* model_ = nullptr;
     TGridCellEditor* editor_ = nullptr;
     TRowIndicator* indicator_ = nullptr;
+    QTableView* frozen_ = nullptr;
     std::function<void(const std::exception&)> errorHandler_;
     QHash<int, int> programWidths_;
     QHash<int, bool> operatorSized_;
     bool layingOut_ = false;
+    bool mirroring_ = false;  // the frozen view is being made to match
     bool syncPending_ = false;
 };
 
