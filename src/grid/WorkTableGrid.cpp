@@ -98,16 +98,17 @@ TWorkTableGrid::TWorkTableGrid(QWidget* parent) : QTableView(parent) {
     connect(horizontalHeader(), &QHeaderView::sectionMoved, this, [this](int logical, int, int to) {
         // A title dropped over the frozen columns while the cells are
         // scrolled sideways would land among the columns scrolled out of
-        // sight beneath them: it goes right after the frozen ones, in sight.
+        // sight beneath them: it goes right after the frozen ones, and is
+        // brought into sight, as is one that landed half beneath them.
         // (Scrolled to the start, the titles beneath are the frozen ones
         // themselves, and a drop there makes the column one of them.)
-        const bool beneath = !mirroring_ && to >= kFrozenColumns && columnViewportPosition(logical) < frozenWidth();
-        if (beneath) {
+        const int under = !mirroring_ && model_ && to >= kFrozenColumns ? underFrozenColumns(logical) : 0;
+        if (under >= columnWidth(logical)) {
             const QScopedValueRollback mirroring(mirroring_, true);
             horizontalHeader()->moveSection(to, kFrozenColumns);
         }
         mirrorColumns();
-        if (beneath && model_) scrollTo(model_->index(dataRow(), logical));
+        if (under > 0) scrollTo(model_->index(dataRow(), logical));
         placeEditor();
     });
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
@@ -196,16 +197,25 @@ void TWorkTableGrid::mirrorColumns() {
     placeFrozenView();
 }
 
-// Over the grid's left edge, from the top of the titles to the bottom of
-// the cells, as wide as the frozen columns (never wider than the cells).
+// Over the grid's leading edge (the left one, the right one in a
+// right-to-left layout), from the top of the titles to the bottom of the
+// cells, as wide as the frozen columns (never wider than the cells).
 void TWorkTableGrid::placeFrozenView() {
     if (!frozen_) return;
     const QRect cells = viewport()->geometry();
     const int titles = horizontalHeader()->isHidden() ? 0 : horizontalHeader()->height();
+    const int width = std::min(frozenWidth(), cells.width());
     frozen_->horizontalHeader()->setFixedHeight(titles);
     frozen_->horizontalHeader()->setVisible(titles > 0);
-    frozen_->setGeometry(cells.x(), cells.y() - titles, std::min(frozenWidth(), cells.width()), cells.height() + titles);
+    frozen_->setGeometry(isRightToLeft() ? cells.right() + 1 - width : cells.x(), cells.y() - titles, width,
+                         cells.height() + titles);
     frozen_->verticalScrollBar()->setValue(verticalScrollBar()->value());
+}
+
+// How far a column reaches in under the frozen ones, in pixels.
+int TWorkTableGrid::underFrozenColumns(int column) const {
+    const int at = columnViewportPosition(column);
+    return isRightToLeft() ? at + columnWidth(column) - (viewport()->width() - frozenWidth()) : frozenWidth() - at;
 }
 
 void TWorkTableGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
@@ -218,7 +228,8 @@ void TWorkTableGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
         sideways->setValue(across);
         return;
     }
-    const int hidden = frozenWidth() - visualRect(index).left();
+    // Either way the leading columns lie toward the scroll bar's start.
+    const int hidden = underFrozenColumns(index.column());
     if (hidden > 0) sideways->setValue(sideways->value() - hidden);
 }
 

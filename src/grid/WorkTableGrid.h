@@ -103,6 +103,7 @@ private:
     void mirrorColumns();
     void placeFrozenView();
     int frozenWidth() const;
+    int underFrozenColumns(int column) const;
 
     void showEditor();
     void hideEditor();

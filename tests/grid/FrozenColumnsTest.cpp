@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <vector>
 
 #include "GridDriver.h"
@@ -121,6 +122,30 @@ TEST_F(FrozenColumnsTest, AfterScrollingToTheLastColumnTheProductIsStillOnScreen
     const std::vector<SeenCell> seen = seenInRow(47);
     EXPECT_TRUE(wholeInSight(seen, 0, product::PROD_ID) && wholeInSight(seen, 1, product::PROD_NAME)) << columnsOf(seen);
     EXPECT_TRUE(wholeInSight(seen, seen.size() - 1, last)) << columnsOf(seen);
+}
+
+// Laid out right to left (Qt's -reverse), the frozen columns are the
+// right-hand ones, and the prices come into sight to their left.
+TEST_F(FrozenColumnsTest, RightToLeftTheProductStaysAtTheRightEdge) {
+    host->setLayoutDirection(Qt::RightToLeft);
+    seedRows(3);
+    key(Qt::Key_End);
+    ASSERT_EQ(grid().currentColumn(), product::priceField(6));
+    std::vector<SeenCell> seen = seenInRow(0);
+    std::reverse(seen.begin(), seen.end());
+    ASSERT_GE(seen.size(), 3u) << columnsOf(seen);
+    EXPECT_TRUE(wholeInSight(seen, 0, product::PROD_ID) && wholeInSight(seen, 1, product::PROD_NAME)) << columnsOf(seen);
+    EXPECT_TRUE(wholeInSight(seen, seen.size() - 1, product::priceField(6))) << columnsOf(seen);
+    EXPECT_NE(seen[2].column, product::STD_COST) << columnsOf(seen);
+    // Back to the cost: it comes out whole beside the frozen ones.
+    key(Qt::Key_Home);
+    key(Qt::Key_Right);
+    key(Qt::Key_Right);
+    EXPECT_EQ(grid().currentColumn(), product::STD_COST);
+    seen = seenInRow(0);
+    std::reverse(seen.begin(), seen.end());
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_TRUE(wholeInSight(seen, 2, product::STD_COST)) << columnsOf(seen);
 }
 
 // Every column scrolled to by the keys comes out whole beside the frozen
