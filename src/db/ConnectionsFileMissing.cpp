@@ -4,7 +4,7 @@
 
 namespace db {
 
-QString exampleFilesFolder() { return QStringLiteral(TARVELL_EXAMPLES_FOLDER); }
+QString exampleFilesFolder() { return QString::fromUtf8(TARVELL_EXAMPLES_FOLDER); }
 
 namespace {
 
