@@ -105,4 +105,22 @@ TEST(ServerSettingsMessage, NamesTheSettingWhateverCharactersThePathAndTheValueH
     }
 }
 
+// The commented example the package installs holds every setting the
+// program reads, each at the value the program takes without it: a copy
+// changes nothing until it is edited.
+TEST(ExampleSettingsFile, HoldsEverySettingAtItsDefault) {
+    const QSettings example(QStringLiteral(TARVELL_SOURCE_DIR "/packaging/examples/Tarvell.conf"), QSettings::IniFormat);
+    ASSERT_EQ(example.status(), QSettings::NoError);
+    QStringList keys = example.allKeys();
+    keys.sort();
+    EXPECT_EQ(keys, (QStringList{QStringLiteral("Journal/Enabled"), QStringLiteral("Server/AnswerTimeout"),
+                                 QStringLiteral("WriteBack/OneTransaction")}));
+    const QTemporaryDir folder;
+    const QSettings none(folder.filePath(QStringLiteral("none.conf")), QSettings::IniFormat);
+    EXPECT_EQ(journal::JournalSettings::from(example).enabled, journal::JournalSettings::from(none).enabled);
+    EXPECT_EQ(settings::WriteBackSettings::from(example).oneTransaction,
+              settings::WriteBackSettings::from(none).oneTransaction);
+    EXPECT_EQ(settings::ServerSettings::from(example).answerTimeout, settings::ServerSettings::from(none).answerTimeout);
+}
+
 }  // namespace
