@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 
+#include "ConnectionsFileMissing.h"
 #include "Big5Text.h"
 #include "JournalHistory.h"
 #include "Errors.h"
@@ -288,7 +289,11 @@ int runCommands(const QCoreApplication& application) {
         if (listing) return listJournals();
         return revert(parser.value(revertOption), parser.isSet(forceOption));
     } catch (const std::exception& error) {
+        // A first run with no connections file says where it looked, as the
+        // window's box does.
+        const std::string guidance = db::errorGuidance(error);
         print(stderr, QStringLiteral("Tarvell: %1\n").arg(fromBig5(error.what())));
+        if (!guidance.empty()) print(stderr, fromBig5(guidance) + QLatin1Char('\n'));
         return kFailed;
     }
 }
