@@ -31,6 +31,12 @@ TEST(ProgramCommandLine, AnswersWithoutADisplayAndRefusesWhatItCannotDo) {
         {{QStringLiteral("-revert"), QStringLiteral("x")}, 2, "Tarvell: Unknown options: r, e, e, r, t.\nUsage: "},
         {{QStringLiteral("stray")}, 2, "unexpected argument 'stray'"},
         {{QStringLiteral("--revert"), QStringLiteral("/dev/zero")}, 1, "/dev/zero: not a regular file"},
+        // The history window opens with window options alone; with a
+        // command it is refused, never opened without a display.
+        {{QStringLiteral("--help")}, 0, "  --history "},
+        {{QStringLiteral("--history"), QStringLiteral("--journals")}, 2, "Tarvell: --history goes alone\nUsage: "},
+        {{QStringLiteral("--history"), QStringLiteral("--history")}, 2, "Tarvell: --history goes alone\nUsage: "},
+        {{QStringLiteral("--history"), QStringLiteral("stray")}, 2, "Tarvell: --history goes alone\nUsage: "},
     };
     for (const auto& c : cases) {
         const ProgramRun run = runHeadless(c.arguments);
