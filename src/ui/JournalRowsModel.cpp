@@ -74,8 +74,8 @@ QVariant TJournalRowsModel::data(const QModelIndex& index, int role) const {
         if (!cell->after) return entry.oldPrices ? priceText(entry.oldPrices->price(cell->tier)) : QString();
         return priceText(entry.newPrices.price(cell->tier));
     case Qt::TextAlignmentRole:
-        if (cell) return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
-        return {};
+        // As the grid: the mark goes at the right edge, clear of the text.
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     case marks::kMarkRole:
         return markAt(row, column);
     case Qt::BackgroundRole: {

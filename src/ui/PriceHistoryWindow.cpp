@@ -21,6 +21,7 @@
 #include "ErrorDisplay.h"
 #include "JournalSettings.h"
 #include "PriceMarks.h"
+#include "ProductSchema.h"
 #include "ProductStatements.h"
 #include "RevertSummary.h"
 #include "RowWaitProbe.h"
@@ -53,7 +54,7 @@ QString shownPrices(const product::TierPrices& prices) { return QString::fromStd
 TPriceHistoryWindow::TPriceHistoryWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("PriceHistory"));
     setWindowTitle(QString::fromUtf8("價格紀錄"));
-    resize(960, 600);
+    resize(1100, 600);
     showBusyCursorWhileConnecting(SQLConnection1);
     createComponents();
     refreshSoon_.setSingleShot(true);
@@ -110,8 +111,14 @@ void TPriceHistoryWindow::createComponents() {
     Rows = newTable("Rows", lower);
     Rows->setModel(&filter_);
     Rows->setItemDelegate(new marks::TPriceMarkDelegate(Rows));
-    Rows->setColumnWidth(TJournalRowsModel::kIdColumn, 120);
-    Rows->setColumnWidth(TJournalRowsModel::kNameColumn, 200);
+    // Narrow enough that a product's twelve prices fit beside its number
+    // and name in the window's width.
+    Rows->setColumnWidth(TJournalRowsModel::kIdColumn, 100);
+    Rows->setColumnWidth(TJournalRowsModel::kNameColumn, 150);
+    for (int tier = 1; tier <= product::kTierCount; ++tier) {
+        Rows->setColumnWidth(TJournalRowsModel::beforeColumn(tier), 68);
+        Rows->setColumnWidth(TJournalRowsModel::afterColumn(tier), 68);
+    }
     lowerLayout->addWidget(Rows, 1);
     splitter->addWidget(Journals);
     splitter->addWidget(lower);

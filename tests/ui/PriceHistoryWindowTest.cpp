@@ -270,7 +270,7 @@ TEST_F(PriceHistoryWindowTest, ListsEveryJournalNewestFirstWithItsSourceRowsAndS
     // Xvfb, see docs/): this list, the first write-back's rows below it.
     if (const QString picture = qEnvironmentVariable("TARVELL_HISTORY_PICTURE"); !picture.isEmpty()) {
         ASSERT_TRUE(window->select(nameOf(first)));
-        window->resize(1000, 520);
+        window->resize(1100, 520);
         QTest::qWait(200);
         EXPECT_TRUE(window->grab().save(picture)) << picture.toStdString();
     }
