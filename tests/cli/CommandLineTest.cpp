@@ -2,8 +2,13 @@
 // what it answers, and what it refuses before it opens any database.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <string>
+#include <variant>
+#include <vector>
 
+#include "CommandLine.h"
 #include "HeadlessProgram.h"
 
 namespace cli {
@@ -63,6 +68,34 @@ TEST(ProgramCommandLine, MisusedPreviewOptionsAreRefusedBeforeTheDatabase) {
         EXPECT_TRUE(run.errors.startsWith(QStringLiteral("Tarvell: ") + QString::fromUtf8(c.error)))
             << run.errors.toStdString();
     }
+}
+
+// Which window the arguments open, decided before any application object
+// exists: Qt's window options alone open the main window, --history among
+// them the history window; a value of a window option is never taken for it.
+TEST(ProgramCommandLine, WindowOptionsAloneOpenTheMainWindowAndHistoryAmongThemTheHistoryWindow) {
+    const struct {
+        std::vector<const char*> arguments;
+        Window window;
+    } cases[] = {
+        {{}, Window::Main},
+        {{"-platform", "offscreen"}, Window::Main},
+        {{"--history"}, Window::History},
+        {{"-style=fusion", "--history", "-reverse"}, Window::History},
+        {{"-platform", "--history"}, Window::Main},
+    };
+    const QString testProgramName = QCoreApplication::applicationName();
+    for (const auto& c : cases) {
+        std::vector<std::string> words{"Tarvell"};
+        for (const char* argument : c.arguments) words.emplace_back(argument);
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const std::variant<int, Window> launch = runCommandLine(static_cast<int>(words.size()), argv.data());
+        ASSERT_TRUE(std::holds_alternative<Window>(launch)) << words.size() << " words, exit " << std::get<int>(launch);
+        EXPECT_EQ(std::get<Window>(launch), c.window) << (words.size() > 1 ? words[1] : "(none)");
+    }
+    QCoreApplication::setApplicationName(testProgramName);
 }
 
 }  // namespace

@@ -39,6 +39,7 @@
 #include "ProgramIdentity.h"
 #include "StoredConnection.h"
 #include "TestDatabase.h"
+#include "WriteBackSettings.h"
 #include "WriteBackDialog.h"
 
 namespace {
@@ -475,11 +476,24 @@ INSTANTIATE_TEST_SUITE_P(Checks, RevertQuestionTest,
                                          RefusalCase{"ChangedRowsReverted", Refusal::ChangedRows, true, 1}),
                          [](const testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
-// Cancel in the progress dialog stops the revert after the row in flight:
+// Cancel in the progress dialog stops the revert after the row in flight
+// (row by row) or rolls it all back (one transaction, as the settings say):
 // the summary, the revert's own journal and the database agree on the rows
 // put back.
-TEST_F(PriceHistoryWindowTest, CancelStopsTheRevertAfterTheRowInFlightWithTheSummary) {
-    constexpr int kRows = 3000;
+class RevertCancelTest : public PriceHistoryWindowTest, public testing::WithParamInterface<bool> {
+protected:
+    void TearDown() override {
+        settings::WriteBackSettings::setOneTransaction(false);
+        PriceHistoryWindowTest::TearDown();
+    }
+};
+
+TEST_P(RevertCancelTest, CancelStopsTheRevertWithTheSummaryAndTheJournalSayingWhatTheDatabaseHolds) {
+    const bool oneTransaction = GetParam();
+    settings::WriteBackSettings::setOneTransaction(oneTransaction);
+    // One transaction sends its rows much faster than it commits them one
+    // by one: a batch long enough that Cancel comes before its last row.
+    const int kRows = oneTransaction ? 40000 : 3000;
     shop->execute(numberedProductsInsert(kRows, "2, 2, 2, 2, 2, 2"));
     const QString journal = writeNumberedJournal(folder, shop->address, kRows, [](int, const std::string& id) {
         return journal::JournalEntry{id, "Item", product::TierPrices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0},
@@ -506,6 +520,9 @@ TEST_F(PriceHistoryWindowTest, CancelStopsTheRevertAfterTheRowInFlightWithTheSum
                                               .front()[0]
                                               .toDouble());
     EXPECT_LT(reverted, kRows) << "Cancel came too late to stop the revert";
+    if (oneTransaction) {
+        EXPECT_EQ(reverted, 0);
+    }
     EXPECT_TRUE(seen.end.contains(QStringLiteral("%1 rows in the journal: %2 reverted").arg(kRows).arg(reverted)))
         << seen.end.toStdString();
     EXPECT_TRUE(seen.end.contains(QStringLiteral("Stopped by Cancel after %1 rows reverted").arg(reverted)))
@@ -514,6 +531,11 @@ TEST_F(PriceHistoryWindowTest, CancelStopsTheRevertAfterTheRowInFlightWithTheSum
     EXPECT_EQ(journal::readJournal(own).written, std::optional<std::size_t>(reverted));
     EXPECT_TRUE(seen.end.contains(own)) << seen.end.toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(WriteModes, RevertCancelTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "OneTransaction" : "RowByRow");
+                         });
 
 // ---- staying current ----
 
