@@ -199,7 +199,6 @@ void TPriceHistoryWindow::showSelectedRows() {
 bool TPriceHistoryWindow::askOverride(const batch::RevertRefused& refusal) {
     QString question;
     ConfirmationNotes notes;
-    notes.details = big5::toUnicode(refusal.what());
     if (refusal.check() == batch::RevertRefused::Check::OtherDatabase) {
         question = QString::fromUtf8("這份價格紀錄是另一個資料庫的，仍要還原到目前連線的資料庫嗎？");
         notes.summary = QString::fromUtf8("紀錄的資料庫：%1\n目前連線的資料庫：%2")

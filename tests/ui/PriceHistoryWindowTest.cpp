@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -37,6 +38,7 @@
 #include "PriceMarks.h"
 #include "PriceWriteBack.h"
 #include "ProgramIdentity.h"
+#include "SpeedButton.h"
 #include "StoredConnection.h"
 #include "TestDatabase.h"
 #include "WriteBackSettings.h"
@@ -552,6 +554,41 @@ TEST_F(PriceHistoryWindowTest, AnOpenWindowShowsJournalsWrittenMeanwhileByTheWin
         return listed(written, TJournalListModel::State) == QString::fromUtf8("已還原，由 ") + nameOf(revert);
     })) << listed(written, TJournalListModel::State).toStdString();
     EXPECT_EQ(window->journals().rowCount(), 2);
+}
+
+// The main window's own write-back ("3.成本回存", on its worker) shows in
+// the history window F9 opened, first as it is written, then closed.
+TEST_F(PriceHistoryWindowTest, AWriteBackOfTheMainWindowShowsInItsOpenHistoryWindow) {
+    shop->execute("INSERT INTO PROD_ITEM VALUES ('A1', 'Drinks', 15, 10, 20, 30, 40, 50)");
+    shop->execute("UPDATE PRODUCT SET PD_ITEMID = 'A1', STD_COST = 100");
+    TFormTarvell form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_F9);
+    auto* history = form.findChild<ui::TPriceHistoryWindow*>();
+    ASSERT_NE(history, nullptr);
+    EXPECT_EQ(history->journals().rowCount(), 0);
+
+    form.ComboBox1->setEditText(QStringLiteral("A1,Drinks"));
+    QTest::mouseClick(form.SpeedButton1, Qt::LeftButton);
+    ASSERT_EQ(form.CDS_PRODUCT.rowCount(), 3);
+    QTest::mouseClick(form.SpeedButton2, Qt::LeftButton);
+    answerNextBoxWith(QStringLiteral("&Yes"));
+    const auto done = onNextBox([](QMessageBox* box) { box->buttons().front()->click(); });
+    QTest::mouseClick(form.SpeedButton3, Qt::LeftButton);
+    EXPECT_EQ(done->text, QString::fromUtf8("回存完成"));
+
+    const QStringList files = journal::journalFiles(folder);
+    ASSERT_EQ(files.size(), 1);
+    const QString complete = QString::fromUtf8("完成，寫入 3 筆");
+    EXPECT_TRUE(eventually([&] {
+        const int row = history->journals().rowOf(nameOf(files.front()));
+        return row >= 0 && history->journals().index(row, TJournalListModel::State).data().toString() == complete;
+    }));
+    EXPECT_EQ(history->journals().rowCount(), 1);
+    history->close();
 }
 
 TEST_F(PriceHistoryWindowTest, F9InTheMainWindowOpensTheHistoryOnceWithoutChangingTheMainWindow) {
