@@ -21,22 +21,31 @@ void TPriceRevert::checkDatabase(const journal::Journal& journal) {
     connection.open();
     const QString database = big5::toUnicode(connection.Params().value("Database"));
     if (database == journal.header.database || options_.force) return;
-    throw rt::AppError("The journal " + big5::fromUnicodeLossy(QFileInfo(journal.path).fileName()) +
-                       " was made against the database '" + big5::fromUnicodeLossy(journal.header.database) +
-                       "', but the connection is to '" + big5::fromUnicodeLossy(database) +
-                       "'; nothing was reverted (--force reverts it all the same)");
+    refuseUnlessOverridden(RevertRefused(
+        RevertRefused::Check::OtherDatabase,
+        "The journal " + big5::fromUnicodeLossy(QFileInfo(journal.path).fileName()) +
+            " was made against the database '" + big5::fromUnicodeLossy(journal.header.database) +
+            "', but the connection is to '" + big5::fromUnicodeLossy(database) +
+            "'; nothing was reverted (--force reverts it all the same)",
+        {journal.header.database, database}));
 }
 
 void TPriceRevert::checkOrder(const journal::Journal& journal) {
     if (options_.force) return;
     const QStringList newer = journal::TJournalHistory(options_.journal.folder).newerWritesOver(journal);
     if (newer.isEmpty()) return;
-    throw rt::AppError("Newer journals wrote some of the same products and have not been reverted: " +
-                       big5::fromUnicodeLossy(newer.join(QStringLiteral(", "))) +
-                       ". Revert them first, newest first; reverting " +
-                       big5::fromUnicodeLossy(QFileInfo(journal.path).fileName()) +
-                       " now would put its old prices over theirs. Nothing was reverted (--force reverts it all the "
-                       "same)");
+    refuseUnlessOverridden(RevertRefused(
+        RevertRefused::Check::NewerJournals,
+        "Newer journals wrote some of the same products and have not been reverted: " +
+            big5::fromUnicodeLossy(newer.join(QStringLiteral(", "))) + ". Revert them first, newest first; reverting " +
+            big5::fromUnicodeLossy(QFileInfo(journal.path).fileName()) +
+            " now would put its old prices over theirs. Nothing was reverted (--force reverts it all the same)",
+        newer));
+}
+
+void TPriceRevert::refuseUnlessOverridden(const RevertRefused& refusal) const {
+    if (options_.overrideRefusal && options_.overrideRefusal(refusal)) return;
+    throw refusal;
 }
 
 RevertReport TPriceRevert::run(const journal::Journal& journal) {
@@ -59,6 +68,28 @@ RevertReport TPriceRevert::run(const journal::Journal& journal) {
     const std::vector<std::optional<product::TierPrices>> current =
         catalog::TCurrentPriceReader(statement_.connection()).readAll(productIds);
 
+    // Whether the product's prices are neither the first row's old ones
+    // (to the cent: a price written with more decimals than PRODUCT keeps
+    // comes back rounded, and is still the price the batch wrote) nor any
+    // that the batch left there.
+    const auto changedSince = [&](std::size_t product) {
+        const std::vector<const journal::JournalEntry*>& rows = products[product];
+        const std::optional<product::TierPrices>& now = current[product];
+        if (!rows.front()->oldPrices || !now || product::equalToTheCent(*now, *rows.front()->oldPrices)) return false;
+        return std::none_of(rows.begin(), rows.end(), [&now](const journal::JournalEntry* row) {
+            return product::equalToTheCent(*now, row->newPrices) ||
+                   (row->oldPrices && product::equalToTheCent(*now, *row->oldPrices));
+        });
+    };
+    bool forceChanged = options_.force;
+    if (!forceChanged && options_.revertChangedRows) {
+        std::vector<ChangedRow> changed;
+        for (std::size_t product = 0; product < products.size(); ++product)
+            if (changedSince(product))
+                for (const journal::JournalEntry* row : products[product]) changed.push_back({*row, *current[product]});
+        forceChanged = !changed.empty() && options_.revertChangedRows(changed);
+    }
+
     std::vector<PriceRow> toWrite;
     std::vector<std::optional<product::TierPrices>> before;
     std::vector<const journal::JournalEntry*> writtenFrom;
@@ -75,17 +106,12 @@ RevertReport TPriceRevert::run(const journal::Journal& journal) {
             for (const journal::JournalEntry* row : rows) report.missing.push_back(*row);
             continue;
         }
-        // To the cent: a price written with more decimals than PRODUCT keeps
-        // comes back rounded, and is still the price the batch wrote.
         if (product::equalToTheCent(*now, *first.oldPrices)) {
             report.unchanged += rows.size();
             continue;
         }
-        const bool leftByTheBatch = std::any_of(rows.begin(), rows.end(), [&now](const journal::JournalEntry* row) {
-            return product::equalToTheCent(*now, row->newPrices) ||
-                   (row->oldPrices && product::equalToTheCent(*now, *row->oldPrices));
-        });
-        if (!leftByTheBatch && !options_.force) {
+        const bool leftByTheBatch = !changedSince(product);
+        if (!leftByTheBatch && !forceChanged) {
             for (const journal::JournalEntry* row : rows) report.skipped.push_back({*row, *now});
             continue;
         }
@@ -110,7 +136,12 @@ RevertReport TPriceRevert::run(const journal::Journal& journal) {
     steps.source = journal::revertSource(journal.path);
     steps.nulls = NullPrice::WrittenAsNull;
     try {
-        if (!rows.rows().empty()) writeBack.run(rows, steps);
+        if (!rows.rows().empty()) {
+            if (options_.runWriteBack)
+                options_.runWriteBack(writeBack, rows, steps);
+            else
+                writeBack.run(rows, steps);
+        }
     } catch (const std::exception& error) {
         // Before the first UPDATE (no journal, or it could not be written)
         // or after the last one, there is no failing row to tell.

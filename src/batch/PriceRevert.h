@@ -20,6 +20,7 @@
 #include "Errors.h"
 #include "JournalSettings.h"
 #include "PriceJournal.h"
+#include "PriceWriteBack.h"
 #include "WriteBackSettings.h"
 
 namespace db {
@@ -28,6 +29,9 @@ class TStatementService;
 }  // namespace db
 
 namespace batch {
+
+struct ChangedRow;
+class RevertRefused;
 
 struct RevertOptions {
     // Also rows changed since, a journal of another database, and one that
@@ -39,6 +43,15 @@ struct RevertOptions {
     settings::WriteBackSettings writeBack = settings::WriteBackSettings::load();
     // Asked before each row is written: true stops after the row in flight.
     std::function<bool()> stopRequested;
+    // Unless forced, asked before a check refuses the revert: true goes on
+    // past that check as if forced. Without it the check refuses.
+    std::function<bool(const RevertRefused& refusal)> overrideRefusal{};
+    // Unless forced, asked once with every row changed since: true reverts
+    // them too. Without it they are left alone.
+    std::function<bool(const std::vector<ChangedRow>& changed)> revertChangedRows{};
+    // Runs the write-back's loop (the window's runs it on its worker);
+    // without it the loop runs here.
+    std::function<void(TPriceWriteBack& writeBack, TPriceRows& rows, const WriteBackSteps& steps)> runWriteBack{};
 };
 
 struct ChangedRow {
@@ -56,6 +69,23 @@ struct RevertReport {
     QString journalPath;        // the revert's own journal; empty when off
     bool stopped = false;       // stopRequested ended it before its last row
     bool complete() const { return skipped.empty() && missing.empty(); }
+};
+
+// A check refused the revert before anything was written: the journal was
+// made against another Database value, or newer journals of the folder
+// wrote some of its products and still stand. named: the journal's and the
+// connection's Database values, or the newer journals' file names.
+class RevertRefused : public rt::AppError {
+public:
+    enum class Check { OtherDatabase, NewerJournals };
+    RevertRefused(Check check, const std::string& message, QStringList named)
+        : rt::AppError(message), check_(check), named_(std::move(named)) {}
+    Check check() const { return check_; }
+    const QStringList& named() const { return named_; }
+
+private:
+    Check check_;
+    QStringList named_;
 };
 
 // A row failed part-way: rows before it stay reverted. Tells the failing
@@ -79,15 +109,16 @@ class TPriceRevert {
 public:
     TPriceRevert(db::TStatementService& statement, RevertOptions options);
 
-    // Connects first. Raises rt::AppError, before anything is written, for
+    // Connects first. Raises RevertRefused, before anything is written, for
     // a journal made against another Database value, or one that newer
-    // journals of the folder wrote over and that still stand (unless
-    // forced). Raises RevertStopped for a row that fails.
+    // journals of the folder wrote over and that still stand (unless forced
+    // or overridden). Raises RevertStopped for a row that fails.
     RevertReport run(const journal::Journal& journal);
 
 private:
     void checkDatabase(const journal::Journal& journal);
     void checkOrder(const journal::Journal& journal);
+    void refuseUnlessOverridden(const RevertRefused& refusal) const;
 
     db::TStatementService& statement_;
     RevertOptions options_;

@@ -2,21 +2,24 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QFile>
 #include <QSaveFile>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 
 #include "ConnectionsFileMissing.h"
 #include "Big5Text.h"
-#include "JournalHistory.h"
 #include "Errors.h"
+#include "JournalHistory.h"
+#include "JournalListing.h"
 #include "JournalSettings.h"
 #include "ProgramIdentity.h"
 #include "PriceJournal.h"
 #include "PricePreview.h"
 #include "PriceRevert.h"
+#include "RevertSummary.h"
 #include "StatementService.h"
 #include "StopSignals.h"
 #include "ServerSettings.h"
@@ -67,82 +70,59 @@ const WindowOption* windowOption(const char* argument, bool& valueAttached) {
     return nullptr;
 }
 
-bool onlyWindowOptions(int argc, char** argv) {
+// The window the arguments open: Qt's window options alone open the main
+// window, and with --history besides the price history window; anything
+// else is the command line's.
+std::optional<Window> windowToOpen(int argc, char** argv) {
+    bool history = false;
     for (int i = 1; i < argc; ++i) {
+        if (!history && std::strcmp(argv[i], "--history") == 0) {
+            history = true;
+            continue;
+        }
         bool valueAttached = false;
         const WindowOption* option = windowOption(argv[i], valueAttached);
-        if (!option) return false;
-        if (option->takesValue && !valueAttached && ++i >= argc) return false;
+        if (!option) return std::nullopt;
+        if (option->takesValue && !valueAttached && ++i >= argc) return std::nullopt;
     }
-    return true;
-}
-
-QString shownPrices(const product::TierPrices& prices) { return QString::fromStdString(product::pricesText(prices)); }
-
-QString productText(const journal::JournalEntry& entry) {
-    return fromBig5(product::productLabel(entry.productId, entry.productName));
+    return history ? Window::History : Window::Main;
 }
 
 int listJournals() {
     const QString folder = journal::JournalSettings::load().folder;
     if (const std::optional<QString> note = journal::journalFolderNote(folder)) print(stdout, *note + QLatin1Char('\n'));
-    const QStringList files = journal::journalFiles(folder);
-    if (files.isEmpty()) {
+    const std::vector<journal::ListedJournal> journals = journal::listJournals(folder);
+    if (journals.empty()) {
         print(stdout, QStringLiteral("No journals in %1\n").arg(folder));
         return kSuccess;
     }
-    const journal::TJournalHistory history(folder);
     print(stdout, QStringLiteral("%1  %2  %3  %4  %5  %6\n")
                       .arg(QStringLiteral("time (UTC)"), -24)
                       .arg(QStringLiteral("rows"), 7)
                       .arg(QStringLiteral("written"), 10)
                       .arg(QStringLiteral("database"), QStringLiteral("file"), QStringLiteral("reverted by")));
     int status = kSuccess;
-    for (const QString& file : files) {
-        try {
-            const journal::Journal journal = journal::readJournal(file);
-            const QString written =
-                journal.written ? QString::number(*journal.written) : QStringLiteral("unfinished");
-            const QString revertedBy = history.revertedBy(QFileInfo(file).fileName());
-            print(stdout, QStringLiteral("%1  %2  %3  %4  %5  %6\n")
-                              .arg(journal.header.time.toString(Qt::ISODateWithMs), -24)
-                              .arg(journal.entries.size(), 7)
-                              .arg(written, 10)
-                              .arg(journal.header.database, QFileInfo(file).fileName(),
-                                   revertedBy.isEmpty() ? QStringLiteral("-") : revertedBy)
-                              .trimmed() +
-                              QLatin1Char('\n'));
-        } catch (const std::exception& error) {
-            print(stderr, QStringLiteral("Tarvell: skipped %1: %2\n").arg(QFileInfo(file).fileName(), fromBig5(error.what())));
+    for (const journal::ListedJournal& journal : journals) {
+        if (!journal.isJournal()) {
+            print(stderr, QStringLiteral("Tarvell: skipped %1: %2\n").arg(journal.fileName, journal.error));
             status = kFailed;
+            continue;
         }
+        const QString written = journal.written ? QString::number(*journal.written) : QStringLiteral("unfinished");
+        print(stdout, QStringLiteral("%1  %2  %3  %4  %5  %6\n")
+                          .arg(journal.header->time.toString(Qt::ISODateWithMs), -24)
+                          .arg(journal.rows, 7)
+                          .arg(written, 10)
+                          .arg(journal.header->database, journal.fileName,
+                               journal.revertedBy.isEmpty() ? QStringLiteral("-") : journal.revertedBy)
+                          .trimmed() +
+                          QLatin1Char('\n'));
     }
     return status;
 }
 
-void printSummary(const batch::RevertReport& report) {
-    print(stdout, QStringLiteral("%1 rows in the journal: %2 reverted, %3 needed nothing, %4 skipped, %5 missing\n")
-                      .arg(report.rows)
-                      .arg(report.reverted)
-                      .arg(report.unchanged)
-                      .arg(report.skipped.size())
-                      .arg(report.missing.size()));
-    if (!report.journalPath.isEmpty())
-        print(stdout, QStringLiteral("journal of this revert: %1\n").arg(report.journalPath));
-}
-
 void printReport(const batch::RevertReport& report) {
-    for (const batch::ChangedRow& row : report.skipped)
-        print(stdout, QStringLiteral("skipped %1 (line %2): changed since; now %3, the write-back wrote %4, before it %5\n")
-                          .arg(productText(row.entry))
-                          .arg(row.entry.line)
-                          .arg(shownPrices(row.now), shownPrices(row.entry.newPrices), shownPrices(*row.entry.oldPrices)));
-    for (const batch::ChangedRow& row : report.forced)
-        print(stdout, QStringLiteral("forced %1: changed since (now %2), put back to %3\n")
-                          .arg(productText(row.entry), shownPrices(row.now), shownPrices(*row.entry.oldPrices)));
-    for (const journal::JournalEntry& entry : report.missing)
-        print(stdout, QStringLiteral("missing %1: no longer in PRODUCT\n").arg(productText(entry)));
-    printSummary(report);
+    print(stdout, batch::revertReportText(report));
     if (!report.skipped.empty())
         print(stdout, QStringLiteral("Rows changed since were left alone; --force reverts them too.\n"));
 }
@@ -177,20 +157,15 @@ int revert(const QString& file, bool force) {
         printReport(report);
         if (const int signal = rt::pendingStopSignal(); signal != 0) {
             if (report.stopped)
-                print(stdout, QStringLiteral("Stopped by %1 after %2 rows reverted; the rows after them were not "
-                                             "touched.\n")
-                                  .arg(QStringLiteral("SIG") + QString::fromLatin1(sigabbrev_np(signal)))
-                                  .arg(report.reverted));
+                print(stdout, batch::revertStoppedText(QStringLiteral("SIG") + QString::fromLatin1(sigabbrev_np(signal)),
+                                                       report.reverted));
             return 128 + signal;
         }
         return report.complete() ? kSuccess : kNotAllReverted;
     } catch (const batch::RevertStopped& stopped) {
         // Rows before the failing one are reverted already: say which and
         // where they are journaled.
-        print(stderr, QStringLiteral("Tarvell: %1\nThe revert stopped at %2 (line %3 of %4); so far:\n")
-                          .arg(fromBig5(stopped.what()), productText(stopped.failingRow()))
-                          .arg(stopped.failingRow().line)
-                          .arg(file));
+        print(stderr, QStringLiteral("Tarvell: ") + batch::revertFailedText(stopped, file));
         printReport(stopped.report());
         return kFailed;
     }
@@ -241,7 +216,10 @@ int runCommands(const QCoreApplication& application) {
         QStringLiteral("With --revert: also rows changed since, and a journal of another database."));
     const QCommandLineOption journalsOption(QStringLiteral("journals"),
                                            QStringLiteral("List the price journals, newest first."));
-    parser.addOptions({revertOption, forceOption, journalsOption});
+    const QCommandLineOption historyOption(
+        QStringLiteral("history"),
+        QStringLiteral("Open the price history window: the journals, their rows, and a revert of one."));
+    parser.addOptions({revertOption, forceOption, journalsOption, historyOption});
     const QCommandLineOption previewOption(
         QStringLiteral("preview"),
         QStringLiteral("Load and price the sub-categories KEY... as the window would and write them as CSV "
@@ -268,7 +246,9 @@ int runCommands(const QCoreApplication& application) {
     const bool reverting = parser.isSet(revertOption), listing = parser.isSet(journalsOption);
     const bool previewing = parser.isSet(previewOption);
     QString misuse;
-    if (previewing && (reverting || listing))
+    if (parser.isSet(historyOption))
+        misuse = QStringLiteral("--history goes alone");
+    else if (previewing && (reverting || listing))
         misuse = QStringLiteral("--preview goes alone");
     else if (previewing && parser.positionalArguments().isEmpty())
         misuse = QStringLiteral("--preview needs at least one sub-category key");
@@ -300,10 +280,10 @@ int runCommands(const QCoreApplication& application) {
 
 }  // namespace
 
-std::optional<int> runCommandLine(int argc, char** argv) {
+std::variant<int, Window> runCommandLine(int argc, char** argv) {
     settings::useProgramIdentity();
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVELL_VERSION));
-    if (onlyWindowOptions(argc, argv)) return std::nullopt;
+    if (const std::optional<Window> window = windowToOpen(argc, argv)) return *window;
     // A core application: the commands need no display.
     QCoreApplication application(argc, argv);
     return runCommands(application);

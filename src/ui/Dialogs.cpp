@@ -54,7 +54,8 @@ void addDetails(QMessageBox& box, const QString& details) {
 
 }  // namespace
 
-Answer askConfirmation(QWidget* parent, const QString& question, const ConfirmationNotes& notes) {
+Answer askConfirmation(QWidget* parent, const QString& question, const ConfirmationNotes& notes,
+                       Answer defaultAnswer) {
     TConfirmationBox box(parent);
     box.setWindowTitle(QStringLiteral("Confirm"));
     box.setIcon(QMessageBox::Question);
@@ -62,7 +63,7 @@ Answer askConfirmation(QWidget* parent, const QString& question, const Confirmat
     if (!notes.summary.isEmpty()) box.setInformativeText(notes.summary);
     QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    box.setDefaultButton(defaultAnswer == Answer::No ? no : yes);
     box.setEscapeButton(no);
     addDetails(box, notes.details);
     box.exec();

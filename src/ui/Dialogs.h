@@ -18,9 +18,10 @@ struct ConfirmationNotes {
 };
 
 // Caption "Confirm", question icon, buttons "&Yes" and "&No" (Yes the
-// default; Y, N, Alt+Y, Alt+N answer them; Escape answers No). Closing the
-// box answers Cancel.
-Answer askConfirmation(QWidget* parent, const QString& question, const ConfirmationNotes& notes = {});
+// default unless defaultAnswer is No; Y, N, Alt+Y, Alt+N answer them;
+// Escape answers No). Closing the box answers Cancel.
+Answer askConfirmation(QWidget* parent, const QString& question, const ConfirmationNotes& notes = {},
+                       Answer defaultAnswer = Answer::Yes);
 
 // The object name of the details area.
 inline constexpr const char* kConfirmationDetailsName = "confirmationDetails";

@@ -19,6 +19,7 @@
 #include "CurrentPriceReader.h"
 #include "Errors.h"
 #include "PriceCalculation.h"
+#include "PriceHistoryWindow.h"
 #include "PriceReview.h"
 #include "PriceWriteBack.h"
 #include "ProductStatements.h"
@@ -195,6 +196,10 @@ void TFormTarvell::connectHandlers() {
     // Without a window manager nobody else turns Alt+F4 into a close.
     auto* altF4 = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_F4), this);
     connect(altF4, &QShortcut::activated, this, &QWidget::close);
+    // The price history: a window of its own, which follows the journal
+    // folder, so that a write-back here shows there as it is written.
+    auto* history = new QShortcut(QKeySequence(Qt::Key_F9), this);
+    connect(history, &QShortcut::activated, this, [this] { ui::runHandler([this] { ui::TPriceHistoryWindow::showFor(this); }); });
 }
 
 bool TFormTarvell::eventFilter(QObject* watched, QEvent* event) {

@@ -4,10 +4,15 @@
 
 #include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <string>
+#include <variant>
+#include <vector>
 
+#include "CommandLine.h"
 #include "HeadlessProgram.h"
 #include "JournalHistory.h"
 
@@ -36,6 +41,12 @@ TEST(ProgramCommandLine, AnswersWithoutADisplayAndRefusesWhatItCannotDo) {
         {{QStringLiteral("-revert"), QStringLiteral("x")}, 2, "Tarvell: Unknown options: r, e, e, r, t.\nUsage: "},
         {{QStringLiteral("stray")}, 2, "unexpected argument 'stray'"},
         {{QStringLiteral("--revert"), QStringLiteral("/dev/zero")}, 1, "/dev/zero: not a regular file"},
+        // The history window opens with window options alone; with a
+        // command it is refused, never opened without a display.
+        {{QStringLiteral("--help")}, 0, "  --history "},
+        {{QStringLiteral("--history"), QStringLiteral("--journals")}, 2, "Tarvell: --history goes alone\nUsage: "},
+        {{QStringLiteral("--history"), QStringLiteral("--history")}, 2, "Tarvell: --history goes alone\nUsage: "},
+        {{QStringLiteral("--history"), QStringLiteral("stray")}, 2, "Tarvell: --history goes alone\nUsage: "},
     };
     for (const auto& c : cases) {
         const ProgramRun run = runHeadless(c.arguments);
@@ -83,6 +94,34 @@ TEST(ProgramCommandLine, ListingNotesAJournalFolderOthersCanLookInto) {
     const ProgramRun owners = runHeadless({QStringLiteral("--journals")});
     EXPECT_EQ(owners.exitCode, 0) << owners.errors.toStdString();
     EXPECT_TRUE(owners.output.startsWith(QStringLiteral("No journals in "))) << owners.output.toStdString();
+}
+
+// Which window the arguments open, decided before any application object
+// exists: Qt's window options alone open the main window, --history among
+// them the history window; a value of a window option is never taken for it.
+TEST(ProgramCommandLine, WindowOptionsAloneOpenTheMainWindowAndHistoryAmongThemTheHistoryWindow) {
+    const struct {
+        std::vector<const char*> arguments;
+        Window window;
+    } cases[] = {
+        {{}, Window::Main},
+        {{"-platform", "offscreen"}, Window::Main},
+        {{"--history"}, Window::History},
+        {{"-style=fusion", "--history", "-reverse"}, Window::History},
+        {{"-platform", "--history"}, Window::Main},
+    };
+    const QString testProgramName = QCoreApplication::applicationName();
+    for (const auto& c : cases) {
+        std::vector<std::string> words{"Tarvell"};
+        for (const char* argument : c.arguments) words.emplace_back(argument);
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const std::variant<int, Window> launch = runCommandLine(static_cast<int>(words.size()), argv.data());
+        ASSERT_TRUE(std::holds_alternative<Window>(launch)) << words.size() << " words, exit " << std::get<int>(launch);
+        EXPECT_EQ(std::get<Window>(launch), c.window) << (words.size() > 1 ? words[1] : "(none)");
+    }
+    QCoreApplication::setApplicationName(testProgramName);
 }
 
 }  // namespace

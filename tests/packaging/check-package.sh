@@ -120,7 +120,8 @@ zcat "$root/usr/share/man/man1/tarvell.1.gz" | grep -q '^\.SH "\?FIRST RUN' && p
 desktop=$root/usr/share/applications/tarvell.desktop
 desktop-file-validate "$desktop" && pass "desktop entry validates" || fail "desktop-file-validate"
 for line in 'Name=Tarvell Price Batch' 'Name[zh_TW]=定價批次處理' 'Icon=tarvell' \
-            'Exec=tarvell' 'Categories=Office;Finance;'; do
+            'Exec=tarvell' 'Categories=Office;Finance;' 'Actions=history;' '[Desktop Action history]' \
+            'Name[zh_TW]=價格紀錄' 'Exec=tarvell --history'; do
   grep -qxF "$line" "$desktop" && pass "desktop entry: $line" || fail "desktop entry lacks '$line'"
 done
 for icon in "$root"/usr/share/icons/hicolor/*x*/apps/tarvell.png; do
