@@ -19,6 +19,7 @@
 #include "ConnectionInterrupt.h"
 #include "Dialogs.h"
 #include "ErrorDisplay.h"
+#include "JournalHistory.h"
 #include "JournalSettings.h"
 #include "PriceMarks.h"
 #include "ProductSchema.h"
@@ -135,7 +136,10 @@ void TPriceHistoryWindow::createComponents() {
 void TPriceHistoryWindow::refresh() {
     const QString selected = selectedFile();
     folder_ = journal::JournalSettings::load().folder;
-    FolderLabel->setText(QDir::toNativeSeparators(folder_));
+    // A folder other accounts can look into is said so here as well as in
+    // --journals: the history shows the shop's prices to whoever can read it.
+    const std::optional<QString> note = journal::journalFolderNote(folder_);
+    FolderLabel->setText(QDir::toNativeSeparators(folder_) + (note ? QLatin1Char('\n') + *note : QString()));
     // Watched before they are read: whatever is written after the read
     // comes as a change and a read of its own.
     watchFolder();

@@ -6,8 +6,12 @@
 // folder while it is open.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -28,6 +32,7 @@
 #include "DirectClient.h"
 #include "FrmTarvell.h"
 #include "HeadlessProgram.h"
+#include "JournalHistory.h"
 #include "JournalSettings.h"
 #include "LocalServer.h"
 #include "MessageBoxAnswers.h"
@@ -193,6 +198,19 @@ protected:
 };
 
 // ---- the list ----
+
+// The folder's note, as --journals prints it, under the folder's name; a
+// private folder shows none.
+TEST_F(PriceHistoryWindowTest, NotesAJournalFolderOthersCanLookInto) {
+    writeBack(kBatch);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    const std::optional<QString> note = journal::journalFolderNote(folder);
+    ASSERT_TRUE(note.has_value());
+    EXPECT_TRUE(open().FolderLabel->text().endsWith(QLatin1Char('\n') + *note)) << window->FolderLabel->text().toStdString();
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+    window->refresh();
+    EXPECT_EQ(window->FolderLabel->text(), QDir::toNativeSeparators(folder));
+}
 
 TEST_F(PriceHistoryWindowTest, ListsEveryJournalNewestFirstWithItsSourceRowsAndState) {
     const QString first = writeBack(kBatch);
