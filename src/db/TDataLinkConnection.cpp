@@ -164,6 +164,7 @@ void TDataLinkConnection::close() {
 
 void TDataLinkConnection::disconnectSequence() {
     state_ = ConnectionState::Disconnecting;
+    share(dl::DriverRef<dl::IDriverConnection>());
     metaData_.reset();
     if (driverConnection_) {
         driverConnection_->disconnect();
@@ -190,6 +191,17 @@ void TDataLinkConnection::connectSequence() {
     connectDriver();
     state_ = ConnectionState::Open;
     forgetUnconnected.dismiss();
+    share(driverConnection_);
+}
+
+void TDataLinkConnection::share(dl::DriverRef<dl::IDriverConnection> connection) {
+    const std::lock_guard lock(sharedMutex_);
+    shared_ = std::move(connection);
+}
+
+dl::DriverRef<dl::IDriverConnection> TDataLinkConnection::sharedDriverConnection() const {
+    const std::lock_guard lock(sharedMutex_);
+    return shared_;
 }
 
 // Each file is read once per connect, and every value taken from it comes

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -103,9 +104,11 @@ public:
     const std::string& lastError() const { return lastError_; }
 
     dl::IDriverConnection* driverConnection() const { return driverConnection_.get(); }
-    // A reference of its own to the driver connection, for a
-    // TConnectionInterrupt: it outlives a disconnect meanwhile.
-    dl::DriverRef<dl::IDriverConnection> sharedDriverConnection() const { return driverConnection_; }
+    // A reference of its own to the driver connection of the moment, for a
+    // TConnectionInterrupt: it outlives a disconnect meanwhile. Safe to ask
+    // from another thread than the one using the connection, which may
+    // connect anew meanwhile; empty while not connected.
+    dl::DriverRef<dl::IDriverConnection> sharedDriverConnection() const;
     // One round trip on an open connection; one found dead is disconnected,
     // so that the next statement connects anew, and true returned. One whose
     // server did not answer the round trip is disconnected and its error
@@ -174,6 +177,7 @@ private:
     void applyAnswerTimeout();
     void readPostConnectOptions();
     void forgetFailedConnect();
+    void share(dl::DriverRef<dl::IDriverConnection> connection);
     void disconnectSequence();
     void forgetLostAttachment();
     std::unique_ptr<TDataLinkConnection> makeSecondConnection();
@@ -209,6 +213,11 @@ private:
     dl::DriverRef<dl::IDriver> driver_;
     dl::DriverRef<dl::IDriverConnection> driverConnection_;
     dl::DriverRef<dl::IDriverMetaData> metaData_;
+
+    // The driver connection once connected, for other threads to
+    // interrupt; the connection's own thread sets and clears it.
+    mutable std::mutex sharedMutex_;
+    dl::DriverRef<dl::IDriverConnection> shared_;
 
     std::vector<TDataLinkConnectionClient*> clients_;
     std::vector<std::unique_ptr<TDataLinkConnection>> secondConnections_;
