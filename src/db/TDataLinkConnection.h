@@ -107,7 +107,7 @@ public:
     // A reference of its own to the driver connection of the moment, for a
     // TConnectionInterrupt: it outlives a disconnect meanwhile. Safe to ask
     // from another thread than the one using the connection, which may
-    // connect anew meanwhile; empty while not connected.
+    // connect anew meanwhile; empty when there is none.
     dl::DriverRef<dl::IDriverConnection> sharedDriverConnection() const;
     // One round trip on an open connection; one found dead is disconnected,
     // so that the next statement connects anew, and true returned. One whose
@@ -177,7 +177,7 @@ private:
     void applyAnswerTimeout();
     void readPostConnectOptions();
     void forgetFailedConnect();
-    void share(dl::DriverRef<dl::IDriverConnection> connection);
+    void forgetDriverConnection();
     void disconnectSequence();
     void forgetLostAttachment();
     std::unique_ptr<TDataLinkConnection> makeSecondConnection();
@@ -212,12 +212,10 @@ private:
     // connection, and that before the driver object.
     dl::DriverRef<dl::IDriver> driver_;
     dl::DriverRef<dl::IDriverConnection> driverConnection_;
+    // Guards driverConnection_ against sharedDriverConnection() on another
+    // thread.
+    mutable std::mutex driverConnectionMutex_;
     dl::DriverRef<dl::IDriverMetaData> metaData_;
-
-    // The driver connection once connected, for other threads to
-    // interrupt; the connection's own thread sets and clears it.
-    mutable std::mutex sharedMutex_;
-    dl::DriverRef<dl::IDriverConnection> shared_;
 
     std::vector<TDataLinkConnectionClient*> clients_;
     std::vector<std::unique_ptr<TDataLinkConnection>> secondConnections_;

@@ -312,6 +312,12 @@ void TFormTarvell::replaceConnectionDeadWhileIdle() {
 // nothing.
 void TFormTarvell::SpeedButton1Click() {
     settings::applyServerSettings(SQLConnection1);
+    lockProductColumns(false);
+    // Locked again however the handler ends: an editable product number
+    // would send its prices to another product at write-back. Nobody edits
+    // meanwhile: the read keeps the operator's input out of the window.
+    const rt::ScopeGuard relock([this] { lockProductColumns(true); });
+
     const std::string selected = selectorText();
     const std::string key = catalog::subCategoryKey(selected);
     catalog::TSubCategoryLoader loader(ClientDataSet1, SQLConnection1);
@@ -322,13 +328,7 @@ void TFormTarvell::SpeedButton1Click() {
         if (!selected.empty()) read = loader.read(key);
     });
     if (runner.stoppingSignal() != 0) return ui::endAfterSignal(runner.stoppingSignal());
-    if (!ended || !read) return;
-
-    lockProductColumns(false);
-    // Locked again however the handler ends: an editable product number
-    // would send its prices to another product at write-back.
-    const rt::ScopeGuard relock([this] { lockProductColumns(true); });
-    loader.append(CDS_PRODUCT, *read);
+    if (ended && read) loader.append(CDS_PRODUCT, *read);
 }
 
 // The selector's text as Big5: an entry of the list as it was read, text
@@ -436,7 +436,8 @@ std::optional<batch::TPriceReview> TFormTarvell::reviewBatch() {
     for (const int row : rows) productIds.push_back(CDS_PRODUCT.valueAt(row, product::PROD_ID).toString());
     std::vector<std::optional<product::TierPrices>> current;
     ui::TDatabaseReadRunner runner(this, SQLConnection1);
-    const bool ended = runner.run(readingText(), QString::fromUtf8("回存前核對 %1 項商品的目前價格").arg(rows.size()), [&] {
+    const QString checked = QString::fromUtf8("回存前核對 %1 項商品的目前價格").arg(rows.size());
+    const bool ended = runner.run(readingText(), checked, [&] {
         replaceConnectionDeadWhileIdle();
         if (productIds.empty()) return;
         catalog::TCurrentPriceReader currentPrices(SQLConnection1);
