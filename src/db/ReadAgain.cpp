@@ -12,15 +12,20 @@ namespace {
 
 thread_local const std::atomic<bool>* t_cancelled = nullptr;
 
+bool cancelled() { return t_cancelled && t_cancelled->load(); }
+
 bool askAgain(const rt::DatabaseError& error) {
     if (!error.driverFailure().connectionLost) return false;
     if (std::string_view(error.what()).find(dl::kNoAnswerText) != std::string_view::npos) return false;
-    return !(t_cancelled && t_cancelled->load());
+    return !cancelled();
 }
 
 }  // namespace
 
 void readAgainIfConnectionLost(TDataLinkConnection& connection, const std::function<void()>& read) {
+    // A cancelled read starts nothing more, least of all a connect, which
+    // nothing could interrupt.
+    if (cancelled()) throw rt::AppError("The read was cancelled");
     const bool inOwnTransaction = connection.inTransaction();
     try {
         read();

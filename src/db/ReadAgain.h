@@ -27,7 +27,8 @@ void readAgainIfConnectionLost(TDataLinkConnection& connection, const std::funct
 
 // While one lives on a thread, cancelled turning true means that the reads
 // of that thread are being cancelled: a read that fails then, however it
-// fails, is not asked again.
+// fails, is not asked again, and a read that starts then fails at once
+// (rt::AppError "The read was cancelled").
 class TReadCancellation {
 public:
     explicit TReadCancellation(const std::atomic<bool>& cancelled);

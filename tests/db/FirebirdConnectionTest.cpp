@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "ReadAgain.h"
+#include "ScopeGuard.h"
 #include "ReadService.h"
 #include "DataLinkStore.h"
 #include "ResultProvider.h"
@@ -187,6 +188,17 @@ TEST_F(FirebirdConnectionTest, ConnectToAFrozenServerEndsAfterTheConnectionTimeo
     EXPECT_EQ(read("SELECT PROD_ID FROM PRODUCT"), "P1");
 }
 
+// A read that starts once its thread's reads are being cancelled fails at
+// once, without connecting.
+TEST_F(FirebirdConnectionTest, AReadStartedAfterItsCancelFailsWithoutConnecting) {
+    configure();
+    const std::atomic<bool> cancelling{true};
+    const db::TReadCancellation cancellation(cancelling);
+    EXPECT_EQ(testsupport::messageOf<rt::AppError>([this] { read("SELECT PROD_ID FROM PRODUCT"); }),
+              "The read was cancelled");
+    EXPECT_FALSE(connection->connected());
+}
+
 // A server restarted under an open connection: a read is asked once more on
 // a new connection and answers; a read that must not be asked again fails
 // as a lost connection, and the next read connects anew. A write is never
@@ -205,10 +217,13 @@ TEST_F(FirebirdConnectionTest, AfterARestartAReadIsAskedOnceMoreAndNothingElseIs
         std::function<void()> run;
     } cases[] = {
         {"read", true, [this] { EXPECT_EQ(read("SELECT PROD_ID FROM PRODUCT"), "P1"); }},
-        {"read of a cancelled reader", false,
+        {"read cancelled while in flight", false,
          [this, &cancelling] {
-             cancelling = true;
+             cancelling = false;
              const db::TReadCancellation cancellation(cancelling);
+             // The cancel comes as the lost connection is being closed.
+             connection->BeforeDisconnect = [&cancelling] { cancelling = true; };
+             const rt::ScopeGuard forget([this] { connection->BeforeDisconnect = nullptr; });
              read("SELECT PROD_ID FROM PRODUCT");
          }},
         {"read in the program's own transaction", false,

@@ -243,6 +243,38 @@ TEST_F(StuckWriteBackTest, DataViewOfAFrozenServerShowsTheDialogAndCancelEndsItA
     EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
 }
 
+// The read of the current prices before the question, against a frozen
+// server: the dialog says what it reads, and Cancel ends the press with no
+// question asked and nothing written.
+TEST_F(StuckWriteBackTest, ReviewOfAFrozenServerCancelledAsksNothingAndWritesNothing) {
+    settings::ServerSettings::setAnswerTimeout(20);
+    const qsizetype journalsBefore = journal::journalFiles(journals).size();
+    bool asked = false;
+    boxes.onBox = [&asked](QMessageBox& box) {
+        asked = asked || box.windowTitle() == QStringLiteral("Confirm");
+        return false;
+    };
+    own->pause();
+    QString what, detail;
+    std::optional<Clock::time_point> cancelled;
+    writeBack([&] {
+        if (cancelled || !progressDialog()) return;
+        what = dialogText("count");
+        detail = dialogText("product");
+        cancelled = Clock::now();
+        pressCancel();
+    });
+    ASSERT_TRUE(cancelled) << "the review's read showed no dialog";
+    EXPECT_LT(Clock::now() - *cancelled, 5s);
+    EXPECT_EQ(what, QString::fromUtf8("讀取商品資料…"));
+    EXPECT_TRUE(detail.contains(QString::number(kProducts))) << detail.toStdString();
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    own->resume();
+    EXPECT_EQ(pricedInDatabase(), 0);
+    EXPECT_EQ(journal::journalFiles(journals).size(), journalsBefore);
+}
+
 // The answer timeout ends a data view's wait for a frozen server by itself,
 // and the next data view connects anew once the server is back.
 TEST_F(StuckWriteBackTest, DataViewOfAFrozenServerEndsAfterTheAnswerTimeoutAndTheNextOneWorks) {
