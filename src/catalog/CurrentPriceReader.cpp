@@ -8,6 +8,7 @@
 #include "Errors.h"
 #include "PriceCells.h"
 #include "ProductStatements.h"
+#include "ReadAgain.h"
 
 namespace catalog {
 
@@ -52,6 +53,12 @@ std::optional<product::TierPrices> TCurrentPriceReader::read(const std::string& 
 std::vector<std::optional<product::TierPrices>> TCurrentPriceReader::readAll(const std::vector<std::string>& productIds) {
     std::vector<std::optional<product::TierPrices>> prices;
     if (productIds.empty()) return prices;
+    db::readAgainIfConnectionLost(query_.connection(), [&] { prices = readAllOnce(productIds); });
+    return prices;
+}
+
+std::vector<std::optional<product::TierPrices>> TCurrentPriceReader::readAllOnce(const std::vector<std::string>& productIds) {
+    std::vector<std::optional<product::TierPrices>> prices;
     db::TDataLinkConnection& connection = query_.connection();
     std::optional<db::TConnectionTransaction> reading;
     if (!connection.inTransaction()) reading.emplace(connection);

@@ -26,10 +26,13 @@ public:
     std::optional<product::TierPrices> read(const std::string& productId);
     // The same for many products at once, in the order given, all read in
     // one transaction (the caller's when one is active); the answer for a
-    // product named twice is given twice.
+    // product named twice is given twice. Outside the caller's transaction
+    // the whole read is asked once more after a lost connection
+    // (ReadAgain.h).
     std::vector<std::optional<product::TierPrices>> readAll(const std::vector<std::string>& productIds);
 
 private:
+    std::vector<std::optional<product::TierPrices>> readAllOnce(const std::vector<std::string>& productIds);
     // Answers ids[listed[first]] to ids[listed[last - 1]] into the same
     // places of answers.
     void readChunk(const std::vector<std::string_view>& ids, const std::vector<std::size_t>& listed,

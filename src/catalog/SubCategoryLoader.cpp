@@ -9,6 +9,7 @@
 #include "Errors.h"
 #include "ProductStatements.h"
 #include "ProductWorkTable.h"
+#include "ReadAgain.h"
 #include "ReadService.h"
 #include "ScopeGuard.h"
 #include "ServerQuery.h"
@@ -20,7 +21,7 @@ namespace catalog {
 namespace {
 
 // The loaded prices of one sub-category, read by one statement straight
-// from its cursor and found by product number. Both reads of a press
+// from its cursor, found by product number. Both reads of a press
 // select the same rows, so the products usually come in the same order as
 // their prices: the row at the same position is tried first, and a table by
 // number is built only when that misses. The records go to the work table
@@ -29,19 +30,8 @@ namespace {
 // review benchmark measures the load with and without them).
 class TLoadedPriceLookup {
 public:
-    // The records go to the table at once; expectedRows: the products read.
-    TLoadedPriceLookup(db::TDataLinkConnection& connection, const std::string& keyLiteral, TProductWorkTable& table,
-                       std::size_t expectedRows)
-        : query_(connection, "StoredPriceQuery") {
-        query_.setCommandText(subCategoryPricesSelect(keyLiteral));
-        query_.open();
-        {
-            const rt::ScopeGuard closeQuery([this] { query_.close(); });
-            db::TCursorRows rows(*query_.cursor(), [this](dl::DriverResult result) { query_.checkCursor(result); });
-            // Every price is checked here, before any row is appended; the
-            // room includes the record of the products PRODUCT lacks.
-            prices_.readFrom(rows, expectedRows + 1);
-        }
+    // The records go to the table at once.
+    TLoadedPriceLookup(TLoadedPriceRows prices, TProductWorkTable& table) : prices_(std::move(prices)) {
         std::vector<product::LoadedPrices> records = prices_.takePrices();
         records.push_back(std::nullopt);  // shared by the products PRODUCT lacks
         firstRecord_ = table.keepLoadedPrices(std::move(records));
@@ -67,7 +57,6 @@ private:
         indexed_ = true;
     }
 
-    db::TServerQuery query_;
     TLoadedPriceRows prices_;
     std::size_t firstRecord_ = 0;
     bool indexed_ = false;
@@ -81,18 +70,49 @@ TSubCategoryLoader::TSubCategoryLoader(db::TReadService& dataSet, db::TDataLinkC
     : dataSet_(dataSet), connection_(connection), loadedPrices_(loadedPrices) {}
 
 LoadedSubCategory TSubCategoryLoader::load(TProductWorkTable& table, const std::string& key) {
+    SubCategoryRead read = this->read(key);
+    return append(table, read);
+}
+
+SubCategoryRead TSubCategoryLoader::read(const std::string& key) {
     const std::string keyLiteral = sqlStringLiteral(key);
     dataSet_.close();
     dataSet_.setCommandText(subCategorySelect(keyLiteral));
     dataSet_.open();
-    LoadedSubCategory loaded;
-    loaded.found = dataSet_.recordCount() > 0;
-    const std::array<double, product::kTierCount> rates = readRates();
+    SubCategoryRead read;
+    read.found = dataSet_.recordCount() > 0;
+    read.rates = readRates();
 
     dataSet_.close();
     dataSet_.setCommandText(subCategoryProductsSelect(keyLiteral));
     dataSet_.open();
-    if (dataSet_.recordCount() > 0) loaded.rowsAppended = appendProducts(table, rates, keyLiteral);
+    if (dataSet_.recordCount() > 0 && loadedPrices_ == LoadedPriceRead::Read)
+        read.loadedPrices = readLoadedPrices(keyLiteral, dataSet_.recordCount());
+    return read;
+}
+
+// Every price is checked here, before any row is appended; the room
+// includes the record of the products PRODUCT lacks.
+TLoadedPriceRows TSubCategoryLoader::readLoadedPrices(const std::string& keyLiteral, std::size_t expectedRows) {
+    TLoadedPriceRows prices;
+    db::readAgainIfConnectionLost(connection_, [&] {
+        prices = TLoadedPriceRows();
+        db::TServerQuery query(connection_, "StoredPriceQuery");
+        query.setCommandText(subCategoryPricesSelect(keyLiteral));
+        query.open();
+        const rt::ScopeGuard closeQuery([&query] { query.close(); });
+        db::TCursorRows rows(*query.cursor(), [&query](dl::DriverResult result) { query.checkCursor(result); });
+        prices.readFrom(rows, expectedRows + 1);
+    });
+    return prices;
+}
+
+LoadedSubCategory TSubCategoryLoader::append(TProductWorkTable& table, SubCategoryRead& read) {
+    LoadedSubCategory loaded;
+    loaded.found = read.found;
+    if (dataSet_.recordCount() > 0)
+        loaded.rowsAppended = appendProducts(table, read.rates, std::move(read.loadedPrices));
+    read.loadedPrices.reset();
     return loaded;
 }
 
@@ -108,10 +128,9 @@ std::array<double, product::kTierCount> TSubCategoryLoader::readRates() const {
 }
 
 int TSubCategoryLoader::appendProducts(TProductWorkTable& table, const std::array<double, product::kTierCount>& rates,
-                                       const std::string& keyLiteral) {
+                                       std::optional<TLoadedPriceRows> prices) {
     std::optional<TLoadedPriceLookup> loadedPrices;
-    if (loadedPrices_ == LoadedPriceRead::Read)
-        loadedPrices.emplace(connection_, keyLiteral, table, static_cast<std::size_t>(dataSet_.recordCount()));
+    if (prices) loadedPrices.emplace(std::move(*prices), table);
     const db::TResultField productId = dataSet_.fieldByName(kProductIdColumn);
     const db::TResultField productName = dataSet_.fieldByName(kProductNameColumn);
     const db::TResultField standardCost = dataSet_.fieldByName(kStandardCostColumn);

@@ -2,7 +2,9 @@
 
 #include <QLocale>
 
+#include "ReadAgain.h"
 #include "ResultProvider.h"
+#include "ServerQuery.h"
 #include "Errors.h"
 #include "StatementParameters.h"
 
@@ -52,7 +54,8 @@ TReadService::TReadService(TResultProvider& provider, std::string name)
 
 void TReadService::open() {
     if (active_) return;
-    records_ = provider_.getRecords(commandText_);
+    readAgainIfConnectionLost(provider_.dataSet().connection(),
+                              [this] { records_ = provider_.getRecords(commandText_); });
     active_ = true;
     first();
 }

@@ -44,7 +44,8 @@ public:
     const std::string& commandText() const { return commandText_; }
 
     // Fetches every row of the command text through the provider and makes
-    // the first row current. Opening an open dataset does nothing.
+    // the first row current; asked once more after a lost connection
+    // (ReadAgain.h). Opening an open dataset does nothing.
     void open();
     // Drops the held result.
     void close();

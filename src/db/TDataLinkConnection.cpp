@@ -170,7 +170,7 @@ void TDataLinkConnection::disconnectSequence() {
     metaData_.reset();
     if (driverConnection_) {
         driverConnection_->disconnect();
-        driverConnection_.reset();
+        forgetDriverConnection();
     }
     transactionCount_ = 0;
     libraryHandle_ = nullptr;
@@ -193,6 +193,18 @@ void TDataLinkConnection::connectSequence() {
     connectDriver();
     state_ = ConnectionState::Open;
     forgetUnconnected.dismiss();
+}
+
+// Only the connection's own thread changes the slot, and only under the
+// lock; that thread reads it without one.
+void TDataLinkConnection::forgetDriverConnection() {
+    const std::lock_guard lock(driverConnectionMutex_);
+    driverConnection_.reset();
+}
+
+dl::DriverRef<dl::IDriverConnection> TDataLinkConnection::sharedDriverConnection() const {
+    const std::lock_guard lock(driverConnectionMutex_);
+    return driverConnection_;
 }
 
 // Each file is read once per connect, and every value taken from it comes
@@ -250,8 +262,13 @@ void TDataLinkConnection::connectDriver() {
     if (entryResult != 0 || !driver_)
         fail(withReason(rt::formatMessage("Unable to Load %s", vendorLib_), entryResult != 0 ? entryFailureReason() : ""));
 
-    driverConnection_.reset();
-    const dl::DriverResult connectionResult = driver_->getConnection(driverConnection_.receive());
+    forgetDriverConnection();
+    dl::DriverRef<dl::IDriverConnection> made;
+    const dl::DriverResult connectionResult = driver_->getConnection(made.receive());
+    {
+        const std::lock_guard lock(driverConnectionMutex_);
+        driverConnection_ = std::move(made);
+    }
     check(connectionResult, DriverErrorSource::of(driverConnection_.get()));
     if (!driverConnection_) raiseDriverError(connectionResult, {});
 
@@ -317,7 +334,7 @@ void TDataLinkConnection::forgetFailedConnect() {
     libraryHandle_ = nullptr;
     // The metadata object belongs to the driver connection it came from.
     metaData_.reset();
-    driverConnection_.reset();
+    forgetDriverConnection();
 }
 
 void TDataLinkConnection::raiseDriverError(dl::DriverResult result, const DriverErrorSource& source) {

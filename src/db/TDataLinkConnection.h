@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -104,9 +105,11 @@ public:
     const std::string& lastError() const { return lastError_; }
 
     dl::IDriverConnection* driverConnection() const { return driverConnection_.get(); }
-    // A reference of its own to the driver connection, for a
-    // TConnectionInterrupt: it outlives a disconnect meanwhile.
-    dl::DriverRef<dl::IDriverConnection> sharedDriverConnection() const { return driverConnection_; }
+    // A reference of its own to the driver connection of the moment, for a
+    // TConnectionInterrupt: it outlives a disconnect meanwhile. Safe to ask
+    // from another thread than the one using the connection, which may
+    // connect anew meanwhile; empty when there is none.
+    dl::DriverRef<dl::IDriverConnection> sharedDriverConnection() const;
     // One round trip on an open connection; one found dead is disconnected,
     // so that the next statement connects anew, and true returned. One whose
     // server did not answer the round trip is disconnected and its error
@@ -175,6 +178,7 @@ private:
     void applyAnswerTimeout();
     void readPostConnectOptions();
     void forgetFailedConnect();
+    void forgetDriverConnection();
     void disconnectSequence();
     void forgetLostAttachment();
     std::unique_ptr<TDataLinkConnection> makeSecondConnection();
@@ -210,6 +214,9 @@ private:
     // connection, and that before the driver object.
     dl::DriverRef<dl::IDriver> driver_;
     dl::DriverRef<dl::IDriverConnection> driverConnection_;
+    // Guards driverConnection_ against sharedDriverConnection() on another
+    // thread.
+    mutable std::mutex driverConnectionMutex_;
     dl::DriverRef<dl::IDriverMetaData> metaData_;
 
     std::vector<TDataLinkConnectionClient*> clients_;

@@ -1,11 +1,13 @@
 #include "FrmTarvell.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QCompleter>
 #include <QLineEdit>
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
 #include <QStyledItemDelegate>
@@ -13,6 +15,7 @@
 
 #include "Big5Text.h"
 #include "BusyCursor.h"
+#include "DatabaseReadRunner.h"
 #include "WorkTableGrid.h"
 #include "Dialogs.h"
 #include "ErrorDisplay.h"
@@ -86,6 +89,23 @@ bool lostConnection(const std::exception_ptr& failure) {
     } catch (const std::exception&) {
         return false;
     }
+}
+
+// What the progress dialog says while the window reads.
+QString readingText() { return QString::fromUtf8("讀取商品資料…"); }
+
+// The question before the write-back. A termination signal while it is
+// open answers No, so that nothing is written and the program can end as
+// the signal asks; signal: the one that came, 0 for none.
+ui::Answer askBeforeWriteBack(QWidget* window, const batch::TPriceReview& review, int& signal) {
+    const ui::SignalInterception answerNo([&signal](int received) {
+        if (signal == 0) signal = received;
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            if (QAbstractButton* no = box->escapeButton()) no->click();
+    });
+    const ui::Answer answer = ui::askConfirmation(window, QString::fromUtf8("確認回存商品價格.  now?"),
+                                                  {review.summaryText(), review.detailsText()});
+    return signal != 0 ? ui::Answer::No : answer;
 }
 
 }  // namespace
@@ -291,17 +311,29 @@ void TFormTarvell::replaceConnectionDeadWhileIdle() {
     SQLConnection1.disconnectIfDead();
 }
 
+// The statements run on a thread of their own, behind the progress dialog
+// once they take a moment; the rows reach the grid here, on the window's
+// thread, only once every read has ended. A cancelled data view appends
+// nothing.
 void TFormTarvell::SpeedButton1Click() {
     settings::applyServerSettings(SQLConnection1);
-    replaceConnectionDeadWhileIdle();
     lockProductColumns(false);
     // Locked again however the handler ends: an editable product number
-    // would send its prices to another product at write-back.
+    // would send its prices to another product at write-back. Nobody edits
+    // meanwhile: the read keeps the operator's input out of the window.
     const rt::ScopeGuard relock([this] { lockProductColumns(true); });
 
     const std::string selected = selectorText();
-    if (selected.empty()) return;
-    catalog::TSubCategoryLoader(ClientDataSet1, SQLConnection1).load(CDS_PRODUCT, catalog::subCategoryKey(selected));
+    const std::string key = catalog::subCategoryKey(selected);
+    catalog::TSubCategoryLoader loader(ClientDataSet1, SQLConnection1);
+    std::optional<catalog::SubCategoryRead> read;
+    ui::TDatabaseReadRunner runner(this, SQLConnection1);
+    const bool ended = runner.run(readingText(), big5::toUnicode(key), [&] {
+        replaceConnectionDeadWhileIdle();
+        if (!selected.empty()) read = loader.read(key);
+    });
+    if (runner.stoppingSignal() != 0) return ui::endAfterSignal(runner.stoppingSignal());
+    if (ended && read) loader.append(CDS_PRODUCT, *read);
 }
 
 // The selector's text as Big5: an entry of the list as it was read, text
@@ -345,11 +377,12 @@ void TFormTarvell::SpeedButton3Click() {
     // the review reads the current prices, and again after the question,
     // which may have stayed open for minutes.
     const settings::ServerSettings server = settings::applyServerSettings(SQLConnection1);
-    replaceConnectionDeadWhileIdle();
-    const batch::TPriceReview review = reviewBatch();
-    if (ui::askConfirmation(this, QString::fromUtf8("確認回存商品價格.  now?"),
-                             {review.summaryText(), review.detailsText()}) != ui::Answer::Yes)
-        return;
+    const std::optional<batch::TPriceReview> review = reviewBatch();
+    if (!review) return;
+    int signal = 0;
+    const ui::Answer answer = askBeforeWriteBack(this, *review, signal);
+    if (signal != 0) return ui::endAfterSignal(signal);
+    if (answer != ui::Answer::Yes) return;
     replaceConnectionDeadWhileIdle();
     batch::TListedPriceRows rows = priceRowsOfTable();
     ui::WriteBackTimes times;
@@ -396,14 +429,31 @@ void TFormTarvell::showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exc
 
 // The batch as it will be written, beside the prices it was loaded with and
 // those the database holds now. What the operator left open in the grid is
-// finished first, so that the review counts what the write-back sends.
-batch::TPriceReview TFormTarvell::reviewBatch() {
+// finished first, so that the review counts what the write-back sends. The
+// current prices are read on a thread of their own, from the numbers taken
+// here; nothing when the read was cancelled or a signal stopped it.
+std::optional<batch::TPriceReview> TFormTarvell::reviewBatch() {
     CDS_PRODUCT.checkBrowseMode();
-    batch::TPriceReview review(CDS_PRODUCT);
-    if (!review.rowsWithLoadedPrices().empty()) {
+    std::optional<batch::TPriceReview> review(std::in_place, CDS_PRODUCT);
+    const std::vector<int> rows = review->rowsWithLoadedPrices();
+    std::vector<std::string> productIds;
+    productIds.reserve(rows.size());
+    for (const int row : rows) productIds.push_back(CDS_PRODUCT.valueAt(row, product::PROD_ID).toString());
+    std::vector<std::optional<product::TierPrices>> current;
+    ui::TDatabaseReadRunner runner(this, SQLConnection1);
+    const QString checked = QString::fromUtf8("回存前核對 %1 項商品的目前價格").arg(rows.size());
+    const bool ended = runner.run(readingText(), checked, [&] {
+        replaceConnectionDeadWhileIdle();
+        if (productIds.empty()) return;
         catalog::TCurrentPriceReader currentPrices(SQLConnection1);
-        review.compareWithDatabase(currentPrices);
+        current = currentPrices.readAll(productIds);
+    });
+    if (runner.stoppingSignal() != 0) {
+        ui::endAfterSignal(runner.stoppingSignal());
+        return std::nullopt;
     }
+    if (!ended) return std::nullopt;
+    if (!rows.empty()) review->compareWith(rows, current);
     return review;
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <QWidget>
 
 #include "PriceReview.h"
@@ -93,7 +94,7 @@ private:
     void selectCompletedItem();
     std::string selectorText() const;
     void lockProductColumns(bool locked);
-    batch::TPriceReview reviewBatch();
+    std::optional<batch::TPriceReview> reviewBatch();
     void connectHandlers();
     void centreOnDesktop();
     void fitOuterSize();

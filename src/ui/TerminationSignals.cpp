@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "StopSignals.h"
 
@@ -22,16 +23,23 @@ namespace {
 int g_signals = -1;
 std::function<void(int)> g_interceptor;
 std::optional<int> g_exitStatus;
+// A signal whose close waits for a message box to be answered; 0 for none.
+int g_deferredSignal = 0;
 
 // What "4.離開" does: every window closes, the main window last and the
 // event loop with it. A message box is the operator's to answer: closing it
 // would answer it for them (an error never seen, a question answered), so
-// the windows close once it has been answered.
+// the windows close once it has been answered. Work that took the signals
+// over meanwhile (the box's answer may start a write-back) gets the waiting
+// signal instead: closing the window under it would leave it running with
+// no dialog and no Cancel.
 void closeWhenNoBoxIsOpen() {
+    if (g_deferredSignal != 0 && g_interceptor) return g_interceptor(std::exchange(g_deferredSignal, 0));
     if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         QTimer::singleShot(100, QCoreApplication::instance(), closeWhenNoBoxIsOpen);
         return;
     }
+    g_deferredSignal = 0;
     QApplication::closeAllWindows();
 }
 
@@ -41,7 +49,11 @@ void closeEveryWindow() {
     int signal = 0;
     while (read(g_signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
         signal = static_cast<int>(info.ssi_signo);
-    if (signal != 0 && g_interceptor) return g_interceptor(signal);
+    if (signal == 0) return;
+    if (g_interceptor) return g_interceptor(signal);
+    // One close is enough, however many signals come while the box is open.
+    if (g_deferredSignal != 0) return;
+    g_deferredSignal = signal;
     closeWhenNoBoxIsOpen();
 }
 

@@ -2,8 +2,10 @@
 // end the program the way "4.離開" does: every window closes on the
 // user-interface thread, the event loop ends, and the window takes its
 // database connection down with it. A message box open at the time is left
-// for the operator to answer first; a write-back running at the time stops
-// after its row in flight instead (SignalInterception).
+// for the operator to answer first. Work that takes the signals over
+// (SignalInterception) ends its own way first: a write-back stops after its
+// row in flight, a read is cancelled, and the write-back's question is
+// answered No.
 //
 // The client library's own handlers on both signals would shut every
 // attachment down behind the program's back, so they are blocked
@@ -28,7 +30,8 @@ public:
 
 // While one lives, a signal goes to its function (the signal's number)
 // instead of closing the windows: long work ends cleanly first and then
-// calls endAfterSignal.
+// calls endAfterSignal. A signal that came earlier and still waits for a
+// message box to be answered goes to it instead.
 class SignalInterception {
 public:
     explicit SignalInterception(std::function<void(int signal)> interceptor);

@@ -1,6 +1,7 @@
 #include "WriteBackDialog.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -24,6 +25,12 @@ TWriteBackDialog::TWriteBackDialog(QWidget* window) : QDialog(window) {
     product_->setObjectName(QStringLiteral("product"));
     waiting_->setObjectName(QStringLiteral("waiting"));
     cancel_->setObjectName(QStringLiteral("cancel"));
+    // A push button in a dialog is made the default (Return presses it) as
+    // soon as it has the focus; this one never takes the focus, and is
+    // never the default either way.
+    cancel_->setAutoDefault(false);
+    cancel_->setDefault(false);
+    cancel_->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(count_);
     layout->addWidget(product_);
     layout->addWidget(waiting_);
@@ -41,11 +48,19 @@ void TWriteBackDialog::showProgress(std::size_t written, std::size_t total, cons
     bar_->setValue(total == 0 ? 0 : static_cast<int>(written * 1000 / total));
 }
 
+void TWriteBackDialog::showReading(const QString& what, const QString& detail) {
+    reading_ = true;
+    count_->setText(what);
+    product_->setText(detail);
+    bar_->setRange(0, 0);
+}
+
 void TWriteBackDialog::showWaiting(const QString& what) { waiting_->setText(what); }
 
 void TWriteBackDialog::showStopping() {
     cancel_->setEnabled(false);
-    waiting_->setText(QString::fromUtf8("正在停止，寫入中的這一筆結束後就停…"));
+    waiting_->setText(reading_ ? QString::fromUtf8("正在停止讀取…")
+                               : QString::fromUtf8("正在停止，寫入中的這一筆結束後就停…"));
 }
 
 void TWriteBackDialog::finish() {
@@ -59,6 +74,13 @@ void TWriteBackDialog::closeEvent(QCloseEvent* event) {
     if (finished_) return QDialog::closeEvent(event);
     event->ignore();
     emit cancelRequested();
+}
+
+// QDialog would press its default button, or a focused button, on Return
+// and Enter; here they are no answer at all.
+void TWriteBackDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return event->accept();
+    QDialog::keyPressEvent(event);
 }
 
 void TWriteBackDialog::reject() {

@@ -1,7 +1,12 @@
 // The window-modal progress of a write-back: rows written of the total,
 // the product being written or waited on, and a Cancel that stays on
 // screen until the write-back has really ended, so that no other handler
-// can start meanwhile.
+// can start meanwhile. A long read shows the same dialog, saying what it
+// reads.
+//
+// Only Escape, the close box and a click on "取消" cancel: the dialog has
+// no default button, and Return and Enter do nothing, so that an operator
+// pressing Enter once more while waiting for the end does not stop it.
 #pragma once
 
 #include <QDialog>
@@ -21,6 +26,9 @@ public:
     // Shown below the product once a row has taken long.
     void showWaiting(const QString& what);
     void showStopping();
+    // A read instead of a write-back: what is read, and of what; the bar
+    // runs without a count.
+    void showReading(const QString& what, const QString& detail);
     // Closed by the write-back's end only, never by the operator.
     void finish();
 
@@ -29,6 +37,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
 
 private:
@@ -38,6 +47,7 @@ private:
     QProgressBar* bar_;
     QPushButton* cancel_;
     bool finished_ = false;
+    bool reading_ = false;
 };
 
 }  // namespace ui

@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <atomic>
 #include <chrono>
+#include <functional>
 
+#include "ReadAgain.h"
+#include "ScopeGuard.h"
 #include "ReadService.h"
 #include "DataLinkStore.h"
 #include "ResultProvider.h"
@@ -182,6 +186,80 @@ TEST_F(FirebirdConnectionTest, ConnectToAFrozenServerEndsAfterTheConnectionTimeo
     EXPECT_NE(message.find("connection"), std::string::npos) << message;
     own->resume();
     EXPECT_EQ(read("SELECT PROD_ID FROM PRODUCT"), "P1");
+}
+
+// A read that starts once its thread's reads are being cancelled fails at
+// once, without connecting.
+TEST_F(FirebirdConnectionTest, AReadStartedAfterItsCancelFailsWithoutConnecting) {
+    configure();
+    const std::atomic<bool> cancelling{true};
+    const db::TReadCancellation cancellation(cancelling);
+    EXPECT_EQ(testsupport::messageOf<rt::AppError>([this] { read("SELECT PROD_ID FROM PRODUCT"); }),
+              "The read was cancelled");
+    EXPECT_FALSE(connection->connected());
+}
+
+// A server restarted under an open connection: a read is asked once more on
+// a new connection and answers; a read that must not be asked again fails
+// as a lost connection, and the next read connects anew. A write is never
+// sent again.
+TEST_F(FirebirdConnectionTest, AfterARestartAReadIsAskedOnceMoreAndNothingElseIs) {
+    const auto own = testsupport::OwnServer::startIfPossible();
+    if (!own) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
+    ConfigurationFiles files;
+    files.database = database.serverName(own->server().address());
+    files.password = own->server().password;
+    configure(files);
+    std::atomic<bool> cancelling{false};
+    const struct {
+        const char* name;
+        bool askedAgain;
+        std::function<void()> run;
+    } cases[] = {
+        {"read", true, [this] { EXPECT_EQ(read("SELECT PROD_ID FROM PRODUCT"), "P1"); }},
+        {"read cancelled while in flight", false,
+         [this, &cancelling] {
+             cancelling = false;
+             const db::TReadCancellation cancellation(cancelling);
+             // The cancel comes as the lost connection is being closed.
+             connection->BeforeDisconnect = [&cancelling] { cancelling = true; };
+             const rt::ScopeGuard forget([this] { connection->BeforeDisconnect = nullptr; });
+             read("SELECT PROD_ID FROM PRODUCT");
+         }},
+        {"read in the program's own transaction", false,
+         [this] {
+             connection->startTransaction();
+             read("SELECT PROD_ID FROM PRODUCT");
+         }},
+        {"write", false,
+         [this] {
+             db::TStatementService query(*connection);
+             query.addLine("UPDATE PRODUCT SET SALE_PRICE = SALE_PRICE + 1 WHERE PROD_ID = 'P1'");
+             query.execSQL();
+         }},
+    };
+    for (const auto& attempt : cases) {
+        SCOPED_TRACE(attempt.name);
+        ASSERT_EQ(read("SELECT SALE_PRICE FROM PRODUCT"), "10");
+        ASSERT_TRUE(connection->connected());
+        own->kill();
+        own->start();
+        if (attempt.askedAgain) {
+            attempt.run();
+        } else {
+            try {
+                attempt.run();
+                ADD_FAILURE() << "went through";
+            } catch (const rt::DatabaseError& error) {
+                EXPECT_TRUE(error.driverFailure().connectionLost) << error.what();
+            }
+        }
+        EXPECT_EQ(DirectClient(database.serverName(own->server().address()), "SYSDBA", own->server().password)
+                      .select("SELECT SALE_PRICE FROM PRODUCT")
+                      .front()[0]
+                      .toDouble(),
+                  10.0);
+    }
 }
 
 }  // namespace

@@ -168,9 +168,115 @@ TEST_F(StuckWriteBackTest, FirstDataViewAfterAServerRestartWorks) {
     EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
 }
 
-// A data view runs on the window's thread, where nothing can press Cancel:
-// the answer timeout is what ends its wait for a frozen server, and the
-// next data view connects anew once the server is back.
+// A server restarted a moment after a data view, well within the idle time
+// after which a handler checks its connection: the first read of the next
+// press meets the dead connection, connects anew and asks again. The data
+// view and the review's read before the question both get through.
+TEST_F(StuckWriteBackTest, ReadsAfterAServerRestartedASecondAfterADataViewWork) {
+    form->setIdleCheckAfter(std::chrono::hours(1));
+    const struct {
+        const char* name;
+        std::function<void()> press;
+        std::function<void()> check;
+    } cases[] = {
+        {"data view", [this] { view(); },
+         [this] {
+             EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+             EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 3 * kProducts);
+         }},
+        {"write-back's review",
+         [this] {
+             QTest::mouseClick(form->SpeedButton2, Qt::LeftButton);
+             writeBack();
+         },
+         [this] {
+             EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("回存完成")});
+             EXPECT_EQ(pricedInDatabase(), kProducts);
+         }},
+    };
+    for (const auto& read : cases) {
+        SCOPED_TRACE(read.name);
+        boxes.texts.clear();
+        view();
+        ASSERT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+        QTest::qWait(1000);
+        own->kill();
+        own->start();
+        boxes.texts.clear();
+        read.press();
+        read.check();
+    }
+}
+
+// The data view reads on a thread of its own: against a frozen server the
+// window goes on repainting, the dialog says what it reads, and Cancel ends
+// the read within seconds with no row appended. The next data view connects
+// anew once the server is back.
+TEST_F(StuckWriteBackTest, DataViewOfAFrozenServerShowsTheDialogAndCancelEndsItAppendingNothing) {
+    // Long enough that only Cancel can end the read in this test's time.
+    settings::ServerSettings::setAnswerTimeout(20);
+    const EventLoopWatch loop(20ms);
+    own->pause();
+    QString what, key;
+    std::optional<Clock::time_point> cancelled;
+    const Clock::time_point started = Clock::now();
+    view([&] {
+        if (cancelled || !progressDialog()) return;
+        what = dialogText("count");
+        key = dialogText("product");
+        cancelled = Clock::now();
+        pressCancel();
+    });
+    ASSERT_TRUE(cancelled) << "the data view showed no dialog";
+    const Clock::time_point ended = Clock::now();
+    EXPECT_LT(*cancelled - started, 2s);
+    EXPECT_LT(ended - *cancelled, 5s);
+    EXPECT_LT(loop.longest(), 200ms);
+    EXPECT_EQ(what, QString::fromUtf8("讀取商品資料…"));
+    EXPECT_EQ(key, QStringLiteral("A1"));
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    EXPECT_EQ(form->CDS_PRODUCT.rowCount(), kProducts) << "the cancelled data view changed the table";
+
+    own->resume();
+    view();
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
+}
+
+// The read of the current prices before the question, against a frozen
+// server: the dialog says what it reads, and Cancel ends the press with no
+// question asked and nothing written.
+TEST_F(StuckWriteBackTest, ReviewOfAFrozenServerCancelledAsksNothingAndWritesNothing) {
+    settings::ServerSettings::setAnswerTimeout(20);
+    const qsizetype journalsBefore = journal::journalFiles(journals).size();
+    bool asked = false;
+    boxes.onBox = [&asked](QMessageBox& box) {
+        asked = asked || box.windowTitle() == QStringLiteral("Confirm");
+        return false;
+    };
+    own->pause();
+    QString what, detail;
+    std::optional<Clock::time_point> cancelled;
+    writeBack([&] {
+        if (cancelled || !progressDialog()) return;
+        what = dialogText("count");
+        detail = dialogText("product");
+        cancelled = Clock::now();
+        pressCancel();
+    });
+    ASSERT_TRUE(cancelled) << "the review's read showed no dialog";
+    EXPECT_LT(Clock::now() - *cancelled, 5s);
+    EXPECT_EQ(what, QString::fromUtf8("讀取商品資料…"));
+    EXPECT_TRUE(detail.contains(QString::number(kProducts))) << detail.toStdString();
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    own->resume();
+    EXPECT_EQ(pricedInDatabase(), 0);
+    EXPECT_EQ(journal::journalFiles(journals).size(), journalsBefore);
+}
+
+// The answer timeout ends a data view's wait for a frozen server by itself,
+// and the next data view connects anew once the server is back.
 TEST_F(StuckWriteBackTest, DataViewOfAFrozenServerEndsAfterTheAnswerTimeoutAndTheNextOneWorks) {
     settings::ServerSettings::setAnswerTimeout(2);
     own->pause();

@@ -46,6 +46,45 @@ INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalDuringWriteBackTest, testing::Values(
                              return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT");
                          });
 
+class SignalAtTheQuestionTest : public WriteBackWindowTest, public testing::WithParamInterface<int> {
+protected:
+    void SetUp() override { startWindow(3, /*ownServer=*/false); }
+};
+
+// The signal answers the question No: nothing is written, no journal is
+// begun, no box follows, and the program ends with the signal's status.
+TEST_P(SignalAtTheQuestionTest, AnswersNoWritesNothingAndEndsWithTheSignalsStatus) {
+    const qsizetype journalsBefore = journal::journalFiles(journals).size();
+    bool asked = false;
+    boxes.onBox = [&](QMessageBox& shown) {
+        if (shown.windowTitle() != QStringLiteral("Confirm")) return false;
+        asked = true;
+        ::kill(::getpid(), GetParam());
+        // Left open by the signal, the question gets the operator's Yes a
+        // moment later.
+        QPointer<QMessageBox> box(&shown);
+        QTimer::singleShot(1000, [box] {
+            if (!box) return;
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == QStringLiteral("&Yes")) return button->click();
+        });
+        return true;
+    };
+    writeBack();
+    ASSERT_TRUE(asked);
+    for (int turn = 0; turn < 100 && form->isVisible(); ++turn) QTest::qWait(20);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    EXPECT_EQ(ui::exitStatusAfterSignal(), std::optional<int>(128 + GetParam()));
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(pricedInDatabase(), 0);
+    EXPECT_EQ(journal::journalFiles(journals).size(), journalsBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(TermAndInt, SignalAtTheQuestionTest, testing::Values(SIGTERM, SIGINT),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGINT");
+                         });
+
 class SignalAtAnErrorBoxTest : public WriteBackWindowTest {
 protected:
     void SetUp() override { startWindow(3, /*ownServer=*/false); }

@@ -157,20 +157,23 @@ protected:
         QApplication::processEvents();
     }
 
-    void view() {
+    // Presses "1.資料檢視" for A1, with step run as writeBack runs it.
+    void view(const std::function<void()>& step = {}) {
         form->ComboBox1->setEditText(QStringLiteral("A1,Drinks"));
-        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+        press(form->SpeedButton1, step);
     }
 
     // Presses "3.成本回存" with step run every 20 ms until the handler has
     // ended (boxes included); returns when it has.
-    void writeBack(const std::function<void()>& step = {}) {
+    void writeBack(const std::function<void()>& step = {}) { press(form->SpeedButton3, step); }
+
+    void press(QWidget* button, const std::function<void()>& step) {
         script.stop();
         script.disconnect();
         script.setInterval(20);
         if (step) QObject::connect(&script, &QTimer::timeout, step);
         script.start();
-        QTest::mouseClick(form->SpeedButton3, Qt::LeftButton);
+        QTest::mouseClick(button, Qt::LeftButton);
         script.stop();
     }
 
