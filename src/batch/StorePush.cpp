@@ -85,6 +85,8 @@ QString pushSource(const QString& journalPath, const QString& store) {
     return QStringLiteral("push of %1 to %2").arg(QFileInfo(journalPath).fileName(), store);
 }
 
+bool isPushSource(const QString& source) { return source.startsWith(QLatin1String("push of ")); }
+
 QString storeOutcomeText(const StoreProgress& store) {
     QString text;
     switch (store.status) {

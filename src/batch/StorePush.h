@@ -97,6 +97,7 @@ std::vector<StoreTarget> chosenStores(const settings::StoreSettings& stores, con
 
 // The journal's source line for a store's journal.
 QString pushSource(const QString& journalPath, const QString& store);
+bool isPushSource(const QString& source);
 
 class TStorePush {
 public:
