@@ -1,0 +1,120 @@
+// The window's push to the stores after a write-back, on store databases
+// behind the private test server: the question and its default, the
+// window-modal dialog with a line per store and its Cancel, and the end box
+// naming each store's outcome.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include "HeldRowLock.h"
+#include "MessageBoxAnswers.h"
+#include "StorePushDialog.h"
+#include "StorePushFixture.h"
+#include "StorePushRunner.h"
+
+namespace batch {
+namespace {
+
+class StorePushWindowTest : public StorePushTest {
+protected:
+    void TearDown() override {
+        EXPECT_EQ(testsupport::forgetWaitingAnswers(), 0);
+        StorePushTest::TearDown();
+    }
+    QWidget window;
+};
+
+TEST_F(StorePushWindowTest, TheQuestionDefaultsToNoAndYesPushesToEveryStore) {
+    stores[1]->database.execute("ALTER TABLE PRODUCT ADD CONSTRAINT STORE_CEILING CHECK (SALE_PRICE < 5030)");
+    struct Case {
+        const char* name;
+        const char* answer;
+        bool pushed;
+    };
+    const Case cases[] = {{"No", "&No", false}, {"Yes", "&Yes", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto question = testsupport::answerNextBoxWith(QString::fromUtf8(c.answer));
+        std::shared_ptr<testsupport::SeenBox> end;
+        if (c.pushed) end = testsupport::answerNextBox(QMessageBox::Ok);
+        const std::vector<StoreProgress> outcome = ui::offerStorePush(&window, headOfficeJournal);
+        ASSERT_TRUE(question->seen);
+        EXPECT_EQ(question->text, QString::fromUtf8("也推送到 3 家門市？"));
+        EXPECT_EQ(question->buttonTexts, (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")}));
+        EXPECT_EQ(outcome.size(), c.pushed ? 3u : 0u);
+        EXPECT_EQ(pricesAt(0), c.pushed ? batchPrices() : oldPrices(0));
+        EXPECT_EQ(pricesAt(1), oldPrices(1));
+        EXPECT_EQ(pricesAt(2), c.pushed ? batchPrices() : oldPrices(2));
+        if (!c.pushed) continue;
+        ASSERT_TRUE(end->seen);
+        const QStringList lines = end->text.split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 5) << end->text.toStdString();
+        EXPECT_EQ(lines[0], QString::fromUtf8("Taipei01：已送達"));
+        EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8("Taichung02：失敗（"))) << lines[1].toStdString();
+        EXPECT_TRUE(lines[1].contains(QStringLiteral("STORE_CEILING"))) << lines[1].toStdString();
+        EXPECT_EQ(lines[2], QString::fromUtf8("Kaohsiung03：已送達"));
+        EXPECT_EQ(lines[4], QString::fromUtf8("再推送一次只會重試還沒有這批價格的門市。"));
+    }
+}
+
+// The default button is No: Enter on the question pushes nothing.
+TEST_F(StorePushWindowTest, EnterOnTheQuestionPushesNothing) {
+    testsupport::whenNextBox([](QMessageBox* box) { box->defaultButton()->click(); });
+    EXPECT_TRUE(ui::offerStorePush(&window, headOfficeJournal).empty());
+    for (std::size_t store = 0; store < stores.size(); ++store) EXPECT_EQ(pricesAt(store), oldPrices(store));
+}
+
+TEST_F(StorePushWindowTest, NoStoreConfiguredAsksNothing) {
+    settings::StoreSettings::setNames({});
+    EXPECT_TRUE(ui::offerStorePush(&window, headOfficeJournal).empty());
+    EXPECT_FALSE(QFileInfo::exists(journal::pushRecordPath(headOfficeJournal)));
+}
+
+// Cancel in the dialog while one store waits for a locked row: that store
+// rolls back, the delivered ones keep the batch, and the lines showed each
+// store on the way.
+TEST_F(StorePushWindowTest, CancelInTheDialogRollsBackTheStoreStillWriting) {
+    auto lock = std::make_unique<testsupport::HeldRowLock>(stores[2]->serverName(), server.password,
+                                                           "UPDATE PRODUCT SET STD_COST = 1 WHERE PROD_ID = 'P3'");
+    testsupport::answerNextBoxWith(QStringLiteral("&Yes"));
+    const auto end = testsupport::answerNextBox(QMessageBox::Ok);
+    QStringList seenLines;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* dialog = window.findChild<ui::TStorePushDialog*>();
+        if (!dialog || !dialog->isVisible()) return;
+        EXPECT_TRUE(dialog->isModal() || dialog->windowModality() == Qt::WindowModal);
+        const auto* line = dialog->findChild<QLabel*>(QStringLiteral("store:Kaohsiung03"));
+        const auto* first = dialog->findChild<QLabel*>(QStringLiteral("store:Taipei01"));
+        const auto* second = dialog->findChild<QLabel*>(QStringLiteral("store:Taichung02"));
+        if (!line || !first || !second) return;
+        seenLines.removeAll(line->text());
+        seenLines.push_back(line->text());
+        if (line->text() == QString::fromUtf8("Kaohsiung03：傳送中 2 / 5") &&
+            first->text() == QString::fromUtf8("Taipei01：已送達") &&
+            second->text() == QString::fromUtf8("Taichung02：已送達")) {
+            watch.stop();
+            dialog->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
+        }
+    });
+    watch.start();
+    const std::vector<StoreProgress> outcome = ui::offerStorePush(&window, headOfficeJournal);
+    lock.reset();
+    ASSERT_EQ(outcome.size(), 3u);
+    EXPECT_EQ(outcome[2].status, StoreStatus::Cancelled);
+    EXPECT_TRUE(seenLines.contains(QString::fromUtf8("Kaohsiung03：傳送中 2 / 5"))) << seenLines.join('|').toStdString();
+    EXPECT_EQ(pricesAt(0), batchPrices());
+    EXPECT_EQ(pricesAt(1), batchPrices());
+    EXPECT_EQ(pricesAt(2), oldPrices(2));
+    ASSERT_TRUE(end->seen);
+    EXPECT_TRUE(end->text.contains(QString::fromUtf8("Kaohsiung03：已取消，沒有寫入任何價格"))) << end->text.toStdString();
+    EXPECT_TRUE(end->text.contains(QString::fromUtf8("再推送一次只會重試還沒有這批價格的門市。")));
+}
+
+}  // namespace
+}  // namespace batch
