@@ -17,12 +17,15 @@
 #include "StorePushDialog.h"
 #include "StoreSettings.h"
 #include "TerminationSignals.h"
+#include "TierPrices.h"
 
 namespace ui {
 
 namespace {
 
 constexpr std::chrono::milliseconds kPushPoll{100};
+// The end box names this many products a store lacks, then "…".
+constexpr std::size_t kMissingNamed = 20;
 
 // Yes or No, No the default: a push is not the write-back's own business,
 // and Enter must not start one by accident.
@@ -46,7 +49,15 @@ QString storePushEndText(const std::vector<batch::StoreProgress>& stores) {
     QStringList lines;
     bool allHaveIt = true;
     for (const batch::StoreProgress& store : stores) {
-        lines.push_back(TStorePushDialog::storeLine(store));
+        QString line = TStorePushDialog::storeLine(store);
+        if (!store.missing.empty()) {
+            QStringList named;
+            for (std::size_t at = 0; at < store.missing.size() && at < kMissingNamed; ++at)
+                named.push_back(big5::toUnicode(product::productLabel(store.missing[at].productId, store.missing[at].productName)));
+            if (store.missing.size() > kMissingNamed) named.push_back(QString::fromUtf8("…"));
+            line += QString::fromUtf8("：") + named.join(QString::fromUtf8("、"));
+        }
+        lines.push_back(line);
         allHaveIt = allHaveIt && store.hasBatch();
     }
     lines.push_back(QString());

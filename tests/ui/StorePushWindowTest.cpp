@@ -30,6 +30,10 @@ protected:
 
 TEST_F(StorePushWindowTest, TheQuestionDefaultsToNoAndYesPushesToEveryStore) {
     stores[1]->database.execute("ALTER TABLE PRODUCT ADD CONSTRAINT STORE_CEILING CHECK (SALE_PRICE < 5030)");
+    stores[0]->database.execute("DELETE FROM PRODUCT WHERE PROD_ID = 'P4'");
+    std::vector<std::vector<double>> withoutP4 = batchPrices(), oldWithoutP4 = oldPrices(0);
+    withoutP4.erase(withoutP4.begin() + 3);
+    oldWithoutP4.erase(oldWithoutP4.begin() + 3);
     struct Case {
         const char* name;
         const char* answer;
@@ -46,14 +50,14 @@ TEST_F(StorePushWindowTest, TheQuestionDefaultsToNoAndYesPushesToEveryStore) {
         EXPECT_EQ(question->text, QString::fromUtf8("也推送到 3 家門市？"));
         EXPECT_EQ(question->buttonTexts, (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")}));
         EXPECT_EQ(outcome.size(), c.pushed ? 3u : 0u);
-        EXPECT_EQ(pricesAt(0), c.pushed ? batchPrices() : oldPrices(0));
+        EXPECT_EQ(pricesAt(0), c.pushed ? withoutP4 : oldWithoutP4);
         EXPECT_EQ(pricesAt(1), oldPrices(1));
         EXPECT_EQ(pricesAt(2), c.pushed ? batchPrices() : oldPrices(2));
         if (!c.pushed) continue;
         ASSERT_TRUE(end->seen);
         const QStringList lines = end->text.split(QLatin1Char('\n'));
         ASSERT_EQ(lines.size(), 5) << end->text.toStdString();
-        EXPECT_EQ(lines[0], QString::fromUtf8("Taipei01：已送達"));
+        EXPECT_EQ(lines[0], QString::fromUtf8("Taipei01：已送達；門市沒有的商品 1 項：P4 Item 4"));
         EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8("Taichung02：失敗（"))) << lines[1].toStdString();
         EXPECT_TRUE(lines[1].contains(QStringLiteral("STORE_CEILING"))) << lines[1].toStdString();
         EXPECT_EQ(lines[2], QString::fromUtf8("Kaohsiung03：已送達"));
