@@ -98,10 +98,21 @@ TEST_F(PushCommandTest, ExitStatusSaysWhetherEveryChosenStoreHasTheBatch) {
     }
 }
 
-// Killed while one store waits for a locked row: that store keeps nothing,
-// the record names the stores that are done, and the next push writes only
-// the one left (the others get no second journal).
-TEST_F(PushCommandTest, AKilledPushIsCompletedByTheNextWithoutWritingADeliveredStoreTwice) {
+// Ended while one store waits for a locked row, killed outright or asked
+// to stop by TERM or INT: that store keeps nothing, the record names the
+// stores that are done, and the next push writes only the one left (the
+// others get no second journal).
+struct EndingCase {
+    const char* name;
+    int signal;
+    journal::PushState lockedRecorded;  // the locked store in the record after the ending
+};
+
+void PrintTo(const EndingCase& ending, std::ostream* out) { *out << ending.name; }
+
+class PushEndedMidwayTest : public PushCommandTest, public testing::WithParamInterface<EndingCase> {};
+
+TEST_P(PushEndedMidwayTest, TheNextPushCompletesItWithoutWritingADeliveredStoreTwice) {
     constexpr std::size_t kLocked = 1;
     auto lock = std::make_unique<testsupport::HeldRowLock>(stores[kLocked]->serverName(), server.password,
                                                            "UPDATE PRODUCT SET STD_COST = 1 WHERE PROD_ID = 'P4'");
@@ -113,16 +124,25 @@ TEST_F(PushCommandTest, AKilledPushIsCompletedByTheNextWithoutWritingADeliveredS
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const auto read = journal::readPushRecord(journal::pushRecordPath(headOfficeJournal));
         if (!read) continue;
-        const auto state = [&](std::size_t store) { return read->find(QString::fromStdString(stores[store]->name))->state; };
-        othersDone = state(0) == journal::PushState::Delivered && state(2) == journal::PushState::Delivered &&
-                     state(kLocked) == journal::PushState::Sending && !read->find(QStringLiteral("Taichung02"))->storeJournal.isEmpty();
+        const auto entry = [&](std::size_t store) { return read->find(QString::fromStdString(stores[store]->name)); };
+        othersDone = entry(0)->state == journal::PushState::Delivered && entry(2)->state == journal::PushState::Delivered &&
+                     entry(kLocked)->state == journal::PushState::Sending && !entry(kLocked)->storeJournal.isEmpty();
     }
     ASSERT_TRUE(othersDone);
-    ::kill(pid_t(program.processId()), SIGKILL);
-    program.waitForFinished();
+    ::kill(pid_t(program.processId()), GetParam().signal);
+    ASSERT_TRUE(program.waitForFinished(60000));
+    if (GetParam().signal != SIGKILL) {
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 1);
+        const QString output = QString::fromUtf8(program.readAllStandardOutput());
+        const QString errors = QString::fromUtf8(program.readAllStandardError());
+        EXPECT_TRUE(output.contains(QStringLiteral("Taichung02: cancelled, nothing kept"))) << output.toStdString();
+        EXPECT_TRUE(errors.contains(QStringLiteral("Tarvell: the store Taichung02 does not have the batch: cancelled")))
+            << errors.toStdString();
+    }
     lock.reset();
     EXPECT_EQ(pricesAt(kLocked), oldPrices(kLocked));
-    EXPECT_EQ(recordedState(kLocked), journal::PushState::Sending);
+    EXPECT_EQ(recordedState(kLocked), GetParam().lockedRecorded);
 
     const ProgramRun again = push();
     EXPECT_EQ(again.exitCode, 0) << again.output.toStdString() << again.errors.toStdString();
@@ -132,10 +152,16 @@ TEST_F(PushCommandTest, AKilledPushIsCompletedByTheNextWithoutWritingADeliveredS
         SCOPED_TRACE(stores[store]->name);
         EXPECT_EQ(pricesAt(store), batchPrices());
         EXPECT_EQ(recordedState(store), journal::PushState::Delivered);
-        // The killed push's journal of the locked store and the new one.
+        // The ended push's journal of the locked store and the new one.
         EXPECT_EQ(journalsOf(store).size(), store == kLocked ? 2 : 1);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(KilledOrStopped, PushEndedMidwayTest,
+                         testing::Values(EndingCase{"Killed", SIGKILL, journal::PushState::Sending},
+                                         EndingCase{"Term", SIGTERM, journal::PushState::Failed},
+                                         EndingCase{"Int", SIGINT, journal::PushState::Failed}),
+                         [](const testing::TestParamInfo<EndingCase>& info) { return std::string(info.param.name); });
 
 // --revert of one store's journal connects to that store and puts back
 // its prices alone.

@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QTest>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
+#include "FrmTarvell.h"
 #include "HeldRowLock.h"
+#include "ScopeGuard.h"
+#include "SpeedButton.h"
 #include "MessageBoxAnswers.h"
 #include "StorePushDialog.h"
 #include "StorePushFixture.h"
@@ -118,6 +123,79 @@ TEST_F(StorePushWindowTest, CancelInTheDialogRollsBackTheStoreStillWriting) {
     ASSERT_TRUE(end->seen);
     EXPECT_TRUE(end->text.contains(QString::fromUtf8("Kaohsiung03：已取消，沒有寫入任何價格"))) << end->text.toStdString();
     EXPECT_TRUE(end->text.contains(QString::fromUtf8("再推送一次只會重試還沒有這批價格的門市。")));
+}
+
+// The window's own write-back, then the offer: with a store configured,
+// Yes after "回存完成" sends the batch just written to it; Enter (No) sends
+// nothing.
+TEST(StorePushFromTheWindow, AfterTheWriteBackYesSendsTheBatchToTheStores) {
+    struct Case {
+        const char* name;
+        bool yes;
+    };
+    for (const Case c : {Case{"Enter", false}, Case{"Yes", true}}) {
+        SCOPED_TRACE(c.name);
+        testsupport::TestDatabase office, shop;
+        office.execute(testsupport::pointOfSaleTables());
+        office.execute({"INSERT INTO PROD_ITEM VALUES ('A1', 'Drinks', 15, 10, 20, 30, 40, 50)",
+                        "INSERT INTO PRODUCT (PROD_ID, PROD_NAME, STD_COST, PD_ITEMID) VALUES ('P1', 'Tea', 100, 'A1')",
+                        "INSERT INTO PRODUCT (PROD_ID, PROD_NAME, STD_COST, PD_ITEMID) VALUES ('P2', 'Milk', 33, 'A1')"});
+        shop.execute(testsupport::kProductTable);
+        shop.execute({"INSERT INTO PRODUCT (PROD_ID, PROD_NAME, " + testsupport::kPriceColumns + ") VALUES ('P1', 'Tea', 1, 2, 3, 4, 5, 6)",
+                      "INSERT INTO PRODUCT (PROD_ID, PROD_NAME, " + testsupport::kPriceColumns + ") VALUES ('P2', 'Milk', 1, 2, 3, 4, 5, 6)"});
+        QTemporaryDir configuration;
+        office.writeConfiguration(configuration.path().toStdString());
+        {
+            QFile file(configuration.filePath(QStringLiteral("dlconnections.ini")));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            QByteArray all = file.readAll();
+            file.close();
+            QByteArray section = all;
+            section.replace("[VuzEza]", "[Shop1]");
+            section.replace("Database=" + QByteArray::fromStdString(office.path()), "Database=" + QByteArray::fromStdString(shop.path()));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(all + section);
+        }
+        testsupport::DataLinkStore::pointAt(configuration.path());
+        settings::StoreSettings::setNames({QStringLiteral("Shop1")});
+        const rt::ScopeGuard noStores([] { settings::StoreSettings::setNames({}); });
+
+        auto form = std::make_unique<TFormTarvell>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        form->ComboBox1->setEditText(QStringLiteral("A1,Drinks"));
+        QTest::mouseClick(form->SpeedButton1, Qt::LeftButton);
+        QTest::mouseClick(form->SpeedButton2, Qt::LeftButton);
+        testsupport::answerNextBoxWith(QStringLiteral("&Yes"));
+        const auto done = testsupport::answerNextBox(QMessageBox::Ok);
+        std::shared_ptr<testsupport::SeenBox> offer, end;
+        if (c.yes) {
+            offer = testsupport::answerNextBoxWith(QStringLiteral("&Yes"));
+            end = testsupport::answerNextBox(QMessageBox::Ok);
+        } else {
+            offer = testsupport::onNextBox([](QMessageBox* box) { box->defaultButton()->click(); });
+        }
+        QTest::mouseClick(form->SpeedButton3, Qt::LeftButton);
+        QApplication::processEvents();
+        EXPECT_EQ(done->text, QString::fromUtf8("回存完成"));
+        ASSERT_TRUE(offer->seen);
+        EXPECT_EQ(offer->text, QString::fromUtf8("也推送到 1 家門市？"));
+        form.reset();
+        EXPECT_EQ(testsupport::forgetWaitingAnswers(), 0);
+
+        testsupport::DirectClient officeClient(office.path()), shopClient(shop.path());
+        const std::string prices = "SELECT " + testsupport::kPriceColumns + " FROM PRODUCT ORDER BY PROD_ID";
+        const auto written = officeClient.select(prices);
+        ASSERT_EQ(written.size(), 2u);
+        EXPECT_EQ(written[0][0].toDouble(), 115.0);
+        if (c.yes) {
+            ASSERT_TRUE(end->seen);
+            EXPECT_EQ(end->text, QString::fromUtf8("Shop1：已送達\n\n每家門市都已收到這批價格。"));
+            EXPECT_EQ(shopClient.select(prices), written);
+        } else {
+            EXPECT_EQ(shopClient.select(prices)[0][0].toDouble(), 1.0);
+        }
+    }
 }
 
 }  // namespace
