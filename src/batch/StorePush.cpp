@@ -81,6 +81,15 @@ std::vector<StoreTarget> chosenStores(const settings::StoreSettings& stores, con
     return targets;
 }
 
+void checkPushable(const journal::Journal& journal) {
+    if (journal.written && *journal.written == journal.entries.size()) return;
+    throw rt::AppError(big5::fromUnicodeLossy(
+        QStringLiteral("The write-back of %1 did not write its whole batch (%2 of %3 rows); nothing was pushed")
+            .arg(QFileInfo(journal.path).fileName(),
+                 journal.written ? QString::number(*journal.written) : QStringLiteral("unfinished"))
+            .arg(journal.entries.size())));
+}
+
 QString pushSource(const QString& journalPath, const QString& store) {
     return QStringLiteral("push of %1 to %2").arg(QFileInfo(journalPath).fileName(), store);
 }
@@ -144,7 +153,7 @@ void TStorePush::update(std::size_t store, const std::function<void(StoreProgres
 void TStorePush::recordState(std::size_t store, journal::PushState state, const QString& storeJournal,
                              const QString& reason) {
     if (!options_.record) return;
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(recordMutex_);
     journal::StorePushEntry* entry = record_->find(stores_[store].name);
     entry->state = state;
     entry->storeJournal = storeJournal;
@@ -203,12 +212,7 @@ void TStorePush::runEach(const std::vector<std::size_t>& stores, const std::func
 std::vector<StoreProgress> TStorePush::run() {
     // The batch first: a journal that cannot be pushed touches nothing.
     const journal::Journal headOffice = journal::readJournal(journalPath_);
-    if (!headOffice.written || *headOffice.written != headOffice.entries.size())
-        throw rt::AppError(big5::fromUnicodeLossy(
-            QStringLiteral("The write-back of %1 did not write its whole batch (%2 of %3 rows); nothing was pushed")
-                .arg(QFileInfo(journalPath_).fileName(),
-                     headOffice.written ? QString::number(*headOffice.written) : QStringLiteral("unfinished"))
-                .arg(headOffice.entries.size())));
+    checkPushable(headOffice);
     auto batch = std::make_shared<Batch>();
     std::map<std::string, std::size_t> finalIndex;
     for (const journal::JournalEntry& entry : headOffice.entries) {
@@ -276,7 +280,7 @@ void TStorePush::checkDelivered(std::size_t store) {
     const StoreTarget& target = stores_[store];
     journal::StorePushEntry recorded;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(recordMutex_);
         recorded = *record_->find(target.name);
     }
     try {

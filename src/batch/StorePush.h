@@ -95,6 +95,11 @@ struct PushOptions {
 // named twice, or a store whose connection section cannot be used.
 std::vector<StoreTarget> chosenStores(const settings::StoreSettings& stores, const QStringList& chosen);
 
+// Raises rt::AppError naming the journal when its write-back did not write
+// its whole batch (unfinished, or stopped part-way): such a batch is not
+// pushed.
+void checkPushable(const journal::Journal& journal);
+
 // The journal's source line for a store's journal.
 QString pushSource(const QString& journalPath, const QString& store);
 bool isPushSource(const QString& source);
@@ -137,8 +142,11 @@ private:
     PushOptions options_;
     std::shared_ptr<const Batch> batch_;
 
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // progress_, flights_, cancelledAt_
     std::vector<StoreProgress> progress_;
+    // Taken alone for the record, so that a store's file write and sync
+    // never hold up the other stores' rows.
+    std::mutex recordMutex_;
     std::optional<journal::PushRecord> record_;
     std::vector<std::shared_ptr<Flight>> flights_;  // per store; null while none is open
     std::atomic<bool> cancelled_{false};

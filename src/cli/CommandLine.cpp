@@ -224,7 +224,7 @@ int push(const QString& file, const QString& chosen, bool force) {
         options.parallel = configured.parallel;
         options.answerTimeout = settings::ServerSettings::load().answerTimeout;
         options.journal = journal::JournalSettings::load();
-        journal::readJournalHeader(file);
+        batch::checkPushable(journal::readJournal(file));
     } catch (const std::exception& error) {
         print(stderr, QStringLiteral("Tarvell: %1\nNothing was pushed.\n").arg(fromBig5(error.what())));
         return kUsage;

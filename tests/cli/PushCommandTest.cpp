@@ -31,6 +31,7 @@ protected:
 
 TEST_F(PushCommandTest, ExitStatusSaysWhetherEveryChosenStoreHasTheBatch) {
     std::unique_ptr<testsupport::OwnServer> own;
+    QString stoppedJournal;
     struct Case {
         const char* name;
         std::function<void()> before;
@@ -55,6 +56,15 @@ TEST_F(PushCommandTest, ExitStatusSaysWhetherEveryChosenStoreHasTheBatch) {
          {}, 2, "Stores/Parallel=33: not a whole number of stores from 1 to 32", {0, 0, 0}},
         {"--stores without --push", [] { settings::StoreSettings::setParallel(2); }, {"--revert", "x.csv", "--stores", "all"}, 2,
          "--stores goes with --push", {0, 0, 0}},
+        {"a journal whose write-back stopped part-way",
+         [&] {
+             journal::Journal written = journal::readJournal(headOfficeJournal);
+             journal::TJournalWriter partial(headOffice.path(), written.header);
+             for (const journal::JournalEntry& entry : written.entries) partial.addEntry(entry);
+             partial.close(2);
+             stoppedJournal = partial.path();
+         },
+         {"--stores", "all"}, 2, "did not write its whole batch (2 of 5 rows); nothing was pushed", {0, 0, 0}},
         {"one chosen store", [] {}, {"--stores", "Taichung02"}, 0, "", {0, 1, 0}},
         {"one store's server stopped",
          [&] {
@@ -76,7 +86,11 @@ TEST_F(PushCommandTest, ExitStatusSaysWhetherEveryChosenStoreHasTheBatch) {
         SCOPED_TRACE(c.name);
         c.before();
         QStringList arguments = c.arguments;
-        const ProgramRun run = arguments.contains(QStringLiteral("--revert")) ? runHeadless(arguments) : push(arguments);
+        const QString pushed = stoppedJournal.isEmpty() ? headOfficeJournal : stoppedJournal;
+        stoppedJournal.clear();
+        const ProgramRun run = arguments.contains(QStringLiteral("--revert"))
+                                   ? runHeadless(arguments)
+                                   : runHeadless(QStringList{QStringLiteral("--push"), pushed} + arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output.toStdString() << run.errors.toStdString();
         if (*c.errors) {
             EXPECT_TRUE(run.errors.contains(QString::fromUtf8(c.errors))) << run.errors.toStdString();
@@ -85,7 +99,7 @@ TEST_F(PushCommandTest, ExitStatusSaysWhetherEveryChosenStoreHasTheBatch) {
         }
         if (c.exitCode == 2) {
             // Refused before anything was written: not even a record.
-            EXPECT_FALSE(QFileInfo::exists(journal::pushRecordPath(headOfficeJournal)));
+            EXPECT_FALSE(QFileInfo::exists(journal::pushRecordPath(pushed)));
         }
         for (std::size_t store = 0; store < stores.size(); ++store) {
             if (c.hasBatch[store] < 0) continue;
