@@ -23,6 +23,9 @@
 #include "StatementService.h"
 #include "StopSignals.h"
 #include "ServerSettings.h"
+#include "StoreConnection.h"
+#include "StorePush.h"
+#include "StoreSettings.h"
 #include "TDataLinkConnection.h"
 
 namespace cli {
@@ -134,10 +137,25 @@ void useProgramConnection(db::TDataLinkConnection& connection) {
     settings::applyServerSettings(connection);
 }
 
+// A store's journal (one a push wrote) is reverted at that store: the
+// configured store whose section names the journal's database. Every other
+// journal is reverted at the program's own database.
+void useJournalConnection(db::TDataLinkConnection& connection, const journal::JournalHeader& header) {
+    useProgramConnection(connection);
+    if (!batch::isPushSource(header.source)) return;
+    for (const QString& store : settings::StoreSettings::load().names) {
+        const db::ConnectionSettings settings = db::storeConnectionSettings(big5::fromUnicode(store));
+        if (fromBig5(settings.params.value("Database")).trimmed() != header.database.trimmed()) continue;
+        db::useStoreConnection(connection, settings);
+        settings::applyServerSettings(connection);
+        return;
+    }
+}
+
 int revert(const QString& file, bool force) {
     const journal::Journal journal = journal::readJournal(file);
     db::TDataLinkConnection SQLConnection1("SQLConnection1");
-    useProgramConnection(SQLConnection1);
+    useJournalConnection(SQLConnection1, journal.header);
     db::TStatementService SQLQuery1(SQLConnection1);
     batch::RevertOptions options;
     options.force = force;
@@ -169,6 +187,51 @@ int revert(const QString& file, bool force) {
         printReport(stopped.report());
         return kFailed;
     }
+}
+
+// Sends the journal's batch to the chosen stores. Every configured name
+// and its section are checked, and the journal read, before anything is
+// written: a fault there is the command line's or the configuration's.
+int push(const QString& file, const QString& chosen, bool force) {
+    std::vector<batch::StoreTarget> stores;
+    batch::PushOptions options;
+    try {
+        const settings::StoreSettings configured = settings::StoreSettings::load();
+        stores = batch::chosenStores(configured, chosen.isEmpty() ? QStringList() : chosen.split(QLatin1Char(',')));
+        options.parallel = configured.parallel;
+        options.answerTimeout = settings::ServerSettings::load().answerTimeout;
+        options.journal = journal::JournalSettings::load();
+        batch::checkPushable(journal::readJournal(file));
+    } catch (const std::exception& error) {
+        print(stderr, QStringLiteral("Tarvell: %1\nNothing was pushed.\n").arg(fromBig5(error.what())));
+        return kUsage;
+    }
+    options.force = force;
+    options.stopRequested = [] { return rt::pendingStopSignal() != 0; };
+    // As in a revert: blocked before the first connect, so that the client
+    // library's threads and the stores' threads start with them blocked.
+    rt::blockStopSignals();
+    batch::TStorePush pushing(file, std::move(stores), options);
+    const std::vector<batch::StoreProgress> outcome = pushing.run();
+    int status = kSuccess;
+    for (const batch::StoreProgress& store : outcome) {
+        print(stdout, batch::storeOutcomeText(store) + QLatin1Char('\n'));
+        if (store.hasBatch()) continue;
+        status = kFailed;
+        QString reason = store.reason;
+        if (store.status == batch::StoreStatus::Changed)
+            reason = QStringLiteral("delivered before, its prices changed since (%1); --force writes it again").arg(reason);
+        else if (store.status == batch::StoreStatus::Cancelled)
+            reason = QStringLiteral("cancelled, nothing of the batch kept");
+        print(stderr, QStringLiteral("Tarvell: the store %1 does not have the batch: %2\n").arg(store.store, reason));
+    }
+    if (const int signal = rt::pendingStopSignal(); signal != 0)
+        print(stdout, QStringLiteral("Stopped by %1; every store still writing rolled back.\n")
+                          .arg(QStringLiteral("SIG") + QString::fromLatin1(sigabbrev_np(signal))));
+    print(stdout, QStringLiteral("push record: %1\n").arg(pushing.recordPath()));
+    if (status != kSuccess)
+        print(stdout, QStringLiteral("Pushing again retries only the stores without the batch.\n"));
+    return status;
 }
 
 // Loads and prices the sub-categories and writes the CSV to FILE, or to
@@ -228,6 +291,15 @@ int runCommands(const QCoreApplication& application) {
                                           QStringLiteral("With --preview: write the CSV to FILE."),
                                           QStringLiteral("FILE"));
     parser.addOptions({previewOption, outputOption});
+    const QCommandLineOption pushOption(
+        QStringLiteral("push"),
+        QStringLiteral("Send the batch of the write-back journal JOURNAL to the stores; with --force also to stores "
+                       "whose prices changed since it was delivered there."),
+        QStringLiteral("JOURNAL"));
+    const QCommandLineOption storesOption(QStringLiteral("stores"),
+                                          QStringLiteral("With --push: the stores NAME,... (default all)."),
+                                          QStringLiteral("NAME,...|all"));
+    parser.addOptions({pushOption, storesOption});
     parser.addPositionalArgument(QStringLiteral("KEY"), QStringLiteral("With --preview: a sub-category key."),
                                  QStringLiteral("[KEY...]"));
 
@@ -245,9 +317,14 @@ int runCommands(const QCoreApplication& application) {
     }
     const bool reverting = parser.isSet(revertOption), listing = parser.isSet(journalsOption);
     const bool previewing = parser.isSet(previewOption);
+    const bool pushing = parser.isSet(pushOption);
     QString misuse;
     if (parser.isSet(historyOption))
         misuse = QStringLiteral("--history goes alone");
+    else if (pushing && (reverting || listing || previewing))
+        misuse = QStringLiteral("--push goes alone");
+    else if (parser.isSet(storesOption) && !pushing)
+        misuse = QStringLiteral("--stores goes with --push");
     else if (previewing && (reverting || listing))
         misuse = QStringLiteral("--preview goes alone");
     else if (previewing && parser.positionalArguments().isEmpty())
@@ -258,8 +335,8 @@ int runCommands(const QCoreApplication& application) {
         misuse = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
     else if (reverting && listing)
         misuse = QStringLiteral("--revert and --journals cannot go together");
-    else if (parser.isSet(forceOption) && !reverting)
-        misuse = QStringLiteral("--force goes with --revert");
+    else if (parser.isSet(forceOption) && !reverting && !pushing)
+        misuse = QStringLiteral("--force goes with --revert or --push");
     if (!misuse.isEmpty()) {
         print(stderr, QStringLiteral("Tarvell: %1\n%2").arg(misuse, parser.helpText()));
         return kUsage;
@@ -267,6 +344,7 @@ int runCommands(const QCoreApplication& application) {
     try {
         if (previewing) return preview(parser.positionalArguments(), parser.value(outputOption));
         if (listing) return listJournals();
+        if (pushing) return push(parser.value(pushOption), parser.value(storesOption), parser.isSet(forceOption));
         return revert(parser.value(revertOption), parser.isSet(forceOption));
     } catch (const std::exception& error) {
         // A first run with no connections file says where it looked, as the

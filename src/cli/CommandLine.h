@@ -1,4 +1,5 @@
 // The program's command line: --revert FILE [--force], --journals,
+// --push JOURNAL [--stores NAME,...|all] [--force],
 // --preview KEY... [--output FILE], --help, --version. They run without a
 // window (no display needed). Without arguments, or with only Qt's own
 // window options (-style, -platform, ...), the program opens its window;

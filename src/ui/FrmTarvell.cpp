@@ -29,6 +29,7 @@
 #include "ProgressBar.h"
 #include "ScopeGuard.h"
 #include "SpeedButton.h"
+#include "StorePushRunner.h"
 #include "SubCategoryKey.h"
 #include "SubCategoryLoader.h"
 #include "ServerSettings.h"
@@ -404,6 +405,9 @@ void TFormTarvell::SpeedButton3Click() {
         failure = std::current_exception();
     }
     showWriteBackEnd(runner, failure);
+    // Only a batch written whole goes on to the stores.
+    if (!failure && !runner.cancelled() && runner.stoppingSignal() == 0 && !writeBack.stopped())
+        ui::offerStorePush(this, writeBack.journalPath());
 }
 
 // A stopped write-back leaves the row it stopped at current, tells what was
