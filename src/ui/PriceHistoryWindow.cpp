@@ -28,6 +28,8 @@
 #include "RowWaitProbe.h"
 #include "ScopeGuard.h"
 #include "ServerSettings.h"
+#include "StorePushRunner.h"
+#include "StoreSettings.h"
 #include "TerminationSignals.h"
 #include "WriteBackRunner.h"
 
@@ -103,9 +105,12 @@ void TPriceHistoryWindow::createComponents() {
     filterLabel->setBuddy(Filter);
     RevertButton = new QPushButton(QString::fromUtf8("還原"), lower);
     RevertButton->setObjectName(QStringLiteral("RevertButton"));
+    PushButton = new QPushButton(QString::fromUtf8("推送到門市"), lower);
+    PushButton->setObjectName(QStringLiteral("PushButton"));
     bar->addWidget(filterLabel);
     bar->addWidget(Filter, 1);
     bar->addWidget(RevertButton);
+    bar->addWidget(PushButton);
     lowerLayout->addLayout(bar);
 
     filter_.setSourceModel(&rows_);
@@ -131,6 +136,7 @@ void TPriceHistoryWindow::createComponents() {
             [this] { runHandler([this] { showSelectedRows(); }); });
     connect(Filter, &QLineEdit::textChanged, &filter_, &TJournalRowFilter::setText);
     connect(RevertButton, &QPushButton::clicked, this, [this] { runHandler([this] { RevertButtonClick(); }); });
+    connect(PushButton, &QPushButton::clicked, this, [this] { runHandler([this] { PushButtonClick(); }); });
 }
 
 void TPriceHistoryWindow::refresh() {
@@ -194,6 +200,9 @@ void TPriceHistoryWindow::showSelectedRows() {
     const int row = journals_.rowOf(selectedFile());
     const bool isJournal = row >= 0 && journals_.journalAt(row).isJournal();
     RevertButton->setEnabled(isJournal);
+    // Only a write-back's batch goes to the stores; a revert or a store's
+    // own journal is not a batch of the head office.
+    PushButton->setEnabled(isJournal && journals_.journalAt(row).header->source == QLatin1String("write-back"));
     if (!isJournal) return rows_.setEntries({});
     rows_.setEntries(journal::readJournal(journals_.journalAt(row).path).entries);
 }
@@ -281,6 +290,16 @@ void TPriceHistoryWindow::RevertButtonClick() {
     refresh();
     if (stoppingSignal_ != 0) return endAfterSignal(stoppingSignal_);
     showMessage(summary.trimmed());
+}
+
+void TPriceHistoryWindow::PushButtonClick() {
+    const int row = journals_.rowOf(selectedFile());
+    if (row < 0 || !journals_.journalAt(row).isJournal()) return;
+    if (settings::StoreSettings::load().names.isEmpty())
+        return showMessage(QString::fromUtf8("設定檔的 [Stores] Names 沒有列出門市，沒有可以推送的門市。"));
+    // The stores' own journals and the push record land in the folder.
+    offerStorePush(this, journals_.journalAt(row).path);
+    refresh();
 }
 
 }  // namespace ui

@@ -40,6 +40,7 @@ public:
     QTableView* Journals = nullptr;
     QLineEdit* Filter = nullptr;
     QPushButton* RevertButton = nullptr;
+    QPushButton* PushButton = nullptr;
     QTableView* Rows = nullptr;
     QLabel* FolderLabel = nullptr;
 
@@ -57,6 +58,8 @@ public:
 public slots:
     // "還原": the selected journal reverted.
     void RevertButtonClick();
+    // "推送到門市": the selected write-back's batch sent to the stores.
+    void PushButtonClick();
 
 private:
     void createComponents();

@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTest>
 #include <QPushButton>
@@ -13,10 +16,13 @@
 #include <QWidget>
 
 #include "FrmTarvell.h"
+#include "HeadlessProgram.h"
 #include "HeldRowLock.h"
 #include "ScopeGuard.h"
 #include "SpeedButton.h"
+#include "JournalSettings.h"
 #include "MessageBoxAnswers.h"
+#include "PriceHistoryWindow.h"
 #include "StorePushDialog.h"
 #include "StorePushFixture.h"
 #include "StorePushRunner.h"
@@ -81,6 +87,34 @@ TEST_F(StorePushWindowTest, NoStoreConfiguredAsksNothing) {
     settings::StoreSettings::setNames({});
     EXPECT_TRUE(ui::offerStorePush(&window, headOfficeJournal).empty());
     EXPECT_FALSE(QFileInfo::exists(journal::pushRecordPath(headOfficeJournal)));
+}
+
+// From the history window: "推送到門市" on the head office's write-back
+// sends its batch to every store, and the stores' journals it wrote are
+// listed after it; a store's journal is no batch to push on.
+TEST_F(StorePushWindowTest, TheHistoryWindowPushesAWriteBackJournalAndNoOtherKind) {
+    // The folder the window lists is the one this process writes journals to.
+    const QString folder = testsupport::emptyJournalFolder(journal::JournalSettings::load().folder);
+    const QString listed = QDir(folder).filePath(QFileInfo(headOfficeJournal).fileName());
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::copy(headOfficeJournal, listed));
+    ui::TPriceHistoryWindow history;
+    history.show();
+    ASSERT_TRUE(history.select(QFileInfo(listed).fileName()));
+    ASSERT_TRUE(history.PushButton->isEnabled());
+    const auto question = testsupport::answerNextBoxWith(QStringLiteral("&Yes"));
+    const auto end = testsupport::answerNextBox(QMessageBox::Ok);
+    QTest::mouseClick(history.PushButton, Qt::LeftButton);
+    ASSERT_TRUE(question->seen);
+    EXPECT_EQ(question->text, QString::fromUtf8("也推送到 3 家門市？"));
+    ASSERT_TRUE(end->seen);
+    for (std::size_t store = 0; store < stores.size(); ++store) EXPECT_EQ(pricesAt(store), batchPrices()) << store;
+    EXPECT_EQ(history.journals().rowCount(), 1 + int(stores.size()));
+    for (int row = 0; row < history.journals().rowCount(); ++row) {
+        const QString name = history.journals().journalAt(row).fileName;
+        ASSERT_TRUE(history.select(name));
+        EXPECT_EQ(history.PushButton->isEnabled(), name == QFileInfo(listed).fileName()) << name.toStdString();
+    }
 }
 
 // Cancel in the dialog while one store waits for a locked row: that store
