@@ -159,9 +159,12 @@ int revert(const QString& file, bool force) {
     db::TStatementService SQLQuery1(SQLConnection1);
     batch::RevertOptions options;
     options.force = force;
-    options.progress = [](std::size_t written, std::size_t total) {
-        if (written % kProgressStep == 0 || written == total)
-            print(stdout, QStringLiteral("%1 of %2 rows reverted\n").arg(written).arg(total));
+    // In one transaction a row is only sent until the commit after the last.
+    const QString done = options.writeBack.oneTransaction ? QStringLiteral("sent (written together at the end)")
+                                                          : QStringLiteral("reverted");
+    options.progress = [done](std::size_t count, std::size_t total) {
+        if (count % kProgressStep == 0 || count == total)
+            print(stdout, QStringLiteral("%1 of %2 rows %3\n").arg(count).arg(total).arg(done));
     };
     options.stopRequested = [] { return rt::pendingStopSignal() != 0; };
     // Ctrl+C and TERM during a revert are blocked, so that neither their
@@ -174,10 +177,15 @@ int revert(const QString& file, bool force) {
         const batch::RevertReport report = batch::TPriceRevert(SQLQuery1, options).run(journal);
         printReport(report);
         if (const int signal = rt::pendingStopSignal(); signal != 0) {
-            if (report.stopped)
+            const QString name = QStringLiteral("SIG") + QString::fromLatin1(sigabbrev_np(signal));
+            if (report.stopped && options.writeBack.oneTransaction)
+                print(stdout, QStringLiteral("Stopped by %1; the transaction was rolled back and nothing was "
+                                             "reverted.\n")
+                                  .arg(name));
+            else if (report.stopped)
                 print(stdout, QStringLiteral("Stopped by %1 after %2 rows reverted; the rows after them were not "
                                              "touched.\n")
-                                  .arg(QStringLiteral("SIG") + QString::fromLatin1(sigabbrev_np(signal)))
+                                  .arg(name)
                                   .arg(report.reverted));
             return 128 + signal;
         }
@@ -190,6 +198,13 @@ int revert(const QString& file, bool force) {
                           .arg(stopped.failingRow().line)
                           .arg(file));
         printReport(stopped.report());
+        if (stopped.report().inDoubt)
+            print(stdout, QStringLiteral("The connection was lost while a commit was on its way and the database "
+                                         "could not be asked since: whether %1 was reverted is not known. Run the "
+                                         "revert again once the server is back; it judges every row by what "
+                                         "PRODUCT holds.\n")
+                              .arg(options.writeBack.oneTransaction ? QStringLiteral("the batch")
+                                                                    : productText(stopped.failingRow())));
         return kFailed;
     }
 }

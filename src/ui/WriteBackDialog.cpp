@@ -41,6 +41,11 @@ void TWriteBackDialog::showProgress(std::size_t written, std::size_t total, cons
     bar_->setValue(total == 0 ? 0 : static_cast<int>(written * 1000 / total));
 }
 
+void TWriteBackDialog::showSent(std::size_t sent, std::size_t total, const QString& product) {
+    showProgress(sent, total, product);
+    count_->setText(QString::fromUtf8("已送出 %1 / %2 筆（整批在最後一起寫入）").arg(sent).arg(total));
+}
+
 void TWriteBackDialog::showWaiting(const QString& what) { waiting_->setText(what); }
 
 void TWriteBackDialog::showStopping() {
