@@ -189,12 +189,12 @@ void TPriceWriteBack::settleAtOnce(const WriteBackSteps& steps) {
     // A connection of its own, so that the write-back's stays as the loss
     // left it; a server that takes no connection within a second is not
     // back yet, and the rows stay in doubt for a later look.
-    db::ConnectionSettings settings = statement_.connection().settings();
-    settings.params.setValue("Connection Timeout", std::to_string(kLookAgainWithin.count()));
+    db::ConnectionSettings lookSettings = statement_.connection().settings();
+    lookSettings.params.setValue("Connection Timeout", std::to_string(kLookAgainWithin.count()));
     db::TDataLinkConnection look("RowsInDoubt");
-    look.useSettings(settings);
-    look.setAnswerTimeout(settings::ServerSettings::load().answerTimeout);
+    look.useSettings(lookSettings);
     try {
+        look.setAnswerTimeout(settings::ServerSettings::load().answerTimeout);
         written_ = settleRowsInDoubt(look, *doubt_);
     } catch (const std::exception& lookFailure) {
         doubt_->lookFailure = lookFailure.what();

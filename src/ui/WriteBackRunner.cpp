@@ -98,8 +98,9 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
         // commit that follows.
         const std::lock_guard lock(state.mutex);
         state.phase = phase;
-        state.interruptible =
-            phase == batch::WriteBackPhase::ReadingPrices || phase == batch::WriteBackPhase::CheckingDoubt;
+        // The look at rows in doubt runs on a connection of its own, bounded
+        // by its own times: nothing of this one is on its way.
+        state.interruptible = phase == batch::WriteBackPhase::ReadingPrices;
         state.callStarted = Clock::now();
     };
     steps.stopRequested = [&state] { return state.stopRequested.load(); };
@@ -228,6 +229,8 @@ void TWriteBackRunner::updateDialog(Clock::time_point now) {
     const bool waiting = now - callStarted >= times_.waitingAfter;
     // A commit is waited for even after Cancel: the operator sees on what.
     if (committing && waiting) return state.dialog->showWaiting(QString::fromUtf8("等候伺服器回應：整批價格的寫入"));
+    if (phase == batch::WriteBackPhase::CheckingDoubt && waiting)
+        return state.dialog->showWaiting(QString::fromUtf8("等候伺服器回應：查明資料庫中的價格"));
     if (state.cancelled) return;
     if (waiting && interruptible)
         state.dialog->showWaiting(waitingText(wait) + product);
