@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <thread>
 
+#include "Big5Text.h"
+#include "Errors.h"
 #include "HeldRowLock.h"
 #include "PriceWriteBack.h"
 #include "ServerSettings.h"
@@ -385,6 +387,42 @@ TEST_F(QuickWriteBackTest, CancelAfterTheLastRowLeavesTheConnectionAlone) {
     ASSERT_TRUE(form->SQLConnection1.connected());
     EXPECT_FALSE(form->SQLConnection1.disconnectIfDead()) << "Cancel closed a connection with nothing in flight";
     EXPECT_EQ(pricedInDatabase(), 3);
+}
+
+// The runner's own answer timeout, a backstop behind the connection's:
+// it closes the connection under the row a lock holds, and the write-back
+// ends as a failure whose count is what the database holds (the row in
+// flight looked at again at once, over a connection of its own).
+TEST_F(QuickWriteBackTest, RunnersOwnAnswerTimeoutIsAFailureCountingWhatTheDatabaseHolds) {
+    auto lock = std::make_unique<HeldRowLock>(address, server.password,
+                                              "UPDATE PRODUCT SET STD_COST = STD_COST WHERE PROD_ID = 'P0002'");
+    batch::TPriceWriteBack writeBack(form->SQLQuery1, journal::JournalSettings::load());
+    batch::TWorkTablePriceRows table(form->CDS_PRODUCT);
+    std::vector<batch::PriceRow> listed;
+    for (table.first(); !table.eof(); table.next()) listed.push_back(table.current());
+    batch::TListedPriceRows rows(std::move(listed));
+    form->SQLConnection1.open();
+    ui::WriteBackTimes times;
+    times.answerTimeout = 1s;
+    ui::TWriteBackRunner runner(form.get(), db::TConnectionInterrupt(form->SQLConnection1), times);
+    std::string error;
+    try {
+        runner.run(writeBack, rows, {});
+        ADD_FAILURE() << "the write-back went past a row held by another transaction";
+    } catch (const rt::DatabaseError& failure) {
+        EXPECT_TRUE(failure.driverFailure().connectionLost) << failure.what();
+        error = failure.what();
+    }
+    EXPECT_TRUE(runner.timedOut());
+    batch::WriteBackEnd end = runner.end();
+    end.connectionLost = true;
+    EXPECT_FALSE(end.inDoubt);
+    const QString told = big5::toUnicode(batch::stoppedByErrorMessage(error, end));
+    lock.reset();
+    EXPECT_EQ(pricedInDatabase(), 1);
+    EXPECT_EQ(end.written, 1u);
+    EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(1));
+    EXPECT_TRUE(told.contains(QString::fromUtf8("已回存 1 筆 (共 3 筆)，停在商品 P0002 Item 0002"))) << told.toStdString();
 }
 
 }  // namespace
