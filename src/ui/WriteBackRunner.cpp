@@ -92,16 +92,19 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
         state.interruptible = false;
         state.callStarted = Clock::now();
     };
-    steps.phase = [&state](batch::WriteBackPhase phase) {
-        // Taken under the lock the window's thread holds while it
-        // interrupts: no interruption meant for a read or a row reaches the
-        // commit that follows.
-        const std::lock_guard lock(state.mutex);
-        state.phase = phase;
-        // The look at rows in doubt runs on a connection of its own, bounded
-        // by its own times: nothing of this one is on its way.
-        state.interruptible = phase == batch::WriteBackPhase::ReadingPrices;
-        state.callStarted = Clock::now();
+    steps.phase = [&state, callersPhase = std::move(steps.phase)](batch::WriteBackPhase phase) {
+        {
+            // Taken under the lock the window's thread holds while it
+            // interrupts: no interruption meant for a read or a row reaches
+            // the commit that follows.
+            const std::lock_guard lock(state.mutex);
+            state.phase = phase;
+            // The look at rows in doubt runs on a connection of its own,
+            // bounded by its own times: nothing of this one is on its way.
+            state.interruptible = phase == batch::WriteBackPhase::ReadingPrices;
+            state.callStarted = Clock::now();
+        }
+        if (callersPhase) callersPhase(phase);
     };
     steps.stopRequested = [&state] { return state.stopRequested.load(); };
 

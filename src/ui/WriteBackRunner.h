@@ -53,6 +53,8 @@ public:
 
     // Returns once the write-back has ended; its error is raised here, on
     // the window's thread. A termination signal meanwhile acts as Cancel.
+    // The runner fills steps' row, progress and stop callbacks; a phase
+    // callback given is called after the runner's own, on the worker.
     void run(batch::TPriceWriteBack& writeBack, batch::TPriceRows& rows, batch::WriteBackSteps steps);
 
     // The operator's Cancel (also a termination signal's).

@@ -13,6 +13,7 @@
 #include "Big5Text.h"
 #include "Errors.h"
 #include "HeldRowLock.h"
+#include "ScopeGuard.h"
 #include "PriceWriteBack.h"
 #include "ServerSettings.h"
 #include "WorkTablePriceRows.h"
@@ -423,6 +424,55 @@ TEST_F(QuickWriteBackTest, RunnersOwnAnswerTimeoutIsAFailureCountingWhatTheDatab
     EXPECT_EQ(end.written, 1u);
     EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(1));
     EXPECT_TRUE(told.contains(QString::fromUtf8("已回存 1 筆 (共 3 筆)，停在商品 P0002 Item 0002"))) << told.toStdString();
+}
+
+// Cancel while the one transaction's commit is on its way, the server
+// frozen under it for longer than Cancel's interruption and closing take:
+// the commit is never interrupted, its answer comes once the server thaws,
+// and every row is written and counted.
+TEST_F(StuckWriteBackTest, CancelDuringTheOneTransactionsCommitWaitsForItsAnswer) {
+    settings::WriteBackSettings::setOneTransaction(true);
+    const rt::ScopeGuard rowByRow([] { settings::WriteBackSettings::setOneTransaction(false); });
+    batch::TPriceWriteBack writeBack(form->SQLQuery1, journal::JournalSettings::load());
+    batch::TWorkTablePriceRows table(form->CDS_PRODUCT);
+    std::vector<batch::PriceRow> listed;
+    for (table.first(); !table.eof(); table.next()) listed.push_back(table.current());
+    batch::TListedPriceRows rows(std::move(listed));
+    form->SQLConnection1.open();
+    ui::WriteBackTimes times;
+    times.raiseAfter = 200ms;
+    times.abortAfter = 500ms;
+    ui::TWriteBackRunner runner(form.get(), db::TConnectionInterrupt(form->SQLConnection1), times);
+    std::atomic<bool> committing{false};
+    batch::WriteBackSteps steps;
+    steps.phase = [&](batch::WriteBackPhase phase) {
+        if (phase != batch::WriteBackPhase::Committing) return;
+        own->pause();
+        committing = true;
+    };
+    std::optional<Clock::time_point> cancelled;
+    QTimer script;
+    script.setInterval(20);
+    QObject::connect(&script, &QTimer::timeout, [&] {
+        if (!committing) return;
+        if (!cancelled) {
+            runner.cancel();
+            cancelled = Clock::now();
+        } else if (Clock::now() - *cancelled > 2s) {
+            own->resume();
+        }
+    });
+    script.start();
+    runner.run(writeBack, rows, steps);
+    script.stop();
+    ASSERT_TRUE(cancelled);
+    EXPECT_GE(Clock::now() - *cancelled, 2s);
+    const batch::WriteBackEnd end = runner.end();
+    EXPECT_EQ(end.written, std::size_t(kProducts));
+    EXPECT_FALSE(end.inDoubt);
+    EXPECT_TRUE(form->SQLConnection1.connected());
+    EXPECT_EQ(pricedInDatabase(), kProducts);
+    EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(kProducts));
 }
 
 }  // namespace
