@@ -451,6 +451,7 @@ TEST_F(StuckWriteBackTest, CancelDuringTheOneTransactionsCommitWaitsForItsAnswer
         committing = true;
     };
     std::optional<Clock::time_point> cancelled;
+    QString waiting;
     QTimer script;
     script.setInterval(20);
     QObject::connect(&script, &QTimer::timeout, [&] {
@@ -458,7 +459,10 @@ TEST_F(StuckWriteBackTest, CancelDuringTheOneTransactionsCommitWaitsForItsAnswer
         if (!cancelled) {
             runner.cancel();
             cancelled = Clock::now();
-        } else if (Clock::now() - *cancelled > 2s) {
+        } else if (waiting.isEmpty() && !dialogText("waiting").isEmpty() &&
+                   dialogText("waiting") != QString::fromUtf8("正在停止，寫入中的這一筆結束後就停…")) {
+            waiting = dialogText("waiting");
+        } else if (Clock::now() - *cancelled > 2s && (!waiting.isEmpty() || Clock::now() - *cancelled > 6s)) {
             own->resume();
         }
     });
@@ -467,6 +471,8 @@ TEST_F(StuckWriteBackTest, CancelDuringTheOneTransactionsCommitWaitsForItsAnswer
     script.stop();
     ASSERT_TRUE(cancelled);
     EXPECT_GE(Clock::now() - *cancelled, 2s);
+    // The stuck commit is shown as a wait for the server.
+    EXPECT_EQ(waiting, QString::fromUtf8("等候伺服器回應：整批價格的寫入"));
     const batch::WriteBackEnd end = runner.end();
     EXPECT_EQ(end.written, std::size_t(kProducts));
     EXPECT_FALSE(end.inDoubt);
