@@ -86,8 +86,11 @@ void TRowWaitWatch::ask(Clock::time_point now) {
         ++questions.running;
         questions.longestAnswerWithin = std::max(questions.longestAnswerWithin, probe_->answerWithin());
     }
-    std::thread([probe = probe_, question, &questions] {
+    std::thread([probe = probe_, question, &questions]() mutable {
         const db::RowWait answer = probe->ask(question->productId);
+        // Let go of before it counts as ended: the probe's owner may then
+        // take it as free.
+        probe.reset();
         {
             const std::lock_guard lock(question->mutex);
             question->answer = answer;

@@ -13,6 +13,9 @@
 #include "Big5Text.h"
 #include "Errors.h"
 #include "HeldRowLock.h"
+#include "ProductStatements.h"
+#include "RowWaitProbe.h"
+#include "RowWaitWatch.h"
 #include "ScopeGuard.h"
 #include "PriceWriteBack.h"
 #include "ServerSettings.h"
@@ -479,6 +482,26 @@ TEST_F(StuckWriteBackTest, CancelDuringTheOneTransactionsCommitWaitsForItsAnswer
     EXPECT_TRUE(form->SQLConnection1.connected());
     EXPECT_EQ(pricedInDatabase(), kProducts);
     EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(kProducts));
+}
+
+// The write-back's end ends the question about a stuck row while the probe
+// still connects to a frozen server; the program's end then waits for it
+// no longer than the probe's time and a second, and once that wait is
+// over the question's thread holds nothing of the probe any more.
+TEST_F(StuckWriteBackTest, ProgramsEndWaitsForTheQuestionOutWithinTheProbesTime) {
+    form->SQLConnection1.open();
+    auto probe = std::make_shared<db::TRowWaitProbe>(form->SQLConnection1, 2s, catalog::productRowSelect());
+    own->pause();
+    {
+        ui::TRowWaitWatch watch(probe);
+        EXPECT_EQ(watch.look(productId(1), Clock::now()), std::nullopt);
+        std::this_thread::sleep_for(300ms);
+    }
+    const Clock::time_point ending = Clock::now();
+    ui::TRowWaitWatch::awaitQuestions();
+    EXPECT_LT(Clock::now() - ending, probe->answerWithin() + 1s);
+    EXPECT_EQ(probe.use_count(), 1) << "a question's thread was left behind";
+    own->resume();
 }
 
 }  // namespace
