@@ -145,11 +145,15 @@ RevertReport TPriceRevert::run(const journal::Journal& journal) {
     } catch (const std::exception& error) {
         // Before the first UPDATE (no journal, or it could not be written)
         // or after the last one, there is no failing row to tell.
+        // In one transaction the row that failed is the one after those
+        // sent; none of them stays written.
         const bool journalWritten = !options_.journal.enabled || !writeBack.journalPath().isEmpty();
-        if (!journalWritten || writeBack.written() >= writtenFrom.size()) throw;
+        const std::size_t failing = writeBack.oneTransaction() ? writeBack.sent() : writeBack.written();
+        if (!journalWritten || failing >= writtenFrom.size()) throw;
         report.reverted = writeBack.written();
         report.journalPath = writeBack.journalPath();
-        throw RevertStopped(error.what(), std::current_exception(), std::move(report), *writtenFrom[writeBack.written()]);
+        report.inDoubt = writeBack.inDoubt().has_value();
+        throw RevertStopped(error.what(), std::current_exception(), std::move(report), *writtenFrom[failing]);
     }
     report.reverted = writeBack.written();
     report.stopped = writeBack.stopped();

@@ -38,10 +38,12 @@ struct RevertOptions {
     // newer journals wrote over.
     bool force = false;
     journal::JournalSettings journal = journal::JournalSettings::load();
-    std::function<void(std::size_t written, std::size_t total)> progress;
+    // Rows done so far: written row by row, only sent in one transaction.
+    std::function<void(std::size_t done, std::size_t total)> progress;
     // Row by row or all in one transaction, as the write-back.
     settings::WriteBackSettings writeBack = settings::WriteBackSettings::load();
-    // Asked before each row is written: true stops after the row in flight.
+    // Asked before each row is written: true stops after the row in flight;
+    // in one transaction the rows before it are rolled back.
     std::function<bool()> stopRequested;
     // Unless forced, asked before a check refuses the revert: true goes on
     // past that check as if forced. Without it the check refuses.
@@ -68,6 +70,10 @@ struct RevertReport {
     std::vector<journal::JournalEntry> missing;  // no longer in PRODUCT
     QString journalPath;        // the revert's own journal; empty when off
     bool stopped = false;       // stopRequested ended it before its last row
+    // The connection was lost with a commit on its way, and the database
+    // could not be asked since: the failing row (or, in one transaction,
+    // the batch) may be reverted or not.
+    bool inDoubt = false;
     bool complete() const { return skipped.empty() && missing.empty(); }
 };
 
@@ -88,7 +94,8 @@ private:
     QStringList named_;
 };
 
-// A row failed part-way: rows before it stay reverted. Tells the failing
+// A row failed part-way: rows before it stay reverted (in one transaction
+// none does). Tells the failing
 // row, the summary so far and the revert's own journal besides the error.
 class RevertStopped : public rt::AppError {
 public:

@@ -7,6 +7,8 @@
 #include "ConnectionTransaction.h"
 #include "CurrentPriceReader.h"
 #include "Errors.h"
+#include "ServerSettings.h"
+#include "TDataLinkConnection.h"
 #include "PriceJournal.h"
 #include "ProgramIdentity.h"
 #include "StatementService.h"
@@ -14,6 +16,10 @@
 namespace batch {
 
 namespace {
+
+// How long the look at rows in doubt right after the loss waits for the
+// server to take its connection.
+constexpr std::chrono::seconds kLookAgainWithin{1};
 
 // Every row with the prices PRODUCT holds now, read before the journal file
 // is made, so that a failed read leaves no file behind.
@@ -65,7 +71,9 @@ TPriceWriteBack::TPriceWriteBack(db::TStatementService& statement, journal::Jour
 bool TPriceWriteBack::run(TPriceRows& rows, const WriteBackSteps& steps) {
     if (steps.confirm && !steps.confirm()) return false;
     written_ = 0;
+    sent_ = 0;
     stopped_ = false;
+    doubt_.reset();
     journalPath_.clear();
     if (!writeBack_.oneTransaction) {
         writeBatch(rows, steps, nullptr);
@@ -73,6 +81,7 @@ bool TPriceWriteBack::run(TPriceRows& rows, const WriteBackSteps& steps) {
     }
     // The journal's current prices are read inside the transaction too, so
     // that they are the ones its UPDATEs replace.
+    tell(steps, WriteBackPhase::ReadingPrices);
     db::TConnectionTransaction transaction(statement_.connection());
     writeBatch(rows, steps, &transaction);
     return true;
@@ -81,10 +90,16 @@ bool TPriceWriteBack::run(TPriceRows& rows, const WriteBackSteps& steps) {
 void TPriceWriteBack::writeBatch(TPriceRows& rows, const WriteBackSteps& steps,
                                  db::TConnectionTransaction* transaction) {
     if (!journal_.enabled) {
-        writeAll(rows, steps, rowCount(rows), transaction);
+        try {
+            writeAll(rows, steps, rowCount(rows), transaction);
+        } catch (const std::exception& rowError) {
+            settleAfterError(steps, rowError);
+        }
         return;
     }
+    if (!steps.knownOldPrices) tell(steps, WriteBackPhase::ReadingPrices);
     const std::vector<journal::JournalEntry> entries = journalEntries(statement_, rows, rowCount(rows), steps);
+    tell(steps, WriteBackPhase::WritingJournal);
     journal::TJournalWriter journal(journal_.folder, headerFor(statement_, steps.source), journal_.disk);
     try {
         for (const journal::JournalEntry& entry : entries) journal.addEntry(entry);
@@ -99,30 +114,33 @@ void TPriceWriteBack::writeBatch(TPriceRows& rows, const WriteBackSteps& steps,
     try {
         writeAll(rows, steps, entries.size(), transaction);
     } catch (const std::exception& rowError) {
+        tell(steps, WriteBackPhase::ClosingJournal);
         closeAfterError(journal, rowError);
-        throw;
+        if (doubt_) doubt_->journalPath = journalPath_;
+        settleAfterError(steps, rowError);
+        return;
     }
+    tell(steps, WriteBackPhase::ClosingJournal);
     journal.close(written_);
 }
 
 void TPriceWriteBack::writeAll(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total,
                                db::TConnectionTransaction* transaction) {
+    tell(steps, WriteBackPhase::Rows);
     if (!transaction) {
         writeRows(rows, steps, total);
         return;
     }
     try {
         writeRows(rows, steps, total);
+        if (!stopped_ && steps.stopRequested && steps.stopRequested()) stopped_ = true;
         if (stopped_) {
             // A stop is no reason to publish part of a batch that was
             // promised whole: it ends the way a failure does.
-            written_ = 0;
             transaction->rollback();
             return;
         }
-        transaction->commit();
     } catch (const std::exception& failure) {
-        written_ = 0;
         std::string rollbackFailure;
         try {
             transaction->rollback();
@@ -131,6 +149,58 @@ void TPriceWriteBack::writeAll(TPriceRows& rows, const WriteBackSteps& steps, st
         }
         raiseNothingWritten(failure, rollbackFailure);
     }
+    tell(steps, WriteBackPhase::Committing);
+    try {
+        transaction->commit();
+    } catch (const rt::DatabaseError& failure) {
+        // The commit was sent: with the connection gone before its answer,
+        // the server may have made the batch durable or not.
+        if (!failure.driverFailure().connectionLost) raiseNothingWritten(failure, {});
+        doubtAll(rows, total);
+        throw;
+    } catch (const std::exception& failure) {
+        raiseNothingWritten(failure, {});
+    }
+    written_ = total;
+}
+
+void TPriceWriteBack::doubtAll(TPriceRows& rows, std::size_t total) {
+    RowsInDoubt doubt;
+    doubt.oneTransaction = true;
+    doubt.total = total;
+    doubt.rows.reserve(total);
+    for (rows.first(); !rows.eof(); rows.next()) doubt.rows.push_back(rows.current());
+    doubt_ = std::move(doubt);
+}
+
+// Once the journal says what is known, the rows in doubt are looked at
+// again at once; the run's error is raised either way, unless the one
+// transaction's commit is found made. A one-transaction batch found rolled
+// back ends as every other failure of it, saying so.
+void TPriceWriteBack::settleAfterError(const WriteBackSteps& steps, const std::exception& rowError) {
+    if (!doubt_) throw;
+    settleAtOnce(steps);
+    if (doubt_ || !writeBack_.oneTransaction) throw;
+    if (written_ == 0) raiseNothingWritten(rowError, {});
+}
+
+void TPriceWriteBack::settleAtOnce(const WriteBackSteps& steps) {
+    tell(steps, WriteBackPhase::CheckingDoubt);
+    // A connection of its own, so that the write-back's stays as the loss
+    // left it; a server that takes no connection within a second is not
+    // back yet, and the rows stay in doubt for a later look.
+    db::ConnectionSettings lookSettings = statement_.connection().settings();
+    lookSettings.params.setValue("Connection Timeout", std::to_string(kLookAgainWithin.count()));
+    db::TDataLinkConnection look("RowsInDoubt");
+    look.useSettings(lookSettings);
+    try {
+        look.setAnswerTimeout(settings::ServerSettings::load().answerTimeout);
+        written_ = settleRowsInDoubt(look, *doubt_);
+    } catch (const std::exception& lookFailure) {
+        doubt_->lookFailure = lookFailure.what();
+        return;
+    }
+    doubt_.reset();
 }
 
 // The row's error is what the operator sees; a closing line that fails as
@@ -150,18 +220,31 @@ std::size_t TPriceWriteBack::rowCount(TPriceRows& rows) {
 }
 
 void TPriceWriteBack::writeRows(TPriceRows& rows, const WriteBackSteps& steps, std::size_t total) {
-    for (rows.first(); !rows.eof(); rows.next()) {
+    std::size_t index = 0;
+    for (rows.first(); !rows.eof(); rows.next(), ++index) {
         if (steps.stopRequested && steps.stopRequested()) {
             stopped_ = true;
             return;
         }
         const PriceRow row = rows.current();
         if (steps.rowStarting) steps.rowStarting(row);
-        writePriceRow(statement_, row.prices, row.productId, steps.nulls);
-        ++written_;
-        if (steps.progress) steps.progress(written_, total);
+        try {
+            writePriceRow(statement_, row.prices, row.productId, steps.nulls);
+        } catch (const rt::DatabaseError& failure) {
+            // Row by row the statement carries its own commit: with the
+            // connection gone before the answer, it may have been made.
+            if (writeBack_.oneTransaction || !failure.driverFailure().connectionLost) throw;
+            doubt_ = RowsInDoubt{false, total, written_, index, {row}, {}, {}};
+            throw;
+        }
+        ++sent_;
+        if (!writeBack_.oneTransaction) written_ = sent_;
+        if (steps.progress) steps.progress(sent_, total);
     }
 }
 
-}  // namespace batch
+void TPriceWriteBack::tell(const WriteBackSteps& steps, WriteBackPhase phase) {
+    if (steps.phase) steps.phase(phase);
+}
 
+}  // namespace batch

@@ -36,10 +36,19 @@ QString revertReportText(const RevertReport& report) {
     return text;
 }
 
-QString revertStoppedText(const QString& by, std::size_t reverted) {
+QString revertStoppedText(const QString& by, std::size_t reverted, bool oneTransaction) {
+    if (oneTransaction)
+        return QStringLiteral("Stopped by %1; the transaction was rolled back and nothing was reverted.\n").arg(by);
     return QStringLiteral("Stopped by %1 after %2 rows reverted; the rows after them were not touched.\n")
         .arg(by)
         .arg(reverted);
+}
+
+QString revertInDoubtText(const RevertStopped& stopped, bool oneTransaction) {
+    return QStringLiteral("The connection was lost while a commit was on its way and the database could not be "
+                          "asked since: whether %1 was reverted is not known. Run the revert again once the server "
+                          "is back; it judges every row by what PRODUCT holds.\n")
+        .arg(oneTransaction ? QStringLiteral("the batch") : productText(stopped.failingRow()));
 }
 
 QString revertFailedText(const RevertStopped& stopped, const QString& journalFile) {

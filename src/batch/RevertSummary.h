@@ -14,8 +14,13 @@ namespace batch {
 QString revertReportText(const RevertReport& report);
 
 // A stop asked for between rows (a signal, the window's Cancel): by names
-// what asked for it.
-QString revertStoppedText(const QString& by, std::size_t reverted);
+// what asked for it. In one transaction the rows before the stop were
+// rolled back with it.
+QString revertStoppedText(const QString& by, std::size_t reverted, bool oneTransaction);
+
+// A row that failed with the connection lost while a commit was on its way,
+// the database not reachable since to say whether it was made.
+QString revertInDoubtText(const RevertStopped& stopped, bool oneTransaction);
 
 // A row that failed: the error and where the revert stopped in the
 // journal file; revertReportText(stopped.report()) follows it.

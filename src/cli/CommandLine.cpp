@@ -159,9 +159,12 @@ int revert(const QString& file, bool force) {
     db::TStatementService SQLQuery1(SQLConnection1);
     batch::RevertOptions options;
     options.force = force;
-    options.progress = [](std::size_t written, std::size_t total) {
-        if (written % kProgressStep == 0 || written == total)
-            print(stdout, QStringLiteral("%1 of %2 rows reverted\n").arg(written).arg(total));
+    // In one transaction a row is only sent until the commit after the last.
+    const QString done = options.writeBack.oneTransaction ? QStringLiteral("sent (written together at the end)")
+                                                          : QStringLiteral("reverted");
+    options.progress = [done](std::size_t count, std::size_t total) {
+        if (count % kProgressStep == 0 || count == total)
+            print(stdout, QStringLiteral("%1 of %2 rows %3\n").arg(count).arg(total).arg(done));
     };
     options.stopRequested = [] { return rt::pendingStopSignal() != 0; };
     // Ctrl+C and TERM during a revert are blocked, so that neither their
@@ -176,7 +179,7 @@ int revert(const QString& file, bool force) {
         if (const int signal = rt::pendingStopSignal(); signal != 0) {
             if (report.stopped)
                 print(stdout, batch::revertStoppedText(QStringLiteral("SIG") + QString::fromLatin1(sigabbrev_np(signal)),
-                                                       report.reverted));
+                                                       report.reverted, options.writeBack.oneTransaction));
             return 128 + signal;
         }
         return report.complete() ? kSuccess : kNotAllReverted;
@@ -185,6 +188,8 @@ int revert(const QString& file, bool force) {
         // where they are journaled.
         print(stderr, QStringLiteral("Tarvell: ") + batch::revertFailedText(stopped, file));
         printReport(stopped.report());
+        if (stopped.report().inDoubt)
+            print(stdout, batch::revertInDoubtText(stopped, options.writeBack.oneTransaction));
         return kFailed;
     }
 }

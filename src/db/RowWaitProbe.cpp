@@ -32,9 +32,17 @@ TRowWaitProbe::TRowWaitProbe(const TDataLinkConnection& connection, std::chrono:
 TRowWaitProbe::~TRowWaitProbe() = default;
 
 RowWait TRowWaitProbe::ask(const std::string& productId) {
+    {
+        const std::lock_guard lock(mutex_);
+        abortRequested_ = false;
+    }
     try {
         TDataLinkConnection connection("RowWaitProbe");
         connection.useSettings(settings_);
+        // The read and the disconnect wait no longer than the connect: a
+        // server that freezes after taking the connection ends the question
+        // in time too.
+        connection.setAnswerTimeout(answerWithin_);
         return askOver(connection, productId);
     } catch (const std::exception&) {
         return RowWait::Server;
@@ -53,6 +61,14 @@ RowWait TRowWaitProbe::askOver(TDataLinkConnection& connection, const std::strin
     {
         const std::lock_guard lock(mutex_);
         inFlight_ = TConnectionInterrupt(connection);
+        // Ended while it connected: nothing to read for, and the connection
+        // is closed under the disconnect, which a frozen server would
+        // otherwise keep waiting.
+        if (abortRequested_) {
+            inFlight_.abort();
+            inFlight_ = TConnectionInterrupt();
+            return RowWait::Server;
+        }
     }
     const rt::ScopeGuard forget([this] {
         const std::lock_guard lock(mutex_);
@@ -73,6 +89,7 @@ void TRowWaitProbe::abort() {
     TConnectionInterrupt connection;
     {
         const std::lock_guard lock(mutex_);
+        abortRequested_ = true;
         connection = inFlight_;
     }
     connection.abort();

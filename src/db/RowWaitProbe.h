@@ -46,8 +46,9 @@ public:
     // disconnects. Never raises: a failure that is neither a lock nor a
     // refused connection is the server's.
     RowWait ask(const std::string& productId);
-    // From another thread: ends a question whose connection was taken and
-    // then got no answer, by closing that connection.
+    // From another thread: ends the question out, by closing its
+    // connection; one still connecting ends once connected, without
+    // reading. Each call the probe makes waits at most answerWithin.
     void abort();
 
     std::chrono::seconds answerWithin() const { return answerWithin_; }
@@ -60,6 +61,7 @@ private:
     std::string rowSelect_;
     std::mutex mutex_;
     TConnectionInterrupt inFlight_;
+    bool abortRequested_ = false;
 };
 
 }  // namespace db

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -495,6 +496,36 @@ void TJournalWriter::fail(const QString& what) const {
     throw rt::AppError("The price journal could not be written (" +
                        big5::fromUnicodeLossy(path_.isEmpty() ? folder_ : path_) + ": " + big5::fromUnicodeLossy(what) +
                        ")");
+}
+
+void rewriteClosingCount(const QString& path, std::size_t written) {
+    const Journal journal = readJournal(path);
+    const auto refuse = [&path](const QString& why) {
+        throw rt::AppError("The price journal " + big5::fromUnicodeLossy(path) + " could not be closed: " +
+                           big5::fromUnicodeLossy(why));
+    };
+    if (journal.torn) refuse(QStringLiteral("its last line was cut short"));
+    if (written > journal.entries.size())
+        refuse(QStringLiteral("%1 rows written, but it holds %2").arg(written).arg(journal.entries.size()));
+    const int file = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (file < 0) refuse(systemError(errno));
+    const rt::ScopeGuard closeFile([file] { ::close(file); });
+    // The closing line is the file's last: "written," and a count as wide
+    // as "unfinished", then its line end.
+    const QByteArray prefix = QByteArray(kWritten) + ',';
+    const off_t lineLength = off_t(prefix.size()) + kCountWidth + 1;
+    const off_t size = ::lseek(file, 0, SEEK_END);
+    if (size < lineLength) refuse(QStringLiteral("it has no closing line"));
+    QByteArray line(qsizetype(lineLength), '\0');
+    if (::pread(file, line.data(), std::size_t(lineLength), size - lineLength) != lineLength)
+        refuse(systemError(errno));
+    if (!line.startsWith(prefix) || !line.endsWith('\n'))
+        refuse(QStringLiteral("its closing line is not one a count can be written over"));
+    char count[kCountWidth + 1];
+    std::snprintf(count, sizeof count, "%0*zu", kCountWidth, written);
+    if (::pwrite(file, count, kCountWidth, size - lineLength + off_t(prefix.size())) != kCountWidth)
+        refuse(systemError(errno));
+    if (::fsync(file) != 0) refuse(systemError(errno));
 }
 
 // ---- reading ----

@@ -109,6 +109,12 @@ private:
     off_t closingLineAt_ = -1;  // where the count goes; -1 until synced
 };
 
+// The closing line's count of a journal already on the disk written over in
+// place and synced: once a write-back whose last commit got no answer has
+// found out what the database holds. Raises rt::AppError when the file is
+// no whole journal of this version or holds fewer rows than written.
+void rewriteClosingCount(const QString& path, std::size_t written);
+
 // Raises rt::AppError naming the file, the line and the text that is not a
 // journal's, or the system's words when the file cannot be read. Only a
 // regular file is read; its header is checked before the rows are read.

@@ -12,6 +12,7 @@
 #include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "Big5Text.h"
 #include "BusyCursor.h"
@@ -27,6 +28,7 @@
 #include "PriceWriteBack.h"
 #include "ProductStatements.h"
 #include "ProgressBar.h"
+#include "RowWaitWatch.h"
 #include "ScopeGuard.h"
 #include "SpeedButton.h"
 #include "StorePushRunner.h"
@@ -128,6 +130,8 @@ TFormTarvell::TFormTarvell(QWidget* parent) : QWidget(parent) {
 TFormTarvell::~TFormTarvell() {
     // The grid is destroyed with the window's children, after the table.
     DBGrid1->setDataSet(nullptr);
+    // No question about a stuck row is left running in the driver.
+    ui::TRowWaitWatch::awaitQuestions();
 }
 
 void TFormTarvell::createComponents() {
@@ -378,6 +382,7 @@ void TFormTarvell::SpeedButton3Click() {
     // the review reads the current prices, and again after the question,
     // which may have stayed open for minutes.
     const settings::ServerSettings server = settings::applyServerSettings(SQLConnection1);
+    if (rowsInDoubt_) return settleRowsInDoubt();
     const std::optional<batch::TPriceReview> review = reviewBatch();
     if (!review) return;
     int signal = 0;
@@ -410,25 +415,43 @@ void TFormTarvell::SpeedButton3Click() {
         ui::offerStorePush(this, writeBack.journalPath());
 }
 
-// A stopped write-back leaves the row it stopped at current, tells what was
-// written, and raises its error with that added; a signal ends the program
-// without a word.
+// A stopped write-back leaves the row it stopped at current, tells what
+// the database holds, and raises its error with that added; a signal ends
+// the program without a word. Whatever stopped it, a batch whose every row
+// the database answered as written is done.
 void TFormTarvell::showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exception_ptr failure) {
     batch::WriteBackEnd end = runner.end();
     end.connectionLost = lostConnection(failure) || runner.timedOut();
-    if (failure && static_cast<int>(end.written) < CDS_PRODUCT.rowCount())
+    rowsInDoubt_ = runner.rowsInDoubt();
+    if (end.written < end.total && static_cast<int>(end.written) < CDS_PRODUCT.rowCount())
         CDS_PRODUCT.moveTo(static_cast<int>(end.written));
     if (runner.stoppingSignal() != 0) return ui::endAfterSignal(runner.stoppingSignal());
+    if (!end.inDoubt && end.written == end.total) return ui::showMessage(QString::fromUtf8("回存完成"));
     if (runner.cancelled() && !runner.timedOut())
         return ui::showMessage(big5::toUnicode(batch::cancelledMessage(end)));
-    if (failure) {
-        try {
-            std::rethrow_exception(failure);
-        } catch (const std::exception& error) {
-            rt::raiseWithMessage(error, batch::stoppedByErrorMessage(error.what(), end));
-        }
+    if (!failure) {
+        // The runner's own answer timeout closed the connection, and the
+        // row in flight ended all the same: the rest was never sent.
+        failure = std::make_exception_ptr(rt::AppError(
+            std::string(dl::kNoAnswerText) + " in " +
+            std::to_string(std::chrono::duration_cast<std::chrono::seconds>(runner.answerTimeout()).count()) +
+            " seconds"));
     }
-    ui::showMessage(QString::fromUtf8("回存完成"));
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        rt::raiseWithMessage(error, batch::stoppedByErrorMessage(error.what(), end));
+    }
+}
+
+// Reads what PRODUCT holds for the rows the last write-back left in doubt,
+// gives its journal that count and tells it; a failure leaves them in
+// doubt for the next press.
+void TFormTarvell::settleRowsInDoubt() {
+    SQLConnection1.open();
+    const std::size_t written = batch::settleRowsInDoubt(SQLConnection1, *rowsInDoubt_);
+    const batch::RowsInDoubt settled = *std::exchange(rowsInDoubt_, std::nullopt);
+    ui::showMessage(big5::toUnicode(batch::settledMessage(settled, written)));
 }
 
 // The batch as it will be written, beside the prices it was loaded with and

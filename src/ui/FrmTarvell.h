@@ -15,6 +15,7 @@
 #include "ReadService.h"
 #include "ResultProvider.h"
 #include "PriceRows.h"
+#include "RowsInDoubt.h"
 #include "ProductWorkTable.h"
 #include "ServerQuery.h"
 #include "StatementService.h"
@@ -101,10 +102,14 @@ private:
     void replaceConnectionDeadWhileIdle();
     batch::TListedPriceRows priceRowsOfTable();
     void showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exception_ptr failure);
+    void settleRowsInDoubt();
 
     bool shown_ = false;
     QMargins frame_{-1, -1, -1, -1};
     // Since the last handler ended; invalid before the first.
     QElapsedTimer sinceLastHandler_;
     std::chrono::milliseconds idleCheckAfter_ = kIdleCheckAfter;
+    // The last write-back's rows whose commit got no answer and could not be
+    // read since; looked at first by the next "3.成本回存".
+    std::optional<batch::RowsInDoubt> rowsInDoubt_;
 };

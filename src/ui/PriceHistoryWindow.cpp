@@ -283,9 +283,11 @@ void TPriceHistoryWindow::RevertButtonClick() {
         const batch::RevertReport report = batch::TPriceRevert(SQLQuery1, options).run(journal);
         summary = batch::revertReportText(report);
         if (report.stopped && cancelled_ && stoppingSignal_ == 0)
-            summary += batch::revertStoppedText(QStringLiteral("Cancel"), report.reverted);
+            summary += batch::revertStoppedText(QStringLiteral("Cancel"), report.reverted,
+                                                options.writeBack.oneTransaction);
     } catch (const batch::RevertStopped& stopped) {
         summary = batch::revertFailedText(stopped, journal.path) + batch::revertReportText(stopped.report());
+        if (stopped.report().inDoubt) summary += batch::revertInDoubtText(stopped, options.writeBack.oneTransaction);
     }
     refresh();
     if (stoppingSignal_ != 0) return endAfterSignal(stoppingSignal_);

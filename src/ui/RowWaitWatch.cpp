@@ -1,5 +1,6 @@
 #include "RowWaitWatch.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -16,8 +17,24 @@ constexpr auto kAskAgainAfter = 2s;
 // Beyond the probe's own time, what the question's thread may take to
 // come back with the answer.
 constexpr auto kAnswerMargin = 500ms;
-// How long the end of a write-back waits for a question it has ended.
-constexpr auto kEndingWait = 1s;
+// Beyond the probe's own time, how long the program's end waits for a
+// question still out: each of the probe's calls waits at most its time,
+// and an ended one is closed under its read.
+constexpr auto kEndingMargin = 1s;
+
+// Every question's thread, until it has ended: the program waits for them
+// before it goes, rather than leaving one behind in the driver.
+struct RunningQuestions {
+    std::mutex mutex;
+    std::condition_variable ended;
+    int running = 0;
+    std::chrono::seconds longestAnswerWithin{0};
+};
+
+RunningQuestions& runningQuestions() {
+    static RunningQuestions questions;
+    return questions;
+}
 
 }  // namespace
 
@@ -34,11 +51,17 @@ struct TRowWaitWatch::Question {
 
 TRowWaitWatch::TRowWaitWatch(std::shared_ptr<db::TRowWaitProbe> probe) : probe_(std::move(probe)) {}
 
+// The question out is ended, not waited for: the window's thread goes on,
+// and awaitQuestions() at the program's end sees it finish.
 TRowWaitWatch::~TRowWaitWatch() {
-    if (!question_) return;
-    probe_->abort();
-    std::unique_lock lock(question_->mutex);
-    question_->ended.wait_for(lock, kEndingWait, [this] { return !question_->running; });
+    if (question_) probe_->abort();
+}
+
+void TRowWaitWatch::awaitQuestions() {
+    RunningQuestions& questions = runningQuestions();
+    std::unique_lock lock(questions.mutex);
+    questions.ended.wait_for(lock, questions.longestAnswerWithin + kEndingMargin,
+                             [&questions] { return questions.running == 0; });
 }
 
 std::optional<db::RowWait> TRowWaitWatch::look(const std::optional<std::string>& productId,
@@ -57,14 +80,27 @@ void TRowWaitWatch::ask(Clock::time_point now) {
     auto question = std::make_shared<Question>();
     question->productId = productId_;
     question->askedAt = now;
-    std::thread([probe = probe_, question] {
+    RunningQuestions& questions = runningQuestions();
+    {
+        const std::lock_guard lock(questions.mutex);
+        ++questions.running;
+        questions.longestAnswerWithin = std::max(questions.longestAnswerWithin, probe_->answerWithin());
+    }
+    std::thread([probe = probe_, question, &questions]() mutable {
         const db::RowWait answer = probe->ask(question->productId);
+        // Let go of before it counts as ended: the probe's owner may then
+        // take it as free.
+        probe.reset();
         {
             const std::lock_guard lock(question->mutex);
             question->answer = answer;
             question->running = false;
         }
-        question->ended.notify_all();
+        {
+            const std::lock_guard lock(questions.mutex);
+            --questions.running;
+        }
+        questions.ended.notify_all();
     }).detach();
     question_ = std::move(question);
 }

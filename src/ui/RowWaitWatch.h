@@ -20,9 +20,13 @@ public:
 
     // probe: null for none; then nothing is ever known.
     explicit TRowWaitWatch(std::shared_ptr<db::TRowWaitProbe> probe);
-    // A question still out is ended and waited for a moment; one that will
-    // not end is left to finish on its own.
+    // A question still out is ended; its thread finishes on its own within
+    // the probe's time.
     ~TRowWaitWatch();
+
+    // For the program's end: waits until every question's thread has
+    // ended, at most the longest probe time and a second.
+    static void awaitQuestions();
     TRowWaitWatch(const TRowWaitWatch&) = delete;
     TRowWaitWatch& operator=(const TRowWaitWatch&) = delete;
 

@@ -55,6 +55,11 @@ void TWriteBackDialog::showReading(const QString& what, const QString& detail) {
     bar_->setRange(0, 0);
 }
 
+void TWriteBackDialog::showSent(std::size_t sent, std::size_t total, const QString& product) {
+    showProgress(sent, total, product);
+    count_->setText(QString::fromUtf8("已送出 %1 / %2 筆（整批在最後一起寫入）").arg(sent).arg(total));
+}
+
 void TWriteBackDialog::showWaiting(const QString& what) { waiting_->setText(what); }
 
 void TWriteBackDialog::showStopping() {

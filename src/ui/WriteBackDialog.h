@@ -23,6 +23,8 @@ public:
     explicit TWriteBackDialog(QWidget* window);
 
     void showProgress(std::size_t written, std::size_t total, const QString& product);
+    // One transaction: the rows are sent, none written until the commit.
+    void showSent(std::size_t sent, std::size_t total, const QString& product);
     // Shown below the product once a row has taken long.
     void showWaiting(const QString& what);
     void showStopping();

@@ -31,20 +31,30 @@ constexpr std::chrono::milliseconds kPollInterval{50};
 // window's thread reads at each poll.
 struct TWriteBackRunner::State {
     mutable std::mutex mutex;
-    std::size_t written = 0;
+    // Rows whose UPDATE answered.
+    std::size_t done = 0;
     std::size_t total = 0;
     std::optional<batch::PriceRow> rowInFlight;
-    // When the worker's current call began: the run, then each row. The
-    // journal's reads before the first row are waited on like a row.
-    Clock::time_point rowStarted;
+    batch::WriteBackPhase phase = batch::WriteBackPhase::ReadingPrices;
+    // A read or a row's UPDATE is on its way, which Cancel may interrupt.
+    bool interruptible = true;
+    // When the worker's current call began: the run, each phase, each row.
+    Clock::time_point callStarted;
     std::atomic<bool> stopRequested{false};
-    std::atomic<bool> done{false};
+    std::atomic<bool> finished{false};
+
+    // Filled once the worker has ended.
+    bool oneTransaction = false;
+    std::size_t written = 0;
+    std::optional<batch::RowsInDoubt> doubt;
 
     // The window's thread's own.
     bool cancelled = false;
     bool timedOut = false;
     int signal = 0;
-    std::optional<Clock::time_point> raisedAt;
+    // The call the interruption was asked for, and when.
+    std::optional<Clock::time_point> raisedFor;
+    Clock::time_point raisedAt;
     bool aborted = false;
     std::unique_ptr<TRowWaitWatch> rowWait;
     QPointer<TWriteBackDialog> dialog;
@@ -64,20 +74,37 @@ TWriteBackRunner::~TWriteBackRunner() = default;
 void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows& rows,
                            batch::WriteBackSteps steps) {
     State& state = *state_;
-    state.started = state.rowStarted = Clock::now();
+    state.started = state.callStarted = Clock::now();
+    state.oneTransaction = writeBack.oneTransaction();
     state.rowWait = std::make_unique<TRowWaitWatch>(probe_);
     for (rows.first(); !rows.eof(); rows.next()) ++state.total;
     steps.rowStarting = [&state](const batch::PriceRow& row) {
         const std::lock_guard lock(state.mutex);
         state.rowInFlight = row;
-        state.rowStarted = Clock::now();
+        state.interruptible = true;
+        state.callStarted = Clock::now();
     };
-    steps.progress = [&state](std::size_t written, std::size_t total) {
+    steps.progress = [&state](std::size_t done, std::size_t total) {
         const std::lock_guard lock(state.mutex);
-        state.written = written;
+        state.done = done;
         if (total != 0) state.total = total;
         state.rowInFlight.reset();
-        state.rowStarted = Clock::now();
+        state.interruptible = false;
+        state.callStarted = Clock::now();
+    };
+    steps.phase = [&state, callersPhase = std::move(steps.phase)](batch::WriteBackPhase phase) {
+        {
+            // Taken under the lock the window's thread holds while it
+            // interrupts: no interruption meant for a read or a row reaches
+            // the commit that follows.
+            const std::lock_guard lock(state.mutex);
+            state.phase = phase;
+            // The look at rows in doubt runs on a connection of its own,
+            // bounded by its own times: nothing of this one is on its way.
+            state.interruptible = phase == batch::WriteBackPhase::ReadingPrices;
+            state.callStarted = Clock::now();
+        }
+        if (callersPhase) callersPhase(phase);
     };
     steps.stopRequested = [&state] { return state.stopRequested.load(); };
 
@@ -93,7 +120,7 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
         } catch (...) {
             failure = std::current_exception();
         }
-        state.done = true;
+        state.finished = true;
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     // The worker uses this frame's objects: it ends before they go, however
@@ -108,16 +135,21 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
         tick();
         // Once the dialog keeps the window's handlers out, the loop starts
         // again taking every event.
-        if (state_->done || (!hadDialog && state_->dialog)) loop.quit();
+        if (state_->finished || (!hadDialog && state_->dialog)) loop.quit();
     });
     poll.start();
     // Until the dialog shows, the operator's clicks and keys wait, as they
     // did while the write-back held the window; the window still repaints.
     QEventLoop::ProcessEventsFlags flags = QEventLoop::ExcludeUserInputEvents;
-    while (!state.done) {
+    while (!state.finished) {
         loop.exec(state.dialog ? QEventLoop::AllEvents : flags);
     }
     worker.join();
+    {
+        const std::lock_guard lock(state.mutex);
+        state.written = writeBack.written();
+        state.doubt = writeBack.inDoubt();
+    }
     poll.stop();
     state.rowWait.reset();
     if (state.dialog) state.dialog->finish();
@@ -127,7 +159,7 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
 
 void TWriteBackRunner::tick() {
     State& state = *state_;
-    if (state.done) return;
+    if (state.finished) return;
     const Clock::time_point now = Clock::now();
     escalateStuckRow(now);
     if (!state.dialog && now - state.started >= times_.showAfter) {
@@ -141,29 +173,30 @@ void TWriteBackRunner::tick() {
 
 void TWriteBackRunner::escalateStuckRow(Clock::time_point now) {
     State& state = *state_;
-    Clock::duration rowAge{};
-    bool updating = false;
-    {
-        const std::lock_guard lock(state.mutex);
-        rowAge = now - state.rowStarted;
-        updating = state.rowInFlight.has_value();
-    }
     if (state.aborted) return;
+    // Held while interrupting, so that the worker cannot move on to a
+    // commit between the look and the interruption.
+    const std::lock_guard lock(state.mutex);
+    const Clock::duration callAge = now - state.callStarted;
     // Only a row's UPDATE is one statement awaiting one answer; the
     // journal's reads before the first row are many, and a large batch's
     // may well take longer than the timeout on a healthy server.
-    if (!state.cancelled && updating && rowAge >= times_.answerTimeout) {
+    if (!state.cancelled && state.rowInFlight && state.interruptible && callAge >= times_.answerTimeout) {
         state.timedOut = true;
         cancel();
         interrupt_.abort();
         state.aborted = true;
         return;
     }
-    if (!state.cancelled) return;
-    if (!state.raisedAt && rowAge >= times_.raiseAfter) {
+    // Between rows, on the disk or in a commit, Cancel waits for the next
+    // boundary or the commit's answer.
+    if (!state.cancelled || !state.interruptible) return;
+    if (state.raisedFor != state.callStarted) {
+        if (callAge < times_.raiseAfter) return;
         interrupt_.cancel();
+        state.raisedFor = state.callStarted;
         state.raisedAt = now;
-    } else if (state.raisedAt && now - *state.raisedAt >= times_.abortAfter) {
+    } else if (now - state.raisedAt >= times_.abortAfter) {
         interrupt_.abort();
         state.aborted = true;
     }
@@ -172,24 +205,37 @@ void TWriteBackRunner::escalateStuckRow(Clock::time_point now) {
 void TWriteBackRunner::updateDialog(Clock::time_point now) {
     State& state = *state_;
     if (!state.dialog) return;
-    std::size_t written = 0;
+    std::size_t done = 0;
     std::size_t total = 0;
     std::optional<batch::PriceRow> row;
-    Clock::time_point rowStarted;
+    Clock::time_point callStarted;
+    batch::WriteBackPhase phase{};
+    bool interruptible = false;
     {
         const std::lock_guard lock(state.mutex);
-        written = state.written;
+        done = state.done;
         total = state.total;
         row = state.rowInFlight;
-        rowStarted = state.rowStarted;
+        callStarted = state.callStarted;
+        phase = state.phase;
+        interruptible = state.interruptible;
     }
+    const bool committing = phase == batch::WriteBackPhase::Committing;
     const QString product = row ? big5::toUnicode(batch::productLabel(*row)) : QString();
-    state.dialog->showProgress(written, total, product);
-    const bool watched = row && !state.cancelled && now - rowStarted >= times_.probeAfter;
+    if (state.oneTransaction)
+        state.dialog->showSent(done, total, product);
+    else
+        state.dialog->showProgress(done, total, product);
+    const bool watched = row && !state.cancelled && now - callStarted >= times_.probeAfter;
     const std::optional<db::RowWait> wait =
         state.rowWait->look(watched ? std::optional<std::string>(row->productId) : std::nullopt, now);
+    const bool waiting = now - callStarted >= times_.waitingAfter;
+    // A commit is waited for even after Cancel: the operator sees on what.
+    if (committing && waiting) return state.dialog->showWaiting(QString::fromUtf8("等候伺服器回應：整批價格的寫入"));
+    if (phase == batch::WriteBackPhase::CheckingDoubt && waiting)
+        return state.dialog->showWaiting(QString::fromUtf8("等候伺服器回應：查明資料庫中的價格"));
     if (state.cancelled) return;
-    if (now - rowStarted >= times_.waitingAfter)
+    if (waiting && interruptible)
         state.dialog->showWaiting(waitingText(wait) + product);
     else
         state.dialog->showWaiting(QString());
@@ -214,8 +260,16 @@ bool TWriteBackRunner::timedOut() const { return state_->timedOut; }
 int TWriteBackRunner::stoppingSignal() const { return state_->signal; }
 
 batch::WriteBackEnd TWriteBackRunner::end() const {
-    const std::lock_guard lock(state_->mutex);
-    return {state_->written, state_->total, state_->rowInFlight, false};
+    const State& state = *state_;
+    const std::lock_guard lock(state.mutex);
+    batch::WriteBackEnd end{state.written, state.total, state.rowInFlight, false, state.oneTransaction,
+                            state.doubt.has_value()};
+    // Row by row, a row in flight found written once looked at again is
+    // no longer where it stopped.
+    if (!state.oneTransaction && end.rowInFlight && !end.inDoubt && state.written > state.done) end.rowInFlight.reset();
+    return end;
 }
+
+const std::optional<batch::RowsInDoubt>& TWriteBackRunner::rowsInDoubt() const { return state_->doubt; }
 
 }  // namespace ui

@@ -1,10 +1,13 @@
 // The write-back's database work on a thread of its own, the window's
 // event loop running meanwhile: the window repaints, and after a moment
 // a window-modal progress dialog with Cancel keeps every other handler
-// out. Cancel stops after the row in flight; a row that does not finish
-// is interrupted through the driver, first asking the server, then by
-// closing the connection; a row with no answer for the answer timeout is
-// treated as a lost connection.
+// out. Cancel stops at the next row boundary; a read or a row's UPDATE
+// that does not finish is interrupted through the driver, first asking the
+// server, then by closing the connection; a row with no answer for the
+// answer timeout is treated as a lost connection. With no call on its way
+// (between rows, the journal on the disk) Cancel only waits for the
+// boundary, and a commit on its way is never interrupted: its answer is
+// waited for, until the connection's own answer timeout gives up on it.
 #pragma once
 
 #include <QString>
@@ -50,6 +53,8 @@ public:
 
     // Returns once the write-back has ended; its error is raised here, on
     // the window's thread. A termination signal meanwhile acts as Cancel.
+    // The runner fills steps' row, progress and stop callbacks; a phase
+    // callback given is called after the runner's own, on the worker.
     void run(batch::TPriceWriteBack& writeBack, batch::TPriceRows& rows, batch::WriteBackSteps steps);
 
     // The operator's Cancel (also a termination signal's).
@@ -59,9 +64,15 @@ public:
     bool timedOut() const;
     // The signal that stopped it; 0 for none.
     int stoppingSignal() const;
-    // Rows written, the row in flight when it ended; connectionLost is not
-    // filled here.
+    // What the database holds by its answers: the rows written (in one
+    // transaction all or none), the row in flight when it ended, whether
+    // its commit is in doubt; connectionLost is not filled here.
     batch::WriteBackEnd end() const;
+    // How long a row may go without an answer before the runner closes
+    // its connection.
+    std::chrono::milliseconds answerTimeout() const { return times_.answerTimeout; }
+    // The rows whose commit got no answer and could not be read since.
+    const std::optional<batch::RowsInDoubt>& rowsInDoubt() const;
 
 private:
     struct State;

@@ -17,6 +17,8 @@
 #include "LocalServer.h"
 #include "PriceRevert.h"
 #include "PriceWriteBack.h"
+#include "RowsInDoubt.h"
+#include "WriteBackReport.h"
 #include "CurrentPriceReader.h"
 #include "StatementService.h"
 #include "TDataLinkConnection.h"
@@ -26,6 +28,7 @@
 namespace batch {
 namespace {
 
+using namespace std::chrono_literals;
 using rt::FieldValue;
 using testsupport::DirectClient;
 using testsupport::TestDatabase;
@@ -187,6 +190,109 @@ INSTANTIATE_TEST_SUITE_P(RowByRowAndOneTransaction, WriteBackVisibilityTest,
                              return std::string(info.param.name);
                          });
 
+// Rows priced by the batch, as another connection sees them: old prices
+// are below 1000, the batch's from 1000 up.
+int pricedByTheBatch(const std::string& databaseName, const std::string& password = {}) {
+    DirectClient client(databaseName, "SYSDBA", password);
+    return static_cast<int>(client.select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE >= 1000").front()[0].toDouble());
+}
+
+// The box the window shows after a Cancel, from what the write-back says
+// the database holds.
+std::string cancelledBox(const TPriceWriteBack& writeBack, std::size_t total) {
+    return cancelledMessage({writeBack.written(), total, std::nullopt, false, writeBack.oneTransaction(),
+                             writeBack.inDoubt().has_value()});
+}
+
+struct StopCase {
+    const char* name;
+    bool oneTransaction;
+    bool revert;  // the stop comes during a revert of the whole batch
+    int kept;     // rows the stop leaves written (reverted)
+};
+
+void PrintTo(const StopCase& stop, std::ostream* out) { *out << stop.name; }
+
+class StopBetweenRowsTest : public WriteBackModeTest, public testing::WithParamInterface<StopCase> {
+protected:
+    static constexpr int kRows = 20;
+    void SetUp() override {
+        WriteBackModeTest::SetUp();
+        for (int row = kProducts; row < kRows; ++row)
+            addProduct(productId(row), std::to_string(row * 10 + 1) + ", 2, 3, 4, 5, 6");
+    }
+    static std::vector<PriceRow> twentyRows() {
+        std::vector<PriceRow> rows;
+        for (int row = 0; row < kRows; ++row) {
+            product::TierPrices prices;
+            for (int tier = 1; tier <= product::kTierCount; ++tier) prices.setPrice(tier, newSalePrice(row) + tier - 1);
+            rows.push_back({productId(row), "Item", prices});
+        }
+        return rows;
+    }
+};
+
+// The stop is asked for once the second row has answered: row by row the
+// two rows stay, in one transaction nothing does, and nothing of the
+// batch's open transaction is visible meanwhile or after.
+TEST_P(StopBetweenRowsTest, OneTransactionKeepsNothingAndTheJournalAndTheBoxSaySo) {
+    const StopCase& stop = GetParam();
+    if (stop.revert) {
+        TListedPriceRows all(twentyRows());
+        ASSERT_TRUE(TPriceWriteBack(statement(), journal, {false}).run(all, {}));
+        ASSERT_EQ(pricedByTheBatch(database.path()), kRows);
+    }
+    std::size_t done = 0;
+    int seenAfterTwo = -1;
+    const auto progress = [&](std::size_t count, std::size_t total) {
+        EXPECT_EQ(total, std::size_t(kRows));
+        done = count;
+        if (count == 2) seenAfterTwo = pricedByTheBatch(database.path());
+    };
+    const auto stopRequested = [&] { return done >= 2; };
+    std::size_t kept = 0;
+    QString journalPath;
+    if (stop.revert) {
+        journal::Journal written = journal::readJournal(journal::journalFiles(journals.path()).front());
+        RevertOptions options{false, journal, progress, {stop.oneTransaction}, stopRequested};
+        const RevertReport report = TPriceRevert(statement(), options).run(written);
+        EXPECT_TRUE(report.stopped);
+        kept = report.reverted;
+        journalPath = report.journalPath;
+        // Reverted rows no longer hold the batch's prices.
+        disconnect();
+        EXPECT_EQ(pricedByTheBatch(database.path()), kRows - stop.kept);
+        EXPECT_EQ(seenAfterTwo, stop.oneTransaction ? kRows : kRows - 2);
+    } else {
+        TListedPriceRows rows(twentyRows());
+        TPriceWriteBack writeBack(statement(), journal, {stop.oneTransaction});
+        WriteBackSteps steps;
+        steps.progress = progress;
+        steps.stopRequested = stopRequested;
+        ASSERT_TRUE(writeBack.run(rows, steps));
+        EXPECT_TRUE(writeBack.stopped());
+        EXPECT_EQ(writeBack.sent(), 2u);
+        kept = writeBack.written();
+        journalPath = writeBack.journalPath();
+        const std::string box = cancelledBox(writeBack, kRows);
+        EXPECT_EQ(box, big5::fromUtf8(stop.oneTransaction ? "回存已取消：整批已復原，沒有寫入任何價格"
+                                                          : "回存已取消：已回存 2 筆 (共 20 筆)，之後的商品都未回存"))
+            << big5::toUnicode(box).toStdString();
+        disconnect();
+        EXPECT_EQ(pricedByTheBatch(database.path()), stop.kept);
+        EXPECT_EQ(seenAfterTwo, stop.oneTransaction ? 0 : 2);
+    }
+    EXPECT_EQ(kept, std::size_t(stop.kept));
+    EXPECT_EQ(journal::readJournal(journalPath).written, std::optional<std::size_t>(stop.kept));
+}
+
+INSTANTIATE_TEST_SUITE_P(RowByRowAndOneTransaction, StopBetweenRowsTest,
+                         testing::Values(StopCase{"RowByRow", false, false, 2},
+                                         StopCase{"OneTransaction", true, false, 0},
+                                         StopCase{"RevertRowByRow", false, true, 2},
+                                         StopCase{"RevertInOneTransaction", true, true, 0}),
+                         [](const testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+
 // A one-transaction batch with a product named twice and one PRODUCT does
 // not have, then its revert, also in one transaction: every price is back.
 TEST_F(WriteBackModeTest, RevertOfAOneTransactionJournalPutsBackEveryRow) {
@@ -202,7 +308,7 @@ TEST_F(WriteBackModeTest, RevertOfAOneTransactionJournalPutsBackEveryRow) {
     // Every current price is read before the first UPDATE.
     EXPECT_EQ(written.entries[kProducts + 1].oldPrices, written.entries[1].oldPrices);
 
-    RevertOptions options{false, journal, {}, {true}};
+    RevertOptions options{false, journal, {}, {true}, {}};
     const RevertReport report = TPriceRevert(statement(), options).run(written);
     EXPECT_TRUE(report.complete());
     // The second P1 row is put back to what P1 held before the batch, so
@@ -391,6 +497,111 @@ TEST_F(WriteBackModeTest, LostServerInOneTransactionLeavesEveryRowAsItWas) {
     TListedPriceRows again(batchRows());
     ASSERT_TRUE(writeBack.run(again, {}));
     EXPECT_EQ(salePrices(files.database, files.password), pricesKeeping(kProducts));
+}
+
+struct DoubtCase {
+    const char* name;
+    bool oneTransaction;
+};
+
+void PrintTo(const DoubtCase& doubt, std::ostream* out) { *out << doubt.name; }
+
+class CommitWithoutAnswerTest : public WriteBackModeTest, public testing::WithParamInterface<DoubtCase> {};
+
+// The server freezes while a commit is on its way (the one transaction's,
+// or the third row's, whose statement carries its own): the connection's
+// answer timeout ends the wait, and whether the server made it durable is
+// not known. Nothing is guessed: the rows stay in doubt while the server
+// cannot be asked, and once it is back what PRODUCT holds is the count the
+// journal and the box give.
+TEST_P(CommitWithoutAnswerTest, JournalAndBoxAgreeWithTheDatabaseOnceItIsBack) {
+    const bool oneTransaction = GetParam().oneTransaction;
+    const auto server = testsupport::OwnServer::startIfPossible();
+    if (!server) GTEST_SKIP() << testsupport::LocalServer::kSkipReason;
+    testsupport::ConfigurationFiles files;
+    files.database = database.serverName(server->server().address());
+    files.password = server->server().password;
+    useConfiguration(files);
+    statement().connection().setAnswerTimeout(2s);
+
+    TListedPriceRows rows(batchRows());
+    TPriceWriteBack writeBack(statement(), journal, {oneTransaction});
+    WriteBackSteps steps;
+    bool paused = false;
+    steps.phase = [&](WriteBackPhase phase) {
+        if (oneTransaction && phase == WriteBackPhase::Committing) {
+            server->pause();
+            paused = true;
+        }
+    };
+    steps.rowStarting = [&](const PriceRow& row) {
+        if (!oneTransaction && row.productId == productId(2)) {
+            server->pause();
+            paused = true;
+        }
+    };
+    std::string error;
+    try {
+        writeBack.run(rows, steps);
+        FAIL() << "the commit was answered by a frozen server";
+    } catch (const rt::DatabaseError& failure) {
+        EXPECT_TRUE(failure.driverFailure().connectionLost) << failure.what();
+        error = failure.what();
+    }
+    ASSERT_TRUE(paused);
+    // Frozen, the server could not be asked at once.
+    ASSERT_TRUE(writeBack.inDoubt().has_value());
+    const RowsInDoubt doubt = *writeBack.inDoubt();
+    EXPECT_FALSE(endsWith(error, nothingWritten())) << error;
+    EXPECT_EQ(doubt.oneTransaction, oneTransaction);
+    EXPECT_EQ(doubt.rows.size(), oneTransaction ? std::size_t(kProducts) : 1u);
+    EXPECT_EQ(doubt.writtenBefore, oneTransaction ? 0u : 2u);
+    EXPECT_EQ(writeBack.written(), oneTransaction ? 0u : 2u);
+    const WriteBackEnd end{writeBack.written(), kProducts, rows.rows()[2], true, oneTransaction, true};
+    const QString told = big5::toUnicode(stoppedByErrorMessage(error, end));
+    EXPECT_TRUE(told.contains(QString::fromUtf8(oneTransaction ? "不知是否已寫入" : "不知是否已回存")))
+        << told.toStdString();
+    EXPECT_FALSE(told.contains(QString::fromUtf8("整批已復原"))) << told.toStdString();
+
+    server->resume();
+    const std::size_t written = settleRowsInDoubt(statement().connection(), doubt);
+    disconnect();
+    const int priced = pricedByTheBatch(files.database, files.password);
+    EXPECT_EQ(written, std::size_t(priced));
+    EXPECT_EQ(journal::readJournal(writeBack.journalPath()).written, std::optional<std::size_t>(priced));
+    const QString found = big5::toUnicode(settledMessage(doubt, written));
+    if (oneTransaction) {
+        EXPECT_TRUE(priced == 0 || priced == kProducts) << priced;
+        EXPECT_TRUE(found.endsWith(QString::fromUtf8(priced == 0 ? "整批已復原，沒有寫入任何價格" : "回存完成")))
+            << found.toStdString();
+    } else {
+        EXPECT_TRUE(priced == 2 || priced == 3) << priced;
+        EXPECT_TRUE(found.contains(QString::fromUtf8("已回存 %1 筆 (共 5 筆)").arg(priced))) << found.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RowByRowAndOneTransaction, CommitWithoutAnswerTest,
+                         testing::Values(DoubtCase{"RowByRow", false}, DoubtCase{"OneTransaction", true}),
+                         [](const testing::TestParamInfo<DoubtCase>& info) { return std::string(info.param.name); });
+
+// The rows in doubt found written (the server made the commit before it
+// went): the journal's closing line is written over with them.
+TEST_F(WriteBackModeTest, RowsInDoubtFoundWrittenGiveTheJournalTheirCount) {
+    TListedPriceRows rows(batchRows());
+    TPriceWriteBack writeBack(statement(), journal, {false});
+    ASSERT_TRUE(writeBack.run(rows, {}));
+    journal::rewriteClosingCount(writeBack.journalPath(), 1);
+    ASSERT_EQ(journal::readJournal(writeBack.journalPath()).written, std::optional<std::size_t>(1));
+    RowsInDoubt doubt{false, kProducts, 1, 1, {rows.rows()[1], rows.rows()[2]}, writeBack.journalPath(), {}};
+    EXPECT_EQ(settleRowsInDoubt(statement().connection(), doubt), 3u);
+    EXPECT_EQ(journal::readJournal(writeBack.journalPath()).written, std::optional<std::size_t>(3));
+    // One commit for all: every product holds what the batch wrote.
+    doubt = {true, kProducts, 0, 0, rows.rows(), writeBack.journalPath(), {}};
+    EXPECT_EQ(settleRowsInDoubt(statement().connection(), doubt), std::size_t(kProducts));
+    // A product that does not hold it: that commit was never made.
+    doubt.rows[3].prices.setPrice(1, 5);
+    EXPECT_EQ(settleRowsInDoubt(statement().connection(), doubt), 0u);
+    EXPECT_EQ(journal::readJournal(writeBack.journalPath()).written, std::optional<std::size_t>(0));
 }
 
 }  // namespace

@@ -236,6 +236,52 @@ TEST_F(RevertCommandTest, InterruptStopsAfterTheRowInFlightWithSummaryAndClosedJ
     EXPECT_EQ(journal::readJournal(own[0]).written, std::optional<std::size_t>(reverted));
 }
 
+// Ctrl+C or TERM during a revert in one transaction: the rows sent so far
+// are rolled back with the rest, and the summary, the revert's own journal
+// and the database all say nothing was reverted.
+class StopSignalInOneTransactionTest : public RevertCommandTest, public testing::WithParamInterface<int> {};
+
+TEST_P(StopSignalInOneTransactionTest, RevertsNothing) {
+    const int signal = GetParam();
+    constexpr int kRows = 30000;
+    database.execute(testsupport::numberedProductsInsert(kRows, "2, 2, 2, 2, 2, 2"));
+    const QString batch = testsupport::writeNumberedJournal(
+        journals.path(), database.path(), kRows, [](int, const std::string& id) {
+            return journal::JournalEntry{id, "Item", product::TierPrices{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}, product::TierPrices{2.0, 2.0, 2.0, 2.0, 2.0, 2.0}};
+        });
+    settings::WriteBackSettings::setOneTransaction(true);
+
+    QProcess program;
+    testsupport::startHeadless(program, {QStringLiteral("--revert"), batch});
+    QByteArray output;
+    while (!output.contains("1000 of") && program.waitForReadyRead(120000)) output += program.readAllStandardOutput();
+    ASSERT_TRUE(output.contains("1000 of")) << output.toStdString() << program.readAllStandardError().toStdString();
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), signal), 0);
+    ASSERT_TRUE(program.waitForFinished(60000));
+    output += program.readAllStandardOutput();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 128 + signal) << program.readAllStandardError().toStdString();
+
+    const QString text = QString::fromUtf8(output);
+    ASSERT_FALSE(text.contains(QStringLiteral("%1 of %1 rows").arg(kRows))) << "the signal came too late to stop the revert";
+    EXPECT_TRUE(text.contains(QStringLiteral("1000 of %1 rows sent (written together at the end)").arg(kRows)))
+        << output.toStdString();
+    DirectClient client(database.path());
+    EXPECT_EQ(client.select("SELECT COUNT(*) FROM PRODUCT WHERE SALE_PRICE = 1").front()[0].toDouble(), 0.0);
+    EXPECT_TRUE(text.contains(QStringLiteral("%1 rows in the journal: 0 reverted").arg(kRows))) << output.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Stopped by SIG%1; the transaction was rolled back and nothing was reverted.")
+                                  .arg(QString::fromLatin1(sigabbrev_np(signal)))))
+        << output.toStdString();
+    const QStringList own = journal::journalFiles(programJournals());
+    ASSERT_EQ(own.size(), 1);
+    EXPECT_EQ(journal::readJournal(own[0]).written, std::optional<std::size_t>(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(IntAndTerm, StopSignalInOneTransactionTest, testing::Values(SIGINT, SIGTERM),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string("SIG") + sigabbrev_np(info.param);
+                         });
+
 // The real program, killed while its one transaction is under way (its
 // write-back here is a revert, which runs the window's loop without a
 // display): the server rolls the transaction back, so no row is written,

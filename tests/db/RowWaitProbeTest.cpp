@@ -6,7 +6,9 @@
 
 #include <QTemporaryDir>
 #include <chrono>
+#include <future>
 #include <memory>
+#include <thread>
 
 #include "DataLinkStore.h"
 #include "DirectClient.h"
@@ -36,7 +38,7 @@ struct ProbeCase {
 
 void PrintTo(const ProbeCase& probeCase, std::ostream* out) { *out << probeCase.name; }
 
-class RowWaitProbeTest : public testing::TestWithParam<ProbeCase> {
+class ProbeServerTest : public testing::Test {
 protected:
     void SetUp() override {
         own = testsupport::OwnServer::startIfPossible();
@@ -62,6 +64,8 @@ protected:
     QTemporaryDir configuration;
     std::unique_ptr<db::TDataLinkConnection> connection;
 };
+
+class RowWaitProbeTest : public ProbeServerTest, public testing::WithParamInterface<ProbeCase> {};
 
 TEST_P(RowWaitProbeTest, AnswersWhatTheRowWaitsForWithinItsTime) {
     const ProbeCase& probeCase = GetParam();
@@ -102,6 +106,33 @@ INSTANTIATE_TEST_SUITE_P(
                     ProbeCase{"FrozenServerWithTheRowHeld", Server::Frozen, Row::Held, db::RowWait::Server},
                     ProbeCase{"NothingListensOnTheServersPort", Server::Gone, Row::Free, db::RowWait::Refused}),
     [](const testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
+
+// The window's end ends the question out while the probe still connects
+// to a frozen server; the server then takes the connection after all and
+// freezes again. The probe reads nothing once ended and every call of its
+// own waits no longer than its time: the question is over within it, and
+// the thread asking it is not left behind.
+TEST_F(ProbeServerTest, AbortWhileConnectingToAFrozenServerEndsTheQuestionWithinItsTime) {
+    db::TRowWaitProbe probe(*connection, 2s, catalog::productRowSelect());
+    own->pause();
+    std::promise<db::RowWait> answer;
+    std::future<db::RowWait> answered = answer.get_future();
+    std::thread asking([&] { answer.set_value(probe.ask("P1")); });
+    std::this_thread::sleep_for(300ms);
+    const Clock::time_point aborted = Clock::now();
+    probe.abort();
+    own->resume();
+    std::this_thread::sleep_for(200ms);
+    own->pause();
+    const bool inTime = answered.wait_for(probe.answerWithin() + 1s) == std::future_status::ready;
+    const Clock::duration took = Clock::now() - aborted;
+    // Thawed, so that a question left waiting can end and be joined.
+    own->resume();
+    asking.join();
+    EXPECT_TRUE(inTime) << "the question outlived the probe's time by more than a second";
+    EXPECT_LT(took, probe.answerWithin() + 1s);
+    EXPECT_EQ(answered.get(), db::RowWait::Server);
+}
 
 }  // namespace
 }  // namespace batch

@@ -7,8 +7,21 @@
 // that whether the row was written is certain afterwards.
 #include "WriteBackWindow.h"
 
+#include <QRegularExpression>
+#include <thread>
+
+#include "Big5Text.h"
+#include "Errors.h"
 #include "HeldRowLock.h"
+#include "ProductStatements.h"
+#include "RowWaitProbe.h"
+#include "RowWaitWatch.h"
+#include "ScopeGuard.h"
+#include "PriceWriteBack.h"
 #include "ServerSettings.h"
+#include "WorkTablePriceRows.h"
+#include "WriteBackRunner.h"
+#include "WriteBackSettings.h"
 
 namespace {
 
@@ -103,12 +116,24 @@ TEST_F(StuckWriteBackTest, CancelWithTheServerFrozenClosesTheConnectionAndTheNex
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts.front().contains(QString::fromUtf8("已回存 59 筆"))) << boxes.texts.front().toStdString();
     EXPECT_TRUE(boxes.texts.front().contains(QString::fromUtf8("再按「3.成本回存」"))) << boxes.texts.front().toStdString();
+    // The connection was closed under the row's statement, which carries
+    // its commit: whether that row was written is not known yet.
+    EXPECT_TRUE(boxes.texts.front().contains(QString::fromUtf8("商品 P0060 Item 0060 送出後連線中斷，不知是否已回存")))
+        << boxes.texts.front().toStdString();
 
     own->resume();
     lock.reset();
     EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(pricedInDatabase()));
     EXPECT_EQ(pricedInDatabase(), kLockedProduct - 1);
 
+    // The next press finds out first and writes nothing; the one after it
+    // writes the batch.
+    boxes.texts.clear();
+    writeBack();
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts.front().endsWith(QString::fromUtf8("重新連線後查明：已回存 59 筆 (共 120 筆)，之後的商品都未回存")))
+        << boxes.texts.front().toStdString();
+    EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(kLockedProduct - 1));
     boxes.texts.clear();
     writeBack();
     EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("回存完成")});
@@ -133,7 +158,10 @@ TEST_F(StuckWriteBackTest, NoAnswerForTheTimeoutEndsTheWriteBackAsALostConnectio
     EXPECT_TRUE(lines.front().startsWith(QStringLiteral("DataLink Error: "))) << lines.front().toStdString();
     EXPECT_TRUE(boxes.texts.front().contains(QStringLiteral("No answer from the server in 2 seconds")))
         << boxes.texts.front().toStdString();
-    EXPECT_TRUE(lines.back().startsWith(QString::fromUtf8("已回存 59 筆 (共 120 筆)，停在商品 P0060 Item 0060")))
+    // Closed under the row's statement, which carries its commit, with the
+    // server not there to ask: the row's outcome is not known.
+    EXPECT_TRUE(lines.back().startsWith(
+        QString::fromUtf8("已回存 59 筆 (共 120 筆)，商品 P0060 Item 0060 送出後連線中斷，不知是否已回存")))
         << lines.back().toStdString();
     EXPECT_TRUE(lines.back().contains(QString::fromUtf8("伺服器恢復後再按「3.成本回存」"))) << lines.back().toStdString();
     own->resume();
@@ -313,6 +341,273 @@ TEST_F(StuckWriteBackTest, DataViewAfterIdleWithTheServerFrozenSaysTheServerDidN
     view();
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
     EXPECT_EQ(form->CDS_PRODUCT.rowCount(), 2 * kProducts);
+}
+
+enum class Mode { RowByRow, OneTransaction };
+enum class Ending { Cancel, Refusal, LostConnection, AnswerTimeout };
+
+struct EndCase {
+    const char* name;
+    Mode mode;
+    Ending ending;
+};
+
+void PrintTo(const EndCase& end, std::ostream* out) { *out << end.name; }
+
+// The 60th of 120 rows meets a locked row, a refusal, a server killed or
+// one that stops answering, or Cancel: whatever the box says the database
+// holds, it holds. Row by row that is the 59 rows before it, in one
+// transaction none, and the box then counts no rows at all.
+class EndBoxCountTest : public StuckWriteBackTest, public testing::WithParamInterface<EndCase> {
+protected:
+    void TearDown() override {
+        settings::WriteBackSettings::setOneTransaction(false);
+        StuckWriteBackTest::TearDown();
+    }
+    // The rows the box says were written; nothing when it counts none.
+    static std::optional<int> countTold(const QString& box) {
+        const QRegularExpressionMatch match = QRegularExpression(QString::fromUtf8("已回存 (\\d+) 筆")).match(box);
+        if (!match.hasMatch()) return std::nullopt;
+        return match.captured(1).toInt();
+    }
+};
+
+TEST_P(EndBoxCountTest, TheBoxCountsWhatTheDatabaseHolds) {
+    const EndCase& end = GetParam();
+    const bool oneTransaction = end.mode == Mode::OneTransaction;
+    settings::WriteBackSettings::setOneTransaction(oneTransaction);
+    if (end.ending == Ending::AnswerTimeout) settings::ServerSettings::setAnswerTimeout(2);
+    std::unique_ptr<HeldRowLock> lock;
+    if (end.ending == Ending::Refusal) {
+        DirectClient client(address, "SYSDBA", server.password);
+        client.execute("ALTER TABLE PRODUCT ADD CONSTRAINT NOT_P0060 CHECK (PROD_ID <> '" + productId(kLockedProduct) +
+                       "' OR SALE_PRICE IS NULL)");
+    } else {
+        lock = lockProduct(kLockedProduct);
+    }
+    QString countShown;
+    bool acted = false;
+    std::optional<Clock::time_point> shown;
+    writeBack([&] {
+        if (acted) return;
+        const bool atTheRow = dialogText("product").contains(QString::fromStdString(productId(kLockedProduct)));
+        switch (end.ending) {
+            case Ending::Cancel:
+                if (!says(waitingForLock(), shown)) return;
+                countShown = dialogText("count");
+                pressCancel();
+                break;
+            case Ending::LostConnection:
+                if (!atTheRow) return;
+                own->kill();
+                break;
+            case Ending::AnswerTimeout:
+                if (!atTheRow) return;
+                own->pause();
+                break;
+            case Ending::Refusal:
+                return;
+        }
+        acted = true;
+    });
+    ASSERT_TRUE(acted || end.ending == Ending::Refusal);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    const QString told = boxes.texts.front();
+    if (end.ending == Ending::LostConnection) own->start();
+    own->resume();
+    lock.reset();
+
+    const int priced = pricedInDatabase();
+    EXPECT_EQ(priced, oneTransaction ? 0 : kLockedProduct - 1);
+    EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(priced));
+    if (oneTransaction) {
+        EXPECT_EQ(countTold(told), std::nullopt) << told.toStdString();
+        EXPECT_TRUE(told.contains(QString::fromUtf8("整批已復原，沒有寫入任何價格"))) << told.toStdString();
+        if (end.ending == Ending::Cancel) {
+            EXPECT_EQ(countShown, QString::fromUtf8("已送出 59 / 120 筆（整批在最後一起寫入）"));
+        }
+    } else {
+        EXPECT_EQ(countTold(told), std::optional<int>(priced)) << told.toStdString();
+    }
+    EXPECT_FALSE(told.contains(QString::fromUtf8("回存完成"))) << told.toStdString();
+
+    // A row whose commit was on its way when the connection went is looked
+    // at by the next press, which says what the database holds.
+    if (told.contains(QString::fromUtf8("不知是否"))) {
+        boxes.texts.clear();
+        writeBack();
+        ASSERT_EQ(boxes.texts.size(), 1);
+        EXPECT_EQ(countTold(boxes.texts.front()), std::optional<int>(priced)) << boxes.texts.front().toStdString();
+        EXPECT_TRUE(boxes.texts.front().contains(QString::fromUtf8("查明"))) << boxes.texts.front().toStdString();
+        EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(priced));
+        EXPECT_EQ(pricedInDatabase(), priced);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RowByRowAndOneTransaction, EndBoxCountTest,
+    testing::Values(EndCase{"RowByRowCancel", Mode::RowByRow, Ending::Cancel},
+                    EndCase{"RowByRowRefusal", Mode::RowByRow, Ending::Refusal},
+                    EndCase{"RowByRowLostConnection", Mode::RowByRow, Ending::LostConnection},
+                    EndCase{"RowByRowAnswerTimeout", Mode::RowByRow, Ending::AnswerTimeout},
+                    EndCase{"OneTransactionCancel", Mode::OneTransaction, Ending::Cancel},
+                    EndCase{"OneTransactionRefusal", Mode::OneTransaction, Ending::Refusal},
+                    EndCase{"OneTransactionLostConnection", Mode::OneTransaction, Ending::LostConnection},
+                    EndCase{"OneTransactionAnswerTimeout", Mode::OneTransaction, Ending::AnswerTimeout}),
+    [](const testing::TestParamInfo<EndCase>& info) { return std::string(info.param.name); });
+
+// A journal disk whose closing count takes its time to reach the disk.
+class SlowClosingDisk : public journal::JournalDisk {
+public:
+    ssize_t rewrite(int file, const char* data, std::size_t size, off_t at) override {
+        closing = true;
+        std::this_thread::sleep_for(1500ms);
+        return journal::JournalDisk::rewrite(file, data, size, at);
+    }
+    std::atomic<bool> closing{false};
+};
+
+// Cancel pressed after the last row, while the journal's closing count
+// goes onto the disk: no database call is on its way, so nothing is
+// interrupted, and the connection stays as healthy as it was.
+TEST_F(QuickWriteBackTest, CancelAfterTheLastRowLeavesTheConnectionAlone) {
+    auto disk = std::make_shared<SlowClosingDisk>();
+    QTemporaryDir folder;
+    batch::TPriceWriteBack writeBack(form->SQLQuery1, journal::JournalSettings{true, folder.path(), disk});
+    batch::TWorkTablePriceRows table(form->CDS_PRODUCT);
+    std::vector<batch::PriceRow> listed;
+    for (table.first(); !table.eof(); table.next()) listed.push_back(table.current());
+    batch::TListedPriceRows rows(std::move(listed));
+    form->SQLConnection1.open();
+    ui::WriteBackTimes times;
+    times.raiseAfter = 100ms;
+    times.abortAfter = 200ms;
+    ui::TWriteBackRunner runner(form.get(), db::TConnectionInterrupt(form->SQLConnection1), times);
+    QTimer press;
+    press.setInterval(20);
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (disk->closing) runner.cancel();
+    });
+    press.start();
+    runner.run(writeBack, rows, {});
+    press.stop();
+    EXPECT_TRUE(runner.cancelled());
+    EXPECT_EQ(runner.end().written, 3u);
+    EXPECT_EQ(writeBack.written(), 3u);
+    ASSERT_TRUE(form->SQLConnection1.connected());
+    EXPECT_FALSE(form->SQLConnection1.disconnectIfDead()) << "Cancel closed a connection with nothing in flight";
+    EXPECT_EQ(pricedInDatabase(), 3);
+}
+
+// The runner's own answer timeout, a backstop behind the connection's:
+// it closes the connection under the row a lock holds, and the write-back
+// ends as a failure whose count is what the database holds (the row in
+// flight looked at again at once, over a connection of its own).
+TEST_F(QuickWriteBackTest, RunnersOwnAnswerTimeoutIsAFailureCountingWhatTheDatabaseHolds) {
+    auto lock = std::make_unique<HeldRowLock>(address, server.password,
+                                              "UPDATE PRODUCT SET STD_COST = STD_COST WHERE PROD_ID = 'P0002'");
+    batch::TPriceWriteBack writeBack(form->SQLQuery1, journal::JournalSettings::load());
+    batch::TWorkTablePriceRows table(form->CDS_PRODUCT);
+    std::vector<batch::PriceRow> listed;
+    for (table.first(); !table.eof(); table.next()) listed.push_back(table.current());
+    batch::TListedPriceRows rows(std::move(listed));
+    form->SQLConnection1.open();
+    ui::WriteBackTimes times;
+    times.answerTimeout = 1s;
+    ui::TWriteBackRunner runner(form.get(), db::TConnectionInterrupt(form->SQLConnection1), times);
+    std::string error;
+    try {
+        runner.run(writeBack, rows, {});
+        ADD_FAILURE() << "the write-back went past a row held by another transaction";
+    } catch (const rt::DatabaseError& failure) {
+        EXPECT_TRUE(failure.driverFailure().connectionLost) << failure.what();
+        error = failure.what();
+    }
+    EXPECT_TRUE(runner.timedOut());
+    batch::WriteBackEnd end = runner.end();
+    end.connectionLost = true;
+    EXPECT_FALSE(end.inDoubt);
+    const QString told = big5::toUnicode(batch::stoppedByErrorMessage(error, end));
+    lock.reset();
+    EXPECT_EQ(pricedInDatabase(), 1);
+    EXPECT_EQ(end.written, 1u);
+    EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(1));
+    EXPECT_TRUE(told.contains(QString::fromUtf8("已回存 1 筆 (共 3 筆)，停在商品 P0002 Item 0002"))) << told.toStdString();
+}
+
+// Cancel while the one transaction's commit is on its way, the server
+// frozen under it for longer than Cancel's interruption and closing take:
+// the commit is never interrupted, its answer comes once the server thaws,
+// and every row is written and counted.
+TEST_F(StuckWriteBackTest, CancelDuringTheOneTransactionsCommitWaitsForItsAnswer) {
+    settings::WriteBackSettings::setOneTransaction(true);
+    const rt::ScopeGuard rowByRow([] { settings::WriteBackSettings::setOneTransaction(false); });
+    batch::TPriceWriteBack writeBack(form->SQLQuery1, journal::JournalSettings::load());
+    batch::TWorkTablePriceRows table(form->CDS_PRODUCT);
+    std::vector<batch::PriceRow> listed;
+    for (table.first(); !table.eof(); table.next()) listed.push_back(table.current());
+    batch::TListedPriceRows rows(std::move(listed));
+    form->SQLConnection1.open();
+    ui::WriteBackTimes times;
+    times.raiseAfter = 200ms;
+    times.abortAfter = 500ms;
+    ui::TWriteBackRunner runner(form.get(), db::TConnectionInterrupt(form->SQLConnection1), times);
+    std::atomic<bool> committing{false};
+    batch::WriteBackSteps steps;
+    steps.phase = [&](batch::WriteBackPhase phase) {
+        if (phase != batch::WriteBackPhase::Committing) return;
+        own->pause();
+        committing = true;
+    };
+    std::optional<Clock::time_point> cancelled;
+    QString waiting;
+    QTimer script;
+    script.setInterval(20);
+    QObject::connect(&script, &QTimer::timeout, [&] {
+        if (!committing) return;
+        if (!cancelled) {
+            runner.cancel();
+            cancelled = Clock::now();
+        } else if (waiting.isEmpty() && !dialogText("waiting").isEmpty() &&
+                   dialogText("waiting") != QString::fromUtf8("正在停止，寫入中的這一筆結束後就停…")) {
+            waiting = dialogText("waiting");
+        } else if (Clock::now() - *cancelled > 2s && (!waiting.isEmpty() || Clock::now() - *cancelled > 6s)) {
+            own->resume();
+        }
+    });
+    script.start();
+    runner.run(writeBack, rows, steps);
+    script.stop();
+    ASSERT_TRUE(cancelled);
+    EXPECT_GE(Clock::now() - *cancelled, 2s);
+    // The stuck commit is shown as a wait for the server.
+    EXPECT_EQ(waiting, QString::fromUtf8("等候伺服器回應：整批價格的寫入"));
+    const batch::WriteBackEnd end = runner.end();
+    EXPECT_EQ(end.written, std::size_t(kProducts));
+    EXPECT_FALSE(end.inDoubt);
+    EXPECT_TRUE(form->SQLConnection1.connected());
+    EXPECT_EQ(pricedInDatabase(), kProducts);
+    EXPECT_EQ(newestJournalCount(), std::optional<std::size_t>(kProducts));
+}
+
+// The write-back's end ends the question about a stuck row while the probe
+// still connects to a frozen server; the program's end then waits for it
+// no longer than the probe's time and a second, and once that wait is
+// over the question's thread holds nothing of the probe any more.
+TEST_F(StuckWriteBackTest, ProgramsEndWaitsForTheQuestionOutWithinTheProbesTime) {
+    form->SQLConnection1.open();
+    auto probe = std::make_shared<db::TRowWaitProbe>(form->SQLConnection1, 2s, catalog::productRowSelect());
+    own->pause();
+    {
+        ui::TRowWaitWatch watch(probe);
+        EXPECT_EQ(watch.look(productId(1), Clock::now()), std::nullopt);
+        std::this_thread::sleep_for(300ms);
+    }
+    const Clock::time_point ending = Clock::now();
+    ui::TRowWaitWatch::awaitQuestions();
+    EXPECT_LT(Clock::now() - ending, probe->answerWithin() + 1s);
+    EXPECT_EQ(probe.use_count(), 1) << "a question's thread was left behind";
+    own->resume();
 }
 
 }  // namespace
