@@ -87,6 +87,9 @@ void TPriceHistoryWindow::createComponents() {
     FolderLabel = new QLabel(this);
     FolderLabel->setObjectName(QStringLiteral("FolderLabel"));
     FolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The folder's note is a long sentence: wrapped, it never widens the
+    // window past the screen and its buttons out of sight.
+    FolderLabel->setWordWrap(true);
     layout->addWidget(FolderLabel);
 
     auto* splitter = new QSplitter(Qt::Vertical, this);

@@ -207,6 +207,9 @@ TEST_F(PriceHistoryWindowTest, NotesAJournalFolderOthersCanLookInto) {
     const std::optional<QString> note = journal::journalFolderNote(folder);
     ASSERT_TRUE(note.has_value());
     EXPECT_TRUE(open().FolderLabel->text().endsWith(QLatin1Char('\n') + *note)) << window->FolderLabel->text().toStdString();
+    // The note's long line wraps: the window keeps its width, its buttons in sight.
+    EXPECT_LE(window->minimumSizeHint().width(), 1100);
+    EXPECT_EQ(window->width(), 1100);
     ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
     window->refresh();
     EXPECT_EQ(window->FolderLabel->text(), QDir::toNativeSeparators(folder));
