@@ -1,17 +1,16 @@
 #include "DatabaseReadRunner.h"
 
-#include <QEventLoop>
 #include <QPointer>
-#include <QTimer>
+#include <atomic>
 #include <exception>
 #include <optional>
-#include <thread>
 
 #include "ConnectionInterrupt.h"
 #include "ReadAgain.h"
 #include "ScopeGuard.h"
 #include "TDataLinkConnection.h"
 #include "TerminationSignals.h"
+#include "WorkerLoop.h"
 #include "WriteBackDialog.h"
 
 namespace ui {
@@ -56,38 +55,13 @@ bool TDatabaseReadRunner::run(const QString& what, const QString& detail, const 
         if (state_->signal == 0) state_->signal = signal;
         cancel();
     });
-    std::exception_ptr failure;
-    QEventLoop loop;
-    std::thread worker([&] {
-        const db::TReadCancellation cancellation(state.cancelled);
-        try {
+    const std::exception_ptr failure = runBesideEventLoop(
+        [&] {
+            const rt::ScopeGuard done([&state] { state.done = true; });
+            const db::TReadCancellation cancellation(state.cancelled);
             read();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        state.done = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    // The worker uses this frame's objects: it ends before they go, however
-    // the window's side ends.
-    const rt::ScopeGuard joinWorker([&worker] {
-        if (worker.joinable()) worker.join();
-    });
-    QTimer poll;
-    poll.setInterval(kPollInterval);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
-        const bool hadDialog = state_->dialog;
-        tick();
-        // Once the dialog keeps the window's handlers out, the loop starts
-        // again taking every event.
-        if (state_->done || (!hadDialog && state_->dialog)) loop.quit();
-    });
-    poll.start();
-    // Until the dialog shows, the operator's clicks and keys wait, as they
-    // do while a handler holds the window; the window still repaints.
-    while (!state.done) loop.exec(state.dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-    worker.join();
-    poll.stop();
+        },
+        kPollInterval, [this] { tick(); }, [&state] { return bool(state.dialog); });
     if (state.dialog) state.dialog->finish();
     delete state.dialog.data();
     if (state.cancelled) return false;

@@ -1,12 +1,8 @@
 #include "StorePushRunner.h"
 
-#include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
-#include <atomic>
 #include <exception>
-#include <thread>
 
 #include "Big5Text.h"
 #include "Dialogs.h"
@@ -17,6 +13,7 @@
 #include "StorePushDialog.h"
 #include "StoreSettings.h"
 #include "TerminationSignals.h"
+#include "WorkerLoop.h"
 #include "TierPrices.h"
 
 namespace ui {
@@ -80,31 +77,12 @@ std::vector<batch::StoreProgress> runStorePush(QWidget* window, batch::TStorePus
         cancel();
     });
 
-    QEventLoop loop;
-    std::atomic<bool> done{false};
     std::vector<batch::StoreProgress> outcome;
-    std::exception_ptr failure;
-    std::thread worker([&] {
-        try {
-            outcome = push.run();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        done = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    const rt::ScopeGuard joinWorker([&worker] {
-        if (worker.joinable()) worker.join();
-    });
-    QTimer poll;
-    poll.setInterval(kPushPoll);
-    QObject::connect(&poll, &QTimer::timeout, dialog, [&] { dialog->showProgress(push.progress()); });
     dialog->showProgress(push.progress());
     dialog->show();
-    poll.start();
-    while (!done) loop.exec();
-    worker.join();
-    poll.stop();
+    const std::exception_ptr failure = runBesideEventLoop(
+        [&] { outcome = push.run(); }, kPushPoll, [&] { dialog->showProgress(push.progress()); },
+        [] { return true; });
     dialog->finish();
     if (failure) std::rethrow_exception(failure);
     if (stoppingSignal != 0) endAfterSignal(stoppingSignal);

@@ -1,18 +1,16 @@
 #include "WriteBackRunner.h"
 
-#include <QEventLoop>
 #include <QPointer>
-#include <QTimer>
 #include <atomic>
 #include <exception>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "Big5Text.h"
 #include "RowWaitWatch.h"
 #include "ScopeGuard.h"
 #include "TerminationSignals.h"
+#include "WorkerLoop.h"
 #include "WriteBackDialog.h"
 
 namespace ui {
@@ -112,45 +110,17 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
         if (state_->signal == 0) state_->signal = signal;
         cancel();
     });
-    std::exception_ptr failure;
-    QEventLoop loop;
-    std::thread worker([&] {
-        try {
+    const std::exception_ptr failure = runBesideEventLoop(
+        [&] {
+            const rt::ScopeGuard finished([&state] { state.finished = true; });
             writeBack.run(rows, steps);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        state.finished = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    // The worker uses this frame's objects: it ends before they go, however
-    // the window's side ends.
-    const rt::ScopeGuard joinWorker([&worker] {
-        if (worker.joinable()) worker.join();
-    });
-    QTimer poll;
-    poll.setInterval(kPollInterval);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
-        const bool hadDialog = state_->dialog;
-        tick();
-        // Once the dialog keeps the window's handlers out, the loop starts
-        // again taking every event.
-        if (state_->finished || (!hadDialog && state_->dialog)) loop.quit();
-    });
-    poll.start();
-    // Until the dialog shows, the operator's clicks and keys wait, as they
-    // did while the write-back held the window; the window still repaints.
-    QEventLoop::ProcessEventsFlags flags = QEventLoop::ExcludeUserInputEvents;
-    while (!state.finished) {
-        loop.exec(state.dialog ? QEventLoop::AllEvents : flags);
-    }
-    worker.join();
+        },
+        kPollInterval, [this] { tick(); }, [&state] { return bool(state.dialog); });
     {
         const std::lock_guard lock(state.mutex);
         state.written = writeBack.written();
         state.doubt = writeBack.inDoubt();
     }
-    poll.stop();
     state.rowWait.reset();
     if (state.dialog) state.dialog->finish();
     delete state.dialog.data();
