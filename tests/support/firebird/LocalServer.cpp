@@ -21,16 +21,25 @@ std::unique_ptr<OwnServer> OwnServer::startIfPossible() {
     const char* script = std::getenv("TARVELL_FB_SCRIPT");
     const auto shared = LocalServer::fromEnvironment();
     if (!script || !*script || !shared) return nullptr;
-    std::string folder = (std::filesystem::temp_directory_path() / "tarvell-server-XXXXXX").string();
-    if (!mkdtemp(folder.data())) throw std::runtime_error("cannot create a temporary folder");
-    // The server may run as another user (under root), who must pass through
-    // to the state folder.
-    std::filesystem::permissions(folder, std::filesystem::perms::others_exec | std::filesystem::perms::group_exec,
-                                 std::filesystem::perm_options::add);
-    LocalServer server{"127.0.0.1", "", shared->password};
-    std::unique_ptr<OwnServer> own(new OwnServer(script, folder, server));
-    own->start();
-    return own;
+    // Now and then, with many tests at once, a start fails while it makes
+    // its security database ("operation was cancelled"); a second server, in
+    // a folder of its own, is tried once before the test fails for it.
+    for (int attempt = 1;; ++attempt) {
+        std::string folder = (std::filesystem::temp_directory_path() / "tarvell-server-XXXXXX").string();
+        if (!mkdtemp(folder.data())) throw std::runtime_error("cannot create a temporary folder");
+        // The server may run as another user (under root), who must pass
+        // through to the state folder.
+        std::filesystem::permissions(folder, std::filesystem::perms::others_exec | std::filesystem::perms::group_exec,
+                                     std::filesystem::perm_options::add);
+        LocalServer server{"127.0.0.1", "", shared->password};
+        std::unique_ptr<OwnServer> own(new OwnServer(script, folder, server));
+        try {
+            own->start();
+            return own;
+        } catch (const std::runtime_error&) {
+            if (attempt == 2) throw;
+        }
+    }
 }
 
 OwnServer::OwnServer(std::string script, std::string folder, LocalServer server)
