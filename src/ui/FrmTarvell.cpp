@@ -389,7 +389,6 @@ void TFormTarvell::SpeedButton3Click() {
     const ui::Answer answer = askBeforeWriteBack(this, *review, signal);
     if (signal != 0) return ui::endAfterSignal(signal);
     if (answer != ui::Answer::Yes) return;
-    replaceConnectionDeadWhileIdle();
     batch::TListedPriceRows rows = priceRowsOfTable();
     ui::WriteBackTimes times;
     // The connection's own answer watch ends a row the server leaves
@@ -397,15 +396,20 @@ void TFormTarvell::SpeedButton3Click() {
     // driver without one.
     times.answerTimeout = server.answerTimeout + std::chrono::seconds(2);
     batch::TPriceWriteBack writeBack(SQLQuery1, journal::JournalSettings::load());
-    SQLConnection1.open();
     // A server that takes no new connection within two seconds is taken as
     // not answering; the dialog's words are then no older than that.
     auto probe = std::make_shared<db::TRowWaitProbe>(SQLConnection1, std::chrono::seconds(2),
                                                         catalog::productRowSelect());
-    ui::TWriteBackRunner runner(this, db::TConnectionInterrupt(SQLConnection1), times, std::move(probe));
+    ui::TWriteBackRunner runner(this, db::TConnectionInterrupt(), times, std::move(probe));
     std::exception_ptr failure;
     try {
-        runner.run(writeBack, rows, {});
+        // The question may have stayed open for minutes: the connection is
+        // checked, and made anew when it died meanwhile, on the worker.
+        runner.run(writeBack, rows, {}, [this] {
+            replaceConnectionDeadWhileIdle();
+            SQLConnection1.open();
+            return db::TConnectionInterrupt(SQLConnection1);
+        });
     } catch (const std::exception&) {
         failure = std::current_exception();
     }
@@ -448,8 +452,19 @@ void TFormTarvell::showWriteBackEnd(const ui::TWriteBackRunner& runner, std::exc
 // gives its journal that count and tells it; a failure leaves them in
 // doubt for the next press.
 void TFormTarvell::settleRowsInDoubt() {
-    SQLConnection1.open();
-    const std::size_t written = batch::settleRowsInDoubt(SQLConnection1, *rowsInDoubt_);
+    // Read like the review's prices, on the worker behind the dialog: the
+    // server that lost the commit may not answer yet either. Cancelled, the
+    // rows stay in doubt for the next press.
+    std::size_t written = 0;
+    ui::TDatabaseReadRunner runner(this, SQLConnection1);
+    const bool ended =
+        runner.run(readingText(), QString::fromUtf8("查明上次回存中斷時不知是否寫入的 %1 筆").arg(rowsInDoubt_->rows.size()),
+                   [&] {
+                       SQLConnection1.open();
+                       written = batch::settleRowsInDoubt(SQLConnection1, *rowsInDoubt_);
+                   });
+    if (runner.stoppingSignal() != 0) return ui::endAfterSignal(runner.stoppingSignal());
+    if (!ended) return;
     const batch::RowsInDoubt settled = *std::exchange(rowsInDoubt_, std::nullopt);
     ui::showMessage(big5::toUnicode(batch::settledMessage(settled, written)));
 }

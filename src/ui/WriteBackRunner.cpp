@@ -70,7 +70,7 @@ TWriteBackRunner::TWriteBackRunner(QWidget* window, db::TConnectionInterrupt int
 TWriteBackRunner::~TWriteBackRunner() = default;
 
 void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows& rows,
-                           batch::WriteBackSteps steps) {
+                           batch::WriteBackSteps steps, const std::function<db::TConnectionInterrupt()>& connect) {
     State& state = *state_;
     state.started = state.callStarted = Clock::now();
     state.oneTransaction = writeBack.oneTransaction();
@@ -113,6 +113,11 @@ void TWriteBackRunner::run(batch::TPriceWriteBack& writeBack, batch::TPriceRows&
     const std::exception_ptr failure = runBesideEventLoop(
         [&] {
             const rt::ScopeGuard finished([&state] { state.finished = true; });
+            if (connect) {
+                db::TConnectionInterrupt interrupt = connect();
+                const std::lock_guard lock(state.mutex);
+                interrupt_ = std::move(interrupt);
+            }
             writeBack.run(rows, steps);
         },
         kPollInterval, [this] { tick(); }, [&state] { return bool(state.dialog); });

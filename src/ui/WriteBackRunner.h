@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -55,7 +56,12 @@ public:
     // the window's thread. A termination signal meanwhile acts as Cancel.
     // The runner fills steps' row, progress and stop callbacks; a phase
     // callback given is called after the runner's own, on the worker.
-    void run(batch::TPriceWriteBack& writeBack, batch::TPriceRows& rows, batch::WriteBackSteps steps);
+    // connect, when given, runs on the worker first and answers the
+    // interrupt of the connection it leaves open: a server that stopped
+    // answering while the question was open keeps the worker waiting, not
+    // the window.
+    void run(batch::TPriceWriteBack& writeBack, batch::TPriceRows& rows, batch::WriteBackSteps steps,
+             const std::function<db::TConnectionInterrupt()>& connect = {});
 
     // The operator's Cancel (also a termination signal's).
     void cancel();

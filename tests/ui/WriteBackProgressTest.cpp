@@ -303,6 +303,31 @@ TEST_F(StuckWriteBackTest, ReviewOfAFrozenServerCancelledAsksNothingAndWritesNot
     EXPECT_EQ(journal::journalFiles(journals).size(), journalsBefore);
 }
 
+// A server that froze while the question was open: the check of the idle
+// connection after Yes waits on the worker, so the window keeps turning and
+// the progress dialog comes; nothing is written.
+TEST_F(StuckWriteBackTest, ServerFrozenWhileTheQuestionIsOpenKeepsTheWindowTurning) {
+    settings::ServerSettings::setAnswerTimeout(3);
+    form->setIdleCheckAfter(0ms);
+    boxes.onBox = [this](QMessageBox& box) {
+        if (box.windowTitle() == QStringLiteral("Confirm")) own->pause();
+        return false;
+    };
+    Clock::duration longestPause{};
+    std::optional<Clock::time_point> last;
+    bool dialogShown = false;
+    writeBack([&] {
+        const Clock::time_point now = Clock::now();
+        if (last) longestPause = std::max(longestPause, now - *last);
+        last = now;
+        dialogShown = dialogShown || progressDialog();
+    });
+    own->resume();
+    EXPECT_TRUE(dialogShown) << "no progress dialog while the frozen server was waited for";
+    EXPECT_LT(longestPause, 1500ms) << "the window stood still while the frozen server was waited for";
+    EXPECT_EQ(pricedInDatabase(), 0);
+}
+
 // The answer timeout ends a data view's wait for a frozen server by itself,
 // and the next data view connects anew once the server is back.
 TEST_F(StuckWriteBackTest, DataViewOfAFrozenServerEndsAfterTheAnswerTimeoutAndTheNextOneWorks) {
