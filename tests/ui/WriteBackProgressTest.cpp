@@ -499,10 +499,7 @@ TEST_F(QuickWriteBackTest, CancelAfterTheLastRowLeavesTheConnectionAlone) {
     auto disk = std::make_shared<SlowClosingDisk>();
     QTemporaryDir folder;
     batch::TPriceWriteBack writeBack(form->SQLQuery1, journal::JournalSettings{true, folder.path(), disk});
-    batch::TWorkTablePriceRows table(form->CDS_PRODUCT);
-    std::vector<batch::PriceRow> listed;
-    for (table.first(); !table.eof(); table.next()) listed.push_back(table.current());
-    batch::TListedPriceRows rows(std::move(listed));
+    batch::TListedPriceRows rows = tableRows();
     form->SQLConnection1.open();
     ui::WriteBackTimes times;
     times.raiseAfter = 100ms;
@@ -532,10 +529,7 @@ TEST_F(QuickWriteBackTest, RunnersOwnAnswerTimeoutIsAFailureCountingWhatTheDatab
     auto lock = std::make_unique<HeldRowLock>(address, server.password,
                                               "UPDATE PRODUCT SET STD_COST = STD_COST WHERE PROD_ID = 'P0002'");
     batch::TPriceWriteBack writeBack(form->SQLQuery1, journal::JournalSettings::load());
-    batch::TWorkTablePriceRows table(form->CDS_PRODUCT);
-    std::vector<batch::PriceRow> listed;
-    for (table.first(); !table.eof(); table.next()) listed.push_back(table.current());
-    batch::TListedPriceRows rows(std::move(listed));
+    batch::TListedPriceRows rows = tableRows();
     form->SQLConnection1.open();
     ui::WriteBackTimes times;
     times.answerTimeout = 1s;
@@ -568,10 +562,7 @@ TEST_F(StuckWriteBackTest, CancelDuringTheOneTransactionsCommitWaitsForItsAnswer
     settings::WriteBackSettings::setOneTransaction(true);
     const rt::ScopeGuard rowByRow([] { settings::WriteBackSettings::setOneTransaction(false); });
     batch::TPriceWriteBack writeBack(form->SQLQuery1, journal::JournalSettings::load());
-    batch::TWorkTablePriceRows table(form->CDS_PRODUCT);
-    std::vector<batch::PriceRow> listed;
-    for (table.first(); !table.eof(); table.next()) listed.push_back(table.current());
-    batch::TListedPriceRows rows(std::move(listed));
+    batch::TListedPriceRows rows = tableRows();
     form->SQLConnection1.open();
     ui::WriteBackTimes times;
     times.raiseAfter = 200ms;

@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "DataLinkStore.h"
 #include "DirectClient.h"
@@ -35,6 +36,7 @@
 #include "EventLoopWatch.h"
 #include "PointOfSaleSchema.h"
 #include "TestDatabase.h"
+#include "WorkTablePriceRows.h"
 #include "WriteBackDialog.h"
 
 namespace testsupport {
@@ -175,6 +177,15 @@ protected:
         script.start();
         QTest::mouseClick(button, Qt::LeftButton);
         script.stop();
+    }
+
+    // The table's rows as the window's write-back sends them: a copy, so
+    // that the worker never reads the table the grid shows.
+    batch::TListedPriceRows tableRows() {
+        batch::TWorkTablePriceRows table(form->CDS_PRODUCT);
+        std::vector<batch::PriceRow> listed;
+        for (table.first(); !table.eof(); table.next()) listed.push_back(table.current());
+        return batch::TListedPriceRows(std::move(listed));
     }
 
     int pricedInDatabase() {
