@@ -1,18 +1,13 @@
 #include "StorePushDialog.h"
 
-#include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ErrorDisplay.h"
-
 namespace ui {
 
-TStorePushDialog::TStorePushDialog(QWidget* window, const QStringList& stores) : QDialog(window) {
+TStorePushDialog::TStorePushDialog(QWidget* window, const QStringList& stores) : TCancelOnlyDialog(window) {
     setObjectName(QStringLiteral("StorePushDialog"));
-    setWindowTitle(ui::applicationTitle());
-    setWindowModality(Qt::WindowModal);
     auto* layout = new QVBoxLayout(this);
     auto* heading = new QLabel(QString::fromUtf8("推送到門市"), this);
     layout->addWidget(heading);
@@ -23,11 +18,8 @@ TStorePushDialog::TStorePushDialog(QWidget* window, const QStringList& stores) :
         layout->addWidget(line);
         lines_.push_back(line);
     }
-    cancel_ = new QPushButton(QString::fromUtf8("取消"), this);
-    cancel_->setObjectName(QStringLiteral("cancel"));
-    layout->addWidget(cancel_, 0, Qt::AlignHCenter);
+    layout->addWidget(cancelButton(), 0, Qt::AlignHCenter);
     setMinimumWidth(420);
-    connect(cancel_, &QPushButton::clicked, this, &TStorePushDialog::cancelRequested);
 }
 
 QString TStorePushDialog::storeLine(const batch::StoreProgress& store) {
@@ -55,24 +47,6 @@ void TStorePushDialog::showProgress(const std::vector<batch::StoreProgress>& sto
         lines_[store]->setText(storeLine(stores[store]));
 }
 
-void TStorePushDialog::showStopping() { cancel_->setEnabled(false); }
-
-void TStorePushDialog::finish() {
-    finished_ = true;
-    close();
-}
-
-// The close box and Escape ask for Cancel; the dialog goes when every store
-// has ended.
-void TStorePushDialog::closeEvent(QCloseEvent* event) {
-    if (finished_) return QDialog::closeEvent(event);
-    event->ignore();
-    emit cancelRequested();
-}
-
-void TStorePushDialog::reject() {
-    if (finished_) return QDialog::reject();
-    emit cancelRequested();
-}
+void TStorePushDialog::showStopping() { cancelButton()->setEnabled(false); }
 
 }  // namespace ui

@@ -4,40 +4,28 @@
 // handler of the window can start meanwhile.
 #pragma once
 
-#include <QDialog>
 #include <vector>
 
+#include "CancelOnlyDialog.h"
 #include "StorePush.h"
 
 class QLabel;
-class QPushButton;
 
 namespace ui {
 
-class TStorePushDialog : public QDialog {
+class TStorePushDialog : public TCancelOnlyDialog {
     Q_OBJECT
 public:
     TStorePushDialog(QWidget* window, const QStringList& stores);
 
     void showProgress(const std::vector<batch::StoreProgress>& stores);
     void showStopping();
-    // Closed by the push's end only, never by the operator.
-    void finish();
 
     // The line a store shows, in the window's language.
     static QString storeLine(const batch::StoreProgress& store);
 
-signals:
-    void cancelRequested();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
 private:
     std::vector<QLabel*> lines_;
-    QPushButton* cancel_;
-    bool finished_ = false;
 };
 
 }  // namespace ui

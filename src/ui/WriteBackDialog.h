@@ -3,21 +3,16 @@
 // screen until the write-back has really ended, so that no other handler
 // can start meanwhile. A long read shows the same dialog, saying what it
 // reads.
-//
-// Only Escape, the close box and a click on "取消" cancel: the dialog has
-// no default button, and Return and Enter do nothing, so that an operator
-// pressing Enter once more while waiting for the end does not stop it.
 #pragma once
 
-#include <QDialog>
+#include "CancelOnlyDialog.h"
 
 class QLabel;
 class QProgressBar;
-class QPushButton;
 
 namespace ui {
 
-class TWriteBackDialog : public QDialog {
+class TWriteBackDialog : public TCancelOnlyDialog {
     Q_OBJECT
 public:
     explicit TWriteBackDialog(QWidget* window);
@@ -31,24 +26,12 @@ public:
     // A read instead of a write-back: what is read, and of what; the bar
     // runs without a count.
     void showReading(const QString& what, const QString& detail);
-    // Closed by the write-back's end only, never by the operator.
-    void finish();
-
-signals:
-    void cancelRequested();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void reject() override;
 
 private:
     QLabel* count_;
     QLabel* product_;
     QLabel* waiting_;
     QProgressBar* bar_;
-    QPushButton* cancel_;
-    bool finished_ = false;
     bool reading_ = false;
 };
 

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <ostream>
 
+#include "StorePushDialog.h"
 #include "WriteBackDialog.h"
 
 namespace {
@@ -24,15 +25,11 @@ void PrintTo(const KeyCase& key, std::ostream* out) { *out << key.name; }
 
 class WriteBackDialogKeyTest : public testing::TestWithParam<KeyCase> {};
 
-TEST_P(WriteBackDialogKeyTest, OnlyEscapeAsksToCancel) {
-    QWidget window;
-    window.resize(400, 300);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    auto* dialog = new ui::TWriteBackDialog(&window);
-    dialog->showProgress(3, 10, QStringLiteral("P0004 Item 0004"));
+// Shows the dialog over a window, presses the key where the operator's
+// keys go, and counts the requests to cancel.
+void expectOnlyEscapeAsksToCancel(ui::TCancelOnlyDialog* dialog, const KeyCase& key) {
     int requests = 0;
-    QObject::connect(dialog, &ui::TWriteBackDialog::cancelRequested, [&requests] { ++requests; });
+    QObject::connect(dialog, &ui::TCancelOnlyDialog::cancelRequested, [&requests] { ++requests; });
     dialog->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
     dialog->activateWindow();
@@ -45,12 +42,33 @@ TEST_P(WriteBackDialogKeyTest, OnlyEscapeAsksToCancel) {
     EXPECT_FALSE(cancel->autoDefault());
 
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : dialog;
-    QTest::keyClick(target, GetParam().key, GetParam().modifiers);
+    QTest::keyClick(target, key.key, key.modifiers);
     QApplication::processEvents();
-    EXPECT_EQ(requests, GetParam().cancelRequests);
-    // Only the write-back's end closes it.
+    EXPECT_EQ(requests, key.cancelRequests);
+    // Only the work's end closes it.
     EXPECT_TRUE(dialog->isVisible());
     dialog->finish();
+}
+
+TEST_P(WriteBackDialogKeyTest, OnlyEscapeAsksToCancel) {
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* dialog = new ui::TWriteBackDialog(&window);
+    dialog->showProgress(3, 10, QStringLiteral("P0004 Item 0004"));
+    expectOnlyEscapeAsksToCancel(dialog, GetParam());
+    delete dialog;
+}
+
+// The store push's dialog answers the keys the same way.
+TEST_P(WriteBackDialogKeyTest, OnlyEscapeAsksTheStorePushToCancel) {
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* dialog = new ui::TStorePushDialog(&window, {QStringLiteral("Taipei01")});
+    expectOnlyEscapeAsksToCancel(dialog, GetParam());
     delete dialog;
 }
 
